@@ -1,0 +1,20 @@
+#include "messageboxcatcher.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+MessageBoxCatcher::MessageBoxCatcher()
+{
+    poll.setInterval(5);
+    connect(&poll, &QTimer::timeout, this, &MessageBoxCatcher::closeOpenBox);
+    poll.start();
+}
+
+void MessageBoxCatcher::closeOpenBox()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box)
+        return;
+    texts << box->text();
+    box->done(QMessageBox::Ok);
+}
