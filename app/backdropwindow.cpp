@@ -10,10 +10,12 @@ static const QPixmap &backgroundPicture()
     return picture;
 }
 
-// Every label of the layout is one line of 13 pixels, so the windows use a
-// font of that line height rather than the desktop's, which is usually larger.
-static QFont dialogFont(QFont font)
+// The layout was drawn for a small dialog font: "Contattatemi a" fits in 69
+// pixels. The desktop's usual font is much wider, so both windows use a narrow
+// face of about that size, and every control inherits it.
+static QFont dialogFont()
 {
+    QFont font(QStringLiteral("Nimbus Sans Narrow"));
     font.setPixelSize(11);
     return font;
 }
@@ -22,7 +24,7 @@ BackdropWindow::BackdropWindow(const QString &caption, const QRect &clientArea, 
     : QWidget(parent)
 {
     setWindowTitle(caption);
-    setFont(dialogFont(font()));
+    setFont(dialogFont());
     setGeometry(clientArea);
     setFixedSize(clientArea.size());
 }

@@ -69,10 +69,9 @@ void Form1::createButtons()
     checkdir = place(new QCheckBox(QStringLiteral("Crea D&IR"), this), "checkdir",
                      twips(2400, 4215, 960, 195));
     checkdir->setChecked(true);
-    checkdir->setAutoFillBackground(true);
-    QPalette red = checkdir->palette();
-    red.setColor(QPalette::Window, QColor(255, 0, 0));
-    checkdir->setPalette(red);
+    // Some desktop styles ignore a palette's background on check boxes; a style
+    // sheet is painted by every style.
+    checkdir->setStyleSheet(QStringLiteral("QCheckBox { background-color: rgb(255, 0, 0); }"));
 
     struct ButtonRow
     {
@@ -159,7 +158,7 @@ void Form1::createPictures()
 
 void Form1::createLabels()
 {
-    Label5 = contactLabel(this, "Label5", 5505, 120, QStringLiteral("vrillo@example.org"),
+    Label5 = contactLabel(this, "Label5", 5505, 120, QStringLiteral("v@example.org"),
                           QStringLiteral("Mandami una email"), labelBlue);
     Label4 =
         contactLabel(this, "Label4", 4320, 600, QStringLiteral("www.example.org/vrillo"),

@@ -26,7 +26,8 @@ void PictureButton::paintEvent(QPaintEvent *)
     qDrawShadePanel(&painter, face, palette(), isDown(), 1);
 
     const QRect captionRect = isDown() ? face.translated(1, 1) : face;
-    style()->drawItemText(&painter, captionRect, Qt::AlignCenter | Qt::TextShowMnemonic, palette(),
+    style()->drawItemText(&painter, captionRect,
+                          Qt::AlignCenter | Qt::TextShowMnemonic | Qt::TextWordWrap, palette(),
                           isEnabled(), text(), QPalette::ButtonText);
 
     if (hasFocus()) {

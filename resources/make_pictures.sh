@@ -37,3 +37,6 @@ jpeg "$here/banner.jpg" "$work/banner.ppm" \
     -font "$title_font" -pointsize 27 \
     -fill '#062a34' -annotate +53+35 'The Vrillo' \
     -fill '#fbf6e8' -annotate +52+34 'The Vrillo'
+
+# Desktop menus take PNG icons, not ICO: the desktop entry uses the 32 × 32 image.
+convert "$here/vrillo.ico[0]" -strip "$here/vrillo.png"

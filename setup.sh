@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine for The Vrillo and builds it, then
+#   ./setup.sh run    starts the program;
+#   ./setup.sh test   runs every test.
+# Packages are installed with apt-get, through sudo when not run as root.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+mode=${1:-}
+case "$mode" in
+run | test) ;;
+*)
+    echo "usage: $0 run|test" >&2
+    exit 2
+    ;;
+esac
+
+packages=(
+    # compiler and build
+    g++ make cmake pkg-config
+    # the program: Qt 6 Widgets and the fonts it draws with
+    qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
+    # the extractor: libarchive and the static libraries it links with
+    libarchive-dev zlib1g-dev libbz2-dev liblzma-dev libzstd-dev liblz4-dev libb2-dev
+    libacl1-dev libxml2-dev libssl-dev nettle-dev
+    # tests: archive makers, the X11 smoke test
+    zip unzip python3 libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
+)
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+"${sudo[@]}" apt-get update
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${packages[@]}"
+
+jobs=$(nproc)
+if [ "$mode" = run ]; then
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake --build build -j"$jobs"
+    exec build/vrillo
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON
+cmake --build build -j"$jobs"
+ctest --test-dir build --output-on-failure
