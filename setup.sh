@@ -19,7 +19,7 @@ packages=(
     # compiler and build
     g++ make cmake pkg-config
     # the program: Qt 6 Widgets and the fonts it draws with
-    qt6-base-dev libgl-dev fonts-dejavu-core fonts-dejavu-extra
+    qt6-base-dev libgl-dev fonts-urw-base35 fonts-dejavu-core
     # the extractor: libarchive and the static libraries it links with
     libarchive-dev zlib1g-dev libbz2-dev liblzma-dev libzstd-dev liblz4-dev libb2-dev
     libacl1-dev libxml2-dev libssl-dev nettle-dev
