@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 #include <memory>
