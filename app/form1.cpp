@@ -1,7 +1,9 @@
 #include "form1.h"
 
+#include "errorreport.h"
 #include "picturebutton.h"
 #include "platform.h"
+#include "settingsfile.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -186,6 +188,28 @@ void Form1::closeEvent(QCloseEvent *)
 
 void Form1::Form_Load()
 {
+    // A first run has no settings yet: the window simply opens with its
+    // initial texts. Any other failure is worth telling.
+    const std::optional<Failure> failure = LoadSettings();
+    if (failure && !isMissingSettingsFile(*failure))
+        reportFailure(this, *failure);
+}
+
+std::optional<Failure> Form1::SaveSettings()
+{
+    return saveSettingsFile(settingsFilePath(programDirectory),
+                            {origine->text(), destinazione->text()});
+}
+
+std::optional<Failure> Form1::LoadSettings()
+{
+    const SettingsOrFailure loaded = loadSettingsFile(settingsFilePath(programDirectory));
+    if (const Failure *failure = std::get_if<Failure>(&loaded))
+        return *failure;
+    const auto &directories = std::get<SavedDirectories>(loaded);
+    origine->setText(directories.source);
+    destinazione->setText(directories.destination);
+    return std::nullopt;
 }
 
 void Form1::browse_Click()
@@ -198,10 +222,14 @@ void Form1::Command3_Click()
 
 void Form1::cmdsalva_Click()
 {
+    if (const std::optional<Failure> failure = SaveSettings())
+        reportFailure(this, *failure);
 }
 
 void Form1::Command2_Click()
 {
+    if (const std::optional<Failure> failure = LoadSettings())
+        reportFailure(this, *failure);
 }
 
 void Form1::refresh_Click()

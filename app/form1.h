@@ -2,6 +2,9 @@
 
 #include "backdropwindow.h"
 #include "colourcycle.h"
+#include "failure.h"
+
+#include <optional>
 
 class QCheckBox;
 class QFrame;
@@ -40,6 +43,12 @@ private slots:
 
 private:
     void Form_Load();
+
+    // Writes the texts of origine and destinazione to the settings file.
+    std::optional<Failure> SaveSettings();
+    // Puts the directories of the settings file into origine and
+    // destinazione; on a failure both keep their texts.
+    std::optional<Failure> LoadSettings();
 
     void createTimer();
     void createButtons();

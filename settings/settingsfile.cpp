@@ -1,0 +1,96 @@
+#include "settingsfile.h"
+
+#include "platform.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// Two directory texts fit many times over; a larger file (or something that
+// never ends, such as a device) is read no further than this.
+const qsizetype largestSettingsRead = 64 * 1024;
+
+// Some of Qt's failures come from its own checks rather than a system call
+// and leave errno alone; the caller clears errno first, and EIO stands for
+// those.
+int errorAfterFailure()
+{
+    return errno != 0 ? errno : EIO;
+}
+
+// Qt does not keep the system's error number for reads, so the file is read
+// with the system calls themselves.
+std::variant<QByteArray, int> readStart(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    QByteArray bytes(largestSettingsRead, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t got = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+        if (got == 0)
+            break;
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            ::close(fd);
+            return error;
+        }
+        filled += got;
+    }
+    ::close(fd);
+    bytes.truncate(filled);
+    return bytes;
+}
+
+} // namespace
+
+QString settingsFilePath(const QString &programDirectory)
+{
+    return programDirectory + platform::separator + platform::settingsFileName;
+}
+
+std::optional<Failure> saveSettingsFile(const QString &path, const SavedDirectories &directories)
+{
+    const QString operation = QStringLiteral("Impossibile salvare le impostazioni in %1").arg(path);
+    const QByteArray bytes = formatSettings(directories);
+    QSaveFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        return Failure::fromErrno(operation, errorAfterFailure());
+    errno = 0;
+    if (file.write(bytes) != bytes.size())
+        return Failure::fromErrno(operation, errorAfterFailure());
+    // The write only fills Qt's buffer, and commit() in this Qt puts the new
+    // file in place even when emptying that buffer fails (a full disk), so
+    // the bytes must reach the file before it may replace the old one
+    // (QTBUG-75077).
+    errno = 0;
+    if (!file.flush())
+        return Failure::fromErrno(operation, errorAfterFailure());
+    errno = 0;
+    if (!file.commit())
+        return Failure::fromErrno(operation, errorAfterFailure());
+    return std::nullopt;
+}
+
+SettingsOrFailure loadSettingsFile(const QString &path)
+{
+    const std::variant<QByteArray, int> read = readStart(path);
+    if (const int *error = std::get_if<int>(&read))
+        return Failure::fromErrno(
+            QStringLiteral("Impossibile leggere le impostazioni da %1").arg(path), *error);
+    return parseSettings(std::get<QByteArray>(read), path);
+}
+
+bool isMissingSettingsFile(const Failure &failure)
+{
+    return failure.number == ENOENT;
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "settingsformat.h"
+
+#include <optional>
+
+// Where the settings file lies: "ini.ini" in programDirectory.
+QString settingsFilePath(const QString &programDirectory);
+
+// Replaces the file at path with the settings for directories. The new
+// content is written beside it and takes its place only once complete, so a
+// failed save leaves the previous file exactly as it was.
+std::optional<Failure> saveSettingsFile(const QString &path, const SavedDirectories &directories);
+
+// Reads the directories from the settings file at path.
+SettingsOrFailure loadSettingsFile(const QString &path);
+
+// Whether a load failed only because there is no settings file yet, as on a
+// first run.
+bool isMissingSettingsFile(const Failure &failure);

@@ -1,0 +1,143 @@
+#include "settingsformat.h"
+
+#include <QStringDecoder>
+#include <QStringList>
+#include <QStringView>
+
+#include <algorithm>
+#include <cerrno>
+#include <iconv.h>
+#include <memory>
+#include <optional>
+
+namespace {
+
+const char quote = '"';
+const QByteArray lineEnd = QByteArrayLiteral("\r\n");
+
+QByteArray quotedLine(const QString &text)
+{
+    return quote + text.toUtf8() + quote + lineEnd;
+}
+
+struct IconvCloser
+{
+    void operator()(void *converter) const { iconv_close(static_cast<iconv_t>(converter)); }
+};
+using Iconv = std::unique_ptr<void, IconvCloser>;
+
+// Settings written on another system arrive in its code page; Windows-1252
+// is the one that keeps their accented letters. A byte that code page leaves
+// undefined becomes U+FFFD rather than ending the reading. Returns nullopt,
+// with errno set, when the system has no converter for it.
+std::optional<QString> fromWindows1252(const QByteArray &bytes)
+{
+    const iconv_t opened = iconv_open("UTF-8", "WINDOWS-1252");
+    if (opened == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    const Iconv converter(opened);
+
+    static const QByteArray replacement = QStringLiteral("\uFFFD").toUtf8();
+    // One byte of Windows-1252 needs at most three bytes of UTF-8, and so
+    // does the replacement character.
+    QByteArray utf8(bytes.size() * 3, Qt::Uninitialized);
+    char *in = const_cast<char *>(bytes.constData());
+    size_t inLeft = size_t(bytes.size());
+    char *out = utf8.data();
+    size_t outLeft = size_t(utf8.size());
+    while (inLeft > 0 && iconv(static_cast<iconv_t>(converter.get()), &in, &inLeft, &out,
+                               &outLeft) == size_t(-1)) {
+        out = std::copy(replacement.cbegin(), replacement.cend(), out);
+        outLeft -= size_t(replacement.size());
+        ++in;
+        --inLeft;
+    }
+    utf8.truncate(out - utf8.constData());
+    return QString::fromUtf8(utf8);
+}
+
+// The text of the file, or nullopt (errno set) when it cannot be converted.
+std::optional<QString> decodeSettings(const QByteArray &bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    return fromWindows1252(bytes);
+}
+
+QStringList linesOf(QString text)
+{
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return text.split(QLatin1Char('\n'));
+}
+
+bool isBlank(const QString &line)
+{
+    return line.trimmed().isEmpty();
+}
+
+qsizetype indexOrEnd(QStringView line, QChar character, qsizetype from)
+{
+    const qsizetype found = line.indexOf(character, from);
+    return found < 0 ? line.size() : found;
+}
+
+QStringList fieldsOfLine(QStringView line)
+{
+    QStringList fields;
+    qsizetype at = 0;
+    for (;;) {
+        while (at < line.size() && line[at] == u' ')
+            ++at;
+        qsizetype fieldEnd;
+        if (at < line.size() && line[at] == u'"') {
+            fieldEnd = indexOrEnd(line, u'"', at + 1);
+            fields << line.mid(at + 1, fieldEnd - at - 1).toString();
+        } else {
+            fieldEnd = indexOrEnd(line, u',', at);
+            fields << line.mid(at, fieldEnd - at).toString();
+        }
+        const qsizetype comma = line.indexOf(u',', fieldEnd);
+        if (comma < 0)
+            return fields;
+        at = comma + 1;
+    }
+}
+
+QStringList firstTwoFields(const QString &text)
+{
+    QStringList fields;
+    for (const QString &line : linesOf(text)) {
+        if (isBlank(line))
+            continue;
+        fields << fieldsOfLine(line);
+        if (fields.size() >= 2)
+            return fields.mid(0, 2);
+    }
+    return fields;
+}
+
+} // namespace
+
+QByteArray formatSettings(const SavedDirectories &directories)
+{
+    return quotedLine(directories.source) + quotedLine(directories.destination);
+}
+
+SettingsOrFailure parseSettings(const QByteArray &bytes, const QString &fileName)
+{
+    const std::optional<QString> text = decodeSettings(bytes);
+    if (!text)
+        return Failure::fromErrno(
+            QStringLiteral("Impossibile convertire il testo di %1").arg(fileName), errno);
+
+    const QStringList fields = firstTwoFields(*text);
+    if (fields.size() < 2)
+        // The file ran out before the destination: "no data" is the nearest
+        // the system has to reading past its end.
+        return Failure::fromErrno(
+            QStringLiteral("Impossibile leggere le due directory da %1").arg(fileName), ENODATA);
+    return SavedDirectories{fields[0], fields[1]};
+}

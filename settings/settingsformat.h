@@ -1,0 +1,33 @@
+#pragma once
+
+#include "failure.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <variant>
+
+// The two directories the program remembers between runs.
+struct SavedDirectories
+{
+    QString source;      // the text of origine
+    QString destination; // the text of destinazione
+};
+
+// Reading settings gives the two directories or says why it could not.
+using SettingsOrFailure = std::variant<SavedDirectories, Failure>;
+
+// The content of a settings file holding directories: two lines, each a
+// double quote, the text in UTF-8 unchanged, a double quote and CR LF.
+QByteArray formatSettings(const SavedDirectories &directories);
+
+// The directories held in bytes, the content of the settings file fileName
+// (named in a failure). Bytes that are not valid UTF-8 are read as
+// Windows-1252. Fields are separated by commas and line ends (CR LF, LF or
+// CR); blank lines are skipped, as are the spaces before a field. A quoted
+// field ends at the next quote on its line, keeping commas and spaces, and
+// whatever follows it up to the next comma is dropped; any other field is
+// the text up to the next comma or line end, unchanged. The first field is
+// the source, the second the destination; fewer than two fields is a
+// failure.
+SettingsOrFailure parseSettings(const QByteArray &bytes, const QString &fileName);
