@@ -3,6 +3,10 @@
 #include "backdropwindow.h"
 #include "colourcycle.h"
 
+#include <memory>
+
+class apri;
+
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -22,6 +26,7 @@ class Form1 : public BackdropWindow
 public:
     // programDirectory is where the extractor and the settings file are found.
     explicit Form1(const QString &programDirectory, QWidget *parent = nullptr);
+    ~Form1() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -48,9 +53,11 @@ private:
     void createPictures();
     void createLabels();
     void setTabOrder();
+    void openPicker(int targetFlag);
 
     QString programDirectory;
     ColourCycle colours;
+    std::unique_ptr<apri> picker;
 
     QTimer *Timer1;
     QCheckBox *checkdir;
