@@ -95,7 +95,6 @@ private slots:
     void unreadableDriveIsReportedAndTheListStays();
     void unreadableDirectoryIsReportedAndTheListStays_data();
     void unreadableDirectoryIsReportedAndTheListStays();
-    void settingAnUnreadablePathReturnsItsFailure();
     void frameCloseBringsTheMainWindowBack();
     void enterPressesTheFocusedButtonOnly_data();
     void enterPressesTheFocusedButtonOnly();
@@ -351,21 +350,6 @@ void ApriTest::unreadableDirectoryIsReportedAndTheListStays()
 
     QTest::mouseClick(windows.ok(), Qt::LeftButton);
     QCOMPARE(windows.text("destinazione"), fixture.path());
-}
-
-void ApriTest::settingAnUnreadablePathReturnsItsFailure()
-{
-    QTemporaryDir fixture;
-    QFile file(QDir(fixture.path()).filePath("PACMAN.ZIP"));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    DirectoryList list;
-    QVERIFY(!list.setPath(fixture.path()));
-
-    const auto failure = list.setPath(file.fileName());
-
-    QVERIFY(failure);
-    QCOMPARE(failure->number, ENOTDIR);
-    QCOMPARE(list.currentPath(), fixture.path());
 }
 
 void ApriTest::frameCloseBringsTheMainWindowBack()
