@@ -1,5 +1,6 @@
 #include "form1.h"
 
+#include "apri.h"
 #include "errorreport.h"
 #include "picturebutton.h"
 #include "platform.h"
@@ -173,6 +174,8 @@ void Form1::createLabels()
                           QString(), palette().color(QPalette::WindowText));
 }
 
+Form1::~Form1() = default;
+
 void Form1::setTabOrder()
 {
     QWidget *const order[] = {lista,    checkdir, origine, browse, destinazione, Command3, cmdsalva,
@@ -212,12 +215,25 @@ std::optional<Failure> Form1::LoadSettings()
     return std::nullopt;
 }
 
+// The picker is made on first use and afterwards only hidden and shown, so it
+// keeps its drive and directory from one opening to the next.
+void Form1::openPicker(int targetFlag)
+{
+    if (!picker)
+        picker = std::make_unique<apri>(this, origine, destinazione);
+    picker->setTargetFlag(targetFlag);
+    hide();
+    picker->show();
+}
+
 void Form1::browse_Click()
 {
+    openPicker(0);
 }
 
 void Form1::Command3_Click()
 {
+    openPicker(1);
 }
 
 void Form1::cmdsalva_Click()

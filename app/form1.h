@@ -6,6 +6,10 @@
 
 #include <optional>
 
+#include <memory>
+
+class apri;
+
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -25,6 +29,7 @@ class Form1 : public BackdropWindow
 public:
     // programDirectory is where the extractor and the settings file are found.
     explicit Form1(const QString &programDirectory, QWidget *parent = nullptr);
+    ~Form1() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -57,9 +62,11 @@ private:
     void createPictures();
     void createLabels();
     void setTabOrder();
+    void openPicker(int targetFlag);
 
     QString programDirectory;
     ColourCycle colours;
+    std::unique_ptr<apri> picker;
 
     QTimer *Timer1;
     QCheckBox *checkdir;

@@ -1,0 +1,84 @@
+#include "directorylist.h"
+
+#include "directorypaths.h"
+#include "errorreport.h"
+#include "platform.h"
+
+#include <QKeyEvent>
+
+// Each entry keeps the full path it stands for.
+static constexpr int pathRole = Qt::UserRole;
+
+DirectoryList::DirectoryList(QWidget *parent) : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setExpandsOnDoubleClick(false);
+    setIndentation(10);
+    setUniformRowHeights(true);
+    connect(this, &QTreeWidget::itemDoubleClicked, this, &DirectoryList::openEntry);
+}
+
+QString DirectoryList::currentPath() const
+{
+    return path;
+}
+
+std::optional<Failure> DirectoryList::setPath(const QString &newPath)
+{
+    const QString target = pathText(newPath);
+    const Subdirectories listing = listSubdirectories(target);
+    if (listing.failure)
+        return listing.failure;
+    showTree(target, listing.names);
+    return std::nullopt;
+}
+
+void DirectoryList::showTree(const QString &target, const QStringList &subdirectories)
+{
+    clear();
+    path = target;
+
+    const QIcon openFolder = style()->standardIcon(QStyle::SP_DirOpenIcon);
+    const QIcon closedFolder = style()->standardIcon(QStyle::SP_DirClosedIcon);
+
+    QTreeWidgetItem *above = nullptr;
+    for (const QString &directory : pathChain(target)) {
+        const QString name =
+            above ? directory.section(platform::separator, -1) : platform::rootText;
+        auto *item = above ? new QTreeWidgetItem(above) : new QTreeWidgetItem(this);
+        item->setText(0, name);
+        item->setIcon(0, openFolder);
+        item->setData(0, pathRole, directory);
+        item->setExpanded(true);
+        above = item;
+    }
+    for (const QString &name : subdirectories) {
+        auto *item = new QTreeWidgetItem(above);
+        item->setText(0, name);
+        item->setIcon(0, closedFolder);
+        item->setData(0, pathRole, childPath(target, name));
+    }
+    setCurrentItem(above);
+    scrollToItem(above);
+}
+
+void DirectoryList::openEntry(QTreeWidgetItem *item)
+{
+    if (!item)
+        return;
+    if (const auto failure = setPath(item->data(0, pathRole).toString()))
+        reportFailure(window(), *failure);
+}
+
+void DirectoryList::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        openEntry(currentItem());
+        event->accept();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "failure.h"
+
+#include <QTreeWidget>
+
+#include <optional>
+
+// The directory list: the chain of directories from the root down to the
+// current path, each inside the one above, and under the current path its
+// subdirectories. Only directories are shown. A double click or Enter on an
+// entry makes it the current path.
+class DirectoryList : public QTreeWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DirectoryList(QWidget *parent = nullptr);
+
+    // The current path in text form: absolute, no trailing "/", the root "/".
+    QString currentPath() const;
+
+    // Makes path the current path and shows the tree around it. When path
+    // cannot be read, the list stays as it was and the failure is returned.
+    std::optional<Failure> setPath(const QString &path);
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    void openEntry(QTreeWidgetItem *item);
+    void showTree(const QString &target, const QStringList &subdirectories);
+
+    QString path;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "failure.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// The directory list's view of the file system: path texts, the chain of
+// directories above a path, and the subdirectories inside one. None of it
+// needs a window.
+
+// The text form of a directory path: absolute (relative paths are taken from
+// the working directory), without "." or ".." parts and without a trailing
+// separator; the root is the one text that ends in it.
+QString pathText(const QString &path);
+
+// The directories from the root down to path itself, each in text form:
+// "/home/user" gives "/", "/home", "/home/user".
+QStringList pathChain(const QString &path);
+
+// The path of the directory called name inside directory.
+QString childPath(const QString &directory, const QString &name);
+
+// What reading a directory gave: the names of its subdirectories, or why it
+// could not be read.
+struct Subdirectories
+{
+    QStringList names;
+    std::optional<Failure> failure;
+};
+
+// The names of the subdirectories of directory, symbolic links to directories
+// included, sorted without regard to case. Hidden directories (a name starting
+// with ".") are left out, as file dialogs do. A directory that cannot be read
+// gives its failure and no names.
+Subdirectories listSubdirectories(const QString &directory);
