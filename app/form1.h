@@ -4,9 +4,8 @@
 #include "colourcycle.h"
 #include "failure.h"
 
-#include <optional>
-
 #include <memory>
+#include <optional>
 
 class apri;
 
