@@ -1,6 +1,7 @@
 #include "form1.h"
 
 #include "apri.h"
+#include "archivelist.h"
 #include "errorreport.h"
 #include "picturebutton.h"
 #include "platform.h"
@@ -9,6 +10,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -250,14 +252,40 @@ void Form1::Command2_Click()
 
 void Form1::refresh_Click()
 {
+    FillZipList();
+}
+
+void Form1::FillZipList()
+{
+    listaEntries->setStringList({});
+    const ArchiveListing listing = listZipArchives(origine->text());
+    if (listing.failure) {
+        reportFailure(this, *listing.failure);
+        return;
+    }
+    listaEntries->setStringList(listing.names);
 }
 
 void Form1::Tutto_Click()
 {
+    selectEveryEntry(true);
 }
 
 void Form1::niente_Click()
 {
+    selectEveryEntry(false);
+}
+
+// One range over the whole list, so a long list costs one selection change
+// rather than one per entry.
+void Form1::selectEveryEntry(bool selected)
+{
+    const int count = listaEntries->rowCount();
+    if (count == 0)
+        return;
+    const QItemSelection everyEntry(listaEntries->index(0), listaEntries->index(count - 1));
+    lista->selectionModel()->select(everyEntry, selected ? QItemSelectionModel::Select
+                                                         : QItemSelectionModel::Deselect);
 }
 
 void Form1::vai_Click()

@@ -47,6 +47,11 @@ private slots:
 
 private:
     void Form_Load();
+    // Refills lista with the archives of the directory in origine, none
+    // selected; a directory that cannot be read leaves it empty and is reported.
+    void FillZipList();
+    // Selects or deselects every entry of lista, changing nothing else.
+    void selectEveryEntry(bool selected);
 
     // Writes the texts of origine and destinazione to the settings file.
     std::optional<Failure> SaveSettings();
