@@ -25,6 +25,8 @@ packages=(
     libacl1-dev libxml2-dev libssl-dev nettle-dev
     # tests: archive makers, the X11 smoke test
     zip unzip python3 libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
+    # fuzzing: clang 14 with libFuzzer and the sanitizer runtimes
+    clang-14 libclang-rt-14-dev
 )
 
 sudo=()
@@ -44,3 +46,12 @@ fi
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
+
+# The same tests on a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer: any report, a leak included, fails its test.
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON -DVRILLO_SANITIZE=ON
+cmake --build build-asan -j"$jobs"
+ctest --test-dir build-asan --output-on-failure
+
+# Every fuzzer for a short while on its seed corpus.
+fuzz/run.sh 30

@@ -1,0 +1,57 @@
+// Feeds arbitrary bytes to the settings reader. It must give two texts or a
+// failure, never crash, and the texts it gives must survive being written
+// back and read again whenever the format can hold them.
+#include "settingsformat.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const QString fileName = QStringLiteral("ini.ini");
+
+// A quoted field ends at the next quote and a line at the next line end, so
+// only texts without them can be written out and read back unchanged.
+bool writableUnchanged(const QString &text)
+{
+    return !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\r')) &&
+           !text.contains(QLatin1Char('\n'));
+}
+
+[[noreturn]] void fail(const char *what, const SavedDirectories &read)
+{
+    std::fprintf(stderr, "%s\n  source: \"%s\"\n  destination: \"%s\"\n", what,
+                 qUtf8Printable(read.source), qUtf8Printable(read.destination));
+    std::abort();
+}
+
+void checkRoundTrip(const SavedDirectories &read)
+{
+    if (!writableUnchanged(read.source) || !writableUnchanged(read.destination))
+        return;
+    const auto again = parseSettings(formatSettings(read), fileName);
+    const auto *reread = std::get_if<SavedDirectories>(&again);
+    if (reread == nullptr)
+        fail("texts written back could not be read again", read);
+    if (reread->source != read.source || reread->destination != read.destination)
+        fail("texts written back were read differently", read);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes =
+        QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
+    const auto result = parseSettings(bytes, fileName);
+    if (const auto *read = std::get_if<SavedDirectories>(&result))
+        checkRoundTrip(*read);
+    else if (const Failure &failure = std::get<Failure>(result);
+             failure.operation.isEmpty() || failure.number == 0 || failure.text.isEmpty())
+        fail("a failure without its operation, number and text", {});
+    return 0;
+}
