@@ -1,7 +1,7 @@
 #include "form1.h"
 
-#include "batch.h"
 #include "errorreport.h"
+#include "form1batchview.h"
 #include "picturebutton.h"
 #include "platform.h"
 
@@ -16,42 +16,6 @@
 #include <QTimer>
 
 static const QColor labelBlue(0, 0, 255);
-
-namespace {
-
-// The batch's view of the main window, read straight from its controls.
-class Form1BatchView : public BatchView
-{
-public:
-    Form1BatchView(const QListView *lista, const QStringListModel *listaEntries,
-                   const QLineEdit *origine, const QLineEdit *destinazione,
-                   const QCheckBox *checkdir, const QString &programDirectory)
-        : lista(lista), listaEntries(listaEntries), origine(origine), destinazione(destinazione),
-          checkdirBox(checkdir), program(programDirectory)
-    {
-    }
-
-    int count() const override { return listaEntries->rowCount(); }
-    bool selected(int i) const override
-    {
-        return lista->selectionModel()->isSelected(listaEntries->index(i));
-    }
-    QString text(int i) const override { return listaEntries->index(i).data().toString(); }
-    QString source() const override { return origine->text(); }
-    QString destination() const override { return destinazione->text(); }
-    bool checkdir() const override { return checkdirBox->isChecked(); }
-    QString programDirectory() const override { return program; }
-
-private:
-    const QListView *lista;
-    const QStringListModel *listaEntries;
-    const QLineEdit *origine;
-    const QLineEdit *destinazione;
-    const QCheckBox *checkdirBox;
-    QString program;
-};
-
-} // namespace
 
 template <typename Control>
 static Control *place(Control *control, const char *name, const QRect &geometry)

@@ -46,6 +46,9 @@ private:
         }
         const QString &folder = std::get<QString>(folderName);
 
+        // Each step asks the window afresh for checkdir and D rather than
+        // keeping one answer for the entry, so every step acts on what the
+        // window shows at that moment.
         if (view.checkdir() && selected) {
             result.stoppedBy = createFolder(extractionFolderPath(view.destination(), folder));
             if (result.stoppedBy)

@@ -70,6 +70,7 @@ private slots:
     void reportsTheSecondBatchStoppingAtItsFirstFolder();
     void reportsAMissingExtractor();
     void summarisesFailedExtractionsInOneMessage();
+    void reportsTheStopAndTheFailuresBeforeIt();
 };
 
 void Form1BatchTest::extractsSelectedArchivesAndShowsNothing()
@@ -193,6 +194,21 @@ void Form1BatchTest::summarisesFailedExtractionsInOneMessage()
                                         "DIGDUG.ZIP: pkunzip interrotto dal segnale 15 (" +
                                             QString::fromLocal8Bit(strsignal(15)) + ")"}));
     QCOMPARE(fixture.runs().size(), 4);
+}
+
+void Form1BatchTest::reportsTheStopAndTheFailuresBeforeIt()
+{
+    ExtractionFixture fixture;
+    QVERIFY(fixture.isValid());
+    fixture.setEnds({"STREETFIGHTER2.ZIP=3"});
+    MessageBoxCatcher catcher;
+    Window window(fixture, {"STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP"}, {0, 1});
+
+    window.pressVai();
+
+    QCOMPARE(catcher.texts.size(), 2);
+    QVERIFY(catcher.texts[0].startsWith("Impossibile creare la cartella "));
+    QVERIFY(catcher.texts[1].endsWith("\nSTREETFIGHTER2.ZIP: pkunzip terminato con codice 3"));
 }
 
 QTEST_MAIN(Form1BatchTest)
