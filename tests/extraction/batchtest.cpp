@@ -71,7 +71,6 @@ private slots:
     void stopsAtAFolderNameRuleFailureEvenWhenNotSelected();
     void stopsWhenTheExtractorCannotStart();
     void collectsExtractorsThatFailed();
-    void listsFailedExtractionsInOneMessage();
 };
 
 void BatchTest::extractsIntoANewFolderPerArchive()
@@ -330,19 +329,6 @@ void BatchTest::collectsExtractorsThatFailed()
     QCOMPARE(result.failedExtractions[1].archiveName, QStringLiteral("DIGDUG.ZIP"));
     QCOMPARE(result.failedExtractions[1].end.kind, ChildEnd::Kind::Signalled);
     QCOMPARE(result.failedExtractions[1].end.value, SIGKILL);
-}
-
-void BatchTest::listsFailedExtractionsInOneMessage()
-{
-    const QString message = failedExtractionsMessage(
-        {{QStringLiteral("GALAGA.ZIP"), {ChildEnd::Kind::Exited, 1}},
-         {QStringLiteral("DIGDUG.ZIP"), {ChildEnd::Kind::Signalled, SIGSEGV}}});
-
-    QCOMPARE(message.split(QLatin1Char('\n')).mid(2),
-             QStringList({QStringLiteral("GALAGA.ZIP: pkunzip terminato con codice 1"),
-                          QStringLiteral("DIGDUG.ZIP: pkunzip interrotto dal segnale %1 (%2)")
-                              .arg(SIGSEGV)
-                              .arg(QString::fromLocal8Bit(strsignal(SIGSEGV)))}));
 }
 
 QTEST_APPLESS_MAIN(BatchTest)

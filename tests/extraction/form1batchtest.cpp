@@ -3,6 +3,7 @@
 #include "messageboxcatcher.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -10,6 +11,14 @@
 #include <QTest>
 
 #include <memory>
+
+static void writeSettings(const ExtractionFixture &fixture)
+{
+    QFile settings(fixture.programDirectory() + QStringLiteral("/ini.ini"));
+    if (settings.open(QIODevice::WriteOnly))
+        settings.write("\"" + QFile::encodeName(fixture.source()) + "\"\r\n\"" +
+                       QFile::encodeName(fixture.destination()) + "\"\r\n");
+}
 
 namespace {
 
@@ -24,8 +33,11 @@ struct Window
 
     Window(const ExtractionFixture &fixture, const QStringList &entries,
            const QList<int> &selection)
-        : form(std::make_unique<Form1>(fixture.programDirectory()))
     {
+        // The window loads its settings file when it opens; one is written so
+        // that opening goes quietly.
+        writeSettings(fixture);
+        form = std::make_unique<Form1>(fixture.programDirectory());
         fixture.addArchives(entries);
         lista = form->findChild<QListView *>(QStringLiteral("lista"));
         origine = form->findChild<QLineEdit *>(QStringLiteral("origine"));
