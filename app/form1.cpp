@@ -3,6 +3,7 @@
 #include "apri.h"
 #include "archivelist.h"
 #include "errorreport.h"
+#include "form1batchview.h"
 #include "picturebutton.h"
 #include "platform.h"
 #include "settingsfile.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QStringListModel>
 #include <QTimer>
 
@@ -288,8 +290,17 @@ void Form1::selectEveryEntry(bool selected)
                                                          : QItemSelectionModel::Deselect);
 }
 
+// The batch runs on this thread and the window does not respond until it
+// ends, so nothing can change the list or the fields while it runs.
 void Form1::vai_Click()
 {
+    const BatchResult result = runBatch(
+        Form1BatchView(lista, listaEntries, origine, destinazione, checkdir, programDirectory));
+    if (result.stoppedBy)
+        reportFailure(this, *result.stoppedBy);
+    if (!result.failedExtractions.isEmpty())
+        QMessageBox::warning(this, windowTitle(),
+                             failedExtractionsMessage(result.failedExtractions));
 }
 
 void Form1::Command1_Click()

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+
+// One run of the extractor: the program to start and its two arguments, the
+// archive path and the target. The arguments reach the extractor exactly as
+// they are, whatever blanks, quotes or shell characters they hold; text() is
+// the command line as the user would read it and is never split or parsed.
+struct ExtractorCommand
+{
+    QString program;
+    std::array<QString, 2> arguments;
+
+    // The program and both arguments joined by single blanks, unquoted.
+    QString text() const;
+};
+
+// The folder an archive gets in the destination directory: D + "/" + F,
+// joined without looking at the last character of D.
+QString extractionFolderPath(const QString &destination, const QString &folderName);
+
+// The command that unpacks archiveName from the source directory into its own
+// folder in the destination: P/pkunzip S/N D/F.
+ExtractorCommand checkedExtractorCommand(const QString &programDirectory, const QString &source,
+                                         const QString &archiveName, const QString &destination,
+                                         const QString &folderName);
+
+// The command that unpacks archiveName straight into the destination
+// directory: P/pkunzip S/N D/ (the target ends in the separator).
+ExtractorCommand uncheckedExtractorCommand(const QString &programDirectory, const QString &source,
+                                           const QString &archiveName, const QString &destination);

@@ -1,0 +1,70 @@
+#include "module1.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <csignal>
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char **environ;
+
+namespace {
+
+struct SpawnAttributes
+{
+    posix_spawnattr_t attributes;
+
+    SpawnAttributes() { posix_spawnattr_init(&attributes); }
+    ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
+    SpawnAttributes(const SpawnAttributes &) = delete;
+    SpawnAttributes &operator=(const SpawnAttributes &) = delete;
+};
+
+} // namespace
+
+// An ignored SIGPIPE or a blocked signal would otherwise pass through exec to
+// the extractor; it starts with the defaults a shell would give it.
+static void resetSignals(SpawnAttributes &spawn)
+{
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&spawn.attributes, &none);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    posix_spawnattr_setsigdefault(&spawn.attributes, &defaults);
+    posix_spawnattr_setflags(&spawn.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+}
+
+static ChildEnd waitForEnd(pid_t child)
+{
+    int status = 0;
+    while (waitpid(child, &status, 0) == -1) {
+        if (errno != EINTR)
+            return {ChildEnd::Kind::Lost, errno};
+    }
+    if (WIFSIGNALED(status))
+        return {ChildEnd::Kind::Signalled, WTERMSIG(status)};
+    return {ChildEnd::Kind::Exited, WEXITSTATUS(status)};
+}
+
+ChildEnd RunAndWait(const ExtractorCommand &command)
+{
+    const QByteArray program = QFile::encodeName(command.program);
+    const QByteArray archive = QFile::encodeName(command.arguments[0]);
+    const QByteArray target = QFile::encodeName(command.arguments[1]);
+    // posix_spawn takes non-const pointers but does not write through them.
+    char *const argv[] = {const_cast<char *>(program.constData()),
+                          const_cast<char *>(archive.constData()),
+                          const_cast<char *>(target.constData()), nullptr};
+
+    SpawnAttributes spawn;
+    resetSignals(spawn);
+    pid_t child = 0;
+    const int error =
+        posix_spawn(&child, program.constData(), nullptr, &spawn.attributes, argv, environ);
+    if (error != 0)
+        return {ChildEnd::Kind::NotStarted, error};
+    return waitForEnd(child);
+}
