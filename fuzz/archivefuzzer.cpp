@@ -197,13 +197,22 @@ void checkLink(const fs::path &link)
              fs::read_symlink(link).string());
 }
 
+// pkunzip's hidden temporary names, where the file system has no unnamed
+// files, are ".pkunzip-PID-N"; a member may well be called ".pkunzip-x".
+bool isTemporaryName(const std::string &name)
+{
+    const std::string prefix = ".pkunzip-" + std::to_string(::getpid()) + "-";
+    return name.size() > prefix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+           name.find_first_not_of("0123456789", prefix.size()) == std::string::npos;
+}
+
 void checkTarget(const std::set<MemberCheck> &members)
 {
     if (!fs::exists(fs::symlink_status(targetPath)))
         return;
     for (const auto &entry : fs::recursive_directory_iterator(targetPath)) {
         const fs::path &path = entry.path();
-        if (path.filename().string().rfind(".pkunzip-", 0) == 0)
+        if (isTemporaryName(path.filename().string()))
             fail("file left under a temporary name: " + path.string());
         struct stat status;
         if (::lstat(path.c_str(), &status) != 0)

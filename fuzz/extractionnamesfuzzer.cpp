@@ -13,10 +13,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <tuple>
 
 namespace {
 
 constexpr qsizetype longestFolderName = 8;
+// The extractor is always given exactly the archive path and the target.
+static_assert(std::tuple_size_v<decltype(ExtractorCommand::arguments)> == 2);
 
 struct Names
 {
@@ -64,8 +67,7 @@ void checkCommand(const Names &names, const ExtractorCommand &command, const QSt
     const QString archivePath = names.source + platform::separator + names.archive;
     if (command.program != program)
         fail("wrong program", names, command.program);
-    if (command.arguments.size() != 2 || command.arguments[0] != archivePath ||
-        command.arguments[1] != target)
+    if (command.arguments[0] != archivePath || command.arguments[1] != target)
         fail("wrong arguments", names, command.text());
     if (command.text() != program + QLatin1Char(' ') + archivePath + QLatin1Char(' ') + target)
         fail("command text is not the program and both arguments joined by blanks", names,
