@@ -164,7 +164,7 @@ Outcome extractFile(archive *reader, archive_entry *entry, const MemberPath &pat
         report.memberProblem(name, *problem);
         return Outcome::Done;
     }
-    report.written(name);
+    report.written(path.text());
     return Outcome::Done;
 }
 
@@ -184,7 +184,7 @@ void extractSymlink(archive_entry *entry, const MemberPath &path, const std::str
     if (problem)
         report.memberProblem(name, *problem);
     else
-        report.written(name + " -> " + *linkTarget);
+        report.written(path.text() + " -> " + *linkTarget);
 }
 
 Outcome extractMember(archive *reader, archive_entry *entry, SafeTarget &target, Report &report)
@@ -212,7 +212,7 @@ Outcome extractMember(archive *reader, archive_entry *entry, SafeTarget &target,
         if (auto problem = target.makeDirectory(*path, timesOf(entry)))
             report.memberProblem(*name, *problem);
         else
-            report.written(path->text() + "/");
+            report.written(path->components.empty() ? "./" : path->text() + "/");
         return Outcome::Done;
     case AE_IFLNK:
         extractSymlink(entry, *path, *name, target, report);
@@ -222,6 +222,31 @@ Outcome extractMember(archive *reader, archive_entry *entry, SafeTarget &target,
         return Outcome::Done;
     }
 }
+
+// libarchive gives up on the whole archive after corrupt or truncated data in
+// one member. The central directory still lists the rest, so a fresh reader
+// is led past the members already handled and the run goes on.
+ArchiveReader reopenAfter(int fd, size_t membersHandled, std::string &problem)
+{
+    if (::lseek(fd, 0, SEEK_SET) != 0) {
+        problem = std::strerror(errno);
+        return nullptr;
+    }
+    ArchiveReader reader = openZipReader(fd, problem);
+    for (size_t i = 0; reader && i < membersHandled; ++i) {
+        archive_entry *entry = nullptr;
+        const int status = archive_read_next_header(reader.get(), &entry);
+        if (status == ARCHIVE_FATAL || status == ARCHIVE_EOF) {
+            problem = errorOf(reader.get());
+            return nullptr;
+        }
+    }
+    return reader;
+}
+
+// Each recovery costs a walk over the headers before it; a hostile archive of
+// many broken members must not make that quadratic work endless.
+constexpr int maximumRecoveries = 64;
 
 } // namespace
 
@@ -241,15 +266,18 @@ int extractArchive(const std::string &archivePath, const std::string &targetPath
         report.fatal(problem);
         return report.exitStatus();
     }
+    size_t membersHandled = 0;
+    int recoveries = 0;
     while (reader) {
         archive_entry *entry = nullptr;
         const int status = archive_read_next_header(reader.get(), &entry);
         if (status == ARCHIVE_EOF)
             break;
         if (status == ARCHIVE_FATAL) {
-            report.fatal("damaged archive: " + errorOf(reader.get()));
+            report.fatal("damaged archive, extraction stopped: " + errorOf(reader.get()));
             break;
         }
+        ++membersHandled;
         // A failed header names a member that cannot be extracted; a warning
         // (a name libarchive could not convert) is for the decoding below.
         if (status == ARCHIVE_FAILED || status == ARCHIVE_RETRY) {
@@ -258,10 +286,15 @@ int extractArchive(const std::string &archivePath, const std::string &targetPath
                                  errorOf(reader.get()));
             continue;
         }
-        if (extractMember(reader.get(), entry, *target, report) == Outcome::ArchiveBroken) {
-            report.fatal("damaged archive, extraction stopped");
-            break;
-        }
+        if (extractMember(reader.get(), entry, *target, report) != Outcome::ArchiveBroken)
+            continue;
+        problem.clear();
+        reader = ++recoveries <= maximumRecoveries
+                     ? reopenAfter(archiveFd.get(), membersHandled, problem)
+                     : nullptr;
+        if (!reader)
+            report.fatal("damaged archive, extraction stopped" +
+                         (problem.empty() ? std::string() : ": " + problem));
     }
     target->finish();
     return report.exitStatus();
