@@ -149,8 +149,10 @@ def hostile_archives():
         Member("garbage.txt", b"y" * 5000, method=8, packed=b"\xff" * 40),
         ok])
     write_zip("deflate64.zip", [Member("d64.txt", b"deflate64 " * 100, method=9), ok])
-    write_zip("setuid.zip", [Member("tool", b"#!/bin/sh\n", mode=0o106755),
-                             Member("plain", b"p", mode=0o100600)])
+    write_zip("modes_and_times.zip", [Member("tool", b"#!/bin/sh\n", mode=0o106755),
+                             Member("plain", b"p", mode=0o100600),
+                             Member("dated/", mode=0o40755),
+                             Member("dated/inside.txt", b"in", mode=0o100644)])
     write_zip("big.zip", [Member("big.bin", b"z" * 200000, method=8), ok])
     body, central = write_zip("whole.zip", [Member("one.txt", b"1" * 3000, method=8),
                                             Member("two.txt", b"2" * 3000, method=8)])
