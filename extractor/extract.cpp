@@ -7,8 +7,8 @@
 #include <archive.h>
 #include <archive_entry.h>
 
-#include <array>
 #include <cerrno>
+#include <clocale>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
@@ -106,9 +106,9 @@ MemberTimes timesOf(archive_entry *entry)
         return times;
     times.known = true;
     times.modified = {archive_entry_mtime(entry), archive_entry_mtime_nsec(entry)};
-    times.accessed = archive_entry_atime_is_set(entry)
-                         ? timespec{archive_entry_atime(entry), archive_entry_atime_nsec(entry)}
-                         : times.modified;
+    // The access time is left as the system sets it: ZIP archives rarely
+    // record one, and libarchive reports 1970 for those that do not.
+    times.accessed = {0, UTIME_OMIT};
     return times;
 }
 
@@ -244,6 +244,26 @@ ArchiveReader reopenAfter(int fd, size_t membersHandled, std::string &problem)
     return reader;
 }
 
+// The program runs in the C locale, where libarchive cannot hand out any
+// name it converts from UTF-8 (flagged names, Info-ZIP Unicode Path fields)
+// and gives none at all. Loading a UTF-8 locale costs more than the rest of a
+// small archive's extraction, so it is done only when such a name turns up.
+// The result is the same whatever the user's locale.
+bool switchToUtf8Locale()
+{
+    static bool switched = false;
+    if (switched)
+        return false;
+    switched = true;
+    return std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr;
+}
+
+bool namesLost(archive_entry *entry)
+{
+    return archive_entry_pathname(entry) == nullptr ||
+           (archive_entry_filetype(entry) == AE_IFLNK && archive_entry_symlink(entry) == nullptr);
+}
+
 // Each recovery costs a walk over the headers before it; a hostile archive of
 // many broken members must not make that quadratic work endless.
 constexpr int maximumRecoveries = 64;
@@ -284,6 +304,14 @@ int extractArchive(const std::string &archivePath, const std::string &targetPath
             const char *name = archive_entry_pathname(entry);
             report.memberProblem(name != nullptr ? name : "(unnamed member)",
                                  errorOf(reader.get()));
+            continue;
+        }
+        // libarchive fixes its name conversion when a reader is opened, so the
+        // member is read again by a reader opened in the new locale.
+        if (namesLost(entry) && switchToUtf8Locale()) {
+            reader = reopenAfter(archiveFd.get(), --membersHandled, problem);
+            if (!reader)
+                report.fatal("cannot read the archive again: " + problem);
             continue;
         }
         if (extractMember(reader.get(), entry, *target, report) != Outcome::ArchiveBroken)

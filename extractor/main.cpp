@@ -1,7 +1,6 @@
 #include "extract.h"
 #include "report.h"
 
-#include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -30,10 +29,6 @@ int main(int argc, char **argv)
         std::fputs(usage, stderr);
         return Report::archiveUnreadable;
     }
-    // libarchive hands out names converted to the locale's character set; a
-    // fixed UTF-8 locale makes the names the same whatever the user's
-    // environment says (and keeps them from vanishing when it names none).
-    std::setlocale(LC_CTYPE, "C.UTF-8");
     // A reader of our output that goes away must not stop an extraction
     // half-way.
     std::signal(SIGPIPE, SIG_IGN);
