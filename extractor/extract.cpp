@@ -43,11 +43,11 @@ UniqueFd openArchiveFile(const std::string &path, Report &report)
         report.fatal(std::string("cannot open the archive: ") + std::strerror(errno));
         return {};
     }
+    // O_NONBLOCK, kept, means nothing for a regular file.
     if (!S_ISREG(status.st_mode)) {
         report.fatal("not a regular file");
         return {};
     }
-    ::fcntl(fd.get(), F_SETFL, 0);
     return fd;
 }
 

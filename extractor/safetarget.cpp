@@ -193,17 +193,16 @@ Problem PendingFile::linkIntoPlace()
 
 std::unique_ptr<SafeTarget> SafeTarget::open(const std::string &path, std::string &problem)
 {
-    // Like mkdir -p: every missing level of the user's own path is created.
-    for (size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1))
-        ::mkdir(path.substr(0, slash).c_str(), directoryMode);
-    if (::mkdir(path.c_str(), directoryMode) != 0 && errno != EEXIST) {
-        problem = describe("cannot create the target directory " + path, errno);
-        return nullptr;
+    // Like mkdir -p, but the usual case (the parent exists) costs one call.
+    if (::mkdir(path.c_str(), directoryMode) != 0 && errno == ENOENT) {
+        for (size_t slash = path.find('/', 1); slash != std::string::npos;
+             slash = path.find('/', slash + 1))
+            ::mkdir(path.substr(0, slash).c_str(), directoryMode);
+        ::mkdir(path.c_str(), directoryMode);
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        problem = describe("cannot open the target directory " + path, errno);
+        problem = describe("cannot create or open the target directory " + path, errno);
         return nullptr;
     }
     return std::unique_ptr<SafeTarget>(new SafeTarget(UniqueFd(fd)));

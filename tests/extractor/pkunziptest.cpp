@@ -144,6 +144,7 @@ private slots:
     void handlesArguments();
     void createsMissingTargetLevels_data();
     void createsMissingTargetLevels();
+    void targetThatIsAFileIsFatal();
     void secondRunChangesNoByte();
     void keepsTimesAndFollowsUmask();
     void fullDiskLeavesNoFile();
@@ -448,6 +449,22 @@ void PkunzipTest::createsMissingTargetLevels()
     QCOMPARE(run.status, 0);
     QCOMPARE(describeTree(work_->filePath(target)),
              (QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"}));
+}
+
+void PkunzipTest::targetThatIsAFileIsFatal()
+{
+    QFile file(target());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    const Run run = extract(QStringLiteral("whole.zip"));
+
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.out, QStringList());
+    QCOMPARE(run.err.size(), 1);
+    QVERIFY2(run.err.first().contains(QStringLiteral("target directory")),
+             qPrintable(run.err.first()));
+    QCOMPARE(QFileInfo(target()).size(), 0);
 }
 
 void PkunzipTest::secondRunChangesNoByte()
