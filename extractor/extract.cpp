@@ -301,9 +301,10 @@ int extractArchive(const std::string &archivePath, const std::string &targetPath
         // A failed header names a member that cannot be extracted; a warning
         // (a name libarchive could not convert) is for the decoding below.
         if (status == ARCHIVE_FAILED || status == ARCHIVE_RETRY) {
-            const char *name = archive_entry_pathname(entry);
-            report.memberProblem(name != nullptr ? name : "(unnamed member)",
-                                 errorOf(reader.get()));
+            const char *raw = archive_entry_pathname(entry);
+            const std::string name = raw != nullptr ? memberName::decode(raw).value_or(raw)
+                                                    : std::string("(unnamed member)");
+            report.memberProblem(name, errorOf(reader.get()));
             continue;
         }
         // libarchive fixes its name conversion when a reader is opened, so the
