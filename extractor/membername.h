@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Member names as the archive gives them, turned into UTF-8 the same way
+// whatever the user's locale.
+namespace memberName {
+
+// True when the bytes are well-formed UTF-8 (no overlong forms or surrogates).
+bool isValidUtf8(std::string_view bytes);
+
+// Decodes the bytes as code page 437, the encoding of older DOS archives.
+// No value if the system cannot convert from that code page.
+std::optional<std::string> fromCp437(std::string_view bytes);
+
+// A name from the archive: kept when it is valid UTF-8 (flagged UTF-8 names,
+// Info-ZIP Unicode Path fields and what zip writes on Linux), else read as CP437.
+std::optional<std::string> decode(std::string_view raw);
+
+// The name made safe for a one-line message: control characters and
+// backslashes appear as \xNN, so a name cannot forge or split a line.
+std::string printable(std::string_view name);
+
+} // namespace memberName

@@ -1,0 +1,395 @@
+#include "safetarget.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string describe(const std::string &what, int errorNumber)
+{
+    return what + ": " + std::strerror(errorNumber);
+}
+
+std::vector<std::string> split(const std::string &text, char separator)
+{
+    std::vector<std::string> pieces;
+    size_t start = 0;
+    for (;;) {
+        const size_t end = text.find(separator, start);
+        pieces.push_back(text.substr(start, end - start));
+        if (end == std::string::npos)
+            return pieces;
+        start = end + 1;
+    }
+}
+
+bool startsAbsolute(const std::string &name)
+{
+    const bool driveLetter =
+        name.size() >= 2 && std::isalpha(static_cast<unsigned char>(name[0])) && name[1] == ':';
+    return name[0] == '/' || name[0] == '\\' || driveLetter;
+}
+
+// Archives made on Windows may use "\" as separator, and an extractor there
+// would climb on "..\"; such a name is refused although "\" is an ordinary
+// character here.
+bool hasBackslashTraversal(const std::string &component)
+{
+    if (component.find('\\') == std::string::npos)
+        return false;
+    const auto pieces = split(component, '\\');
+    return std::find(pieces.begin(), pieces.end(), "..") != pieces.end();
+}
+
+int openDirectoryBeneath(int directoryFd, const std::string &name)
+{
+    return ::openat(directoryFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// The modes handed to the kernel, which takes the umask away.
+constexpr mode_t fileMode = 0666;
+constexpr mode_t executableMode = 0777;
+constexpr mode_t directoryMode = 0777;
+
+} // namespace
+
+std::string MemberPath::text() const
+{
+    std::string joined;
+    for (const auto &name : components) {
+        if (!joined.empty())
+            joined += '/';
+        joined += name;
+    }
+    return joined;
+}
+
+namespace extractionRules {
+
+std::optional<MemberPath> checkMemberPath(const std::string &name, std::string &refusal)
+{
+    if (name.empty()) {
+        refusal = "empty name";
+        return std::nullopt;
+    }
+    if (startsAbsolute(name)) {
+        refusal = "absolute path refused";
+        return std::nullopt;
+    }
+    MemberPath path;
+    for (const auto &component : split(name, '/')) {
+        if (component.empty() || component == ".")
+            continue;
+        if (component == "..") {
+            refusal = "\"..\" in path refused";
+            return std::nullopt;
+        }
+        if (hasBackslashTraversal(component)) {
+            refusal = "\"..\\\" in path refused";
+            return std::nullopt;
+        }
+        path.components.push_back(component);
+    }
+    return path;
+}
+
+Problem checkLinkTarget(const MemberPath &link, const std::string &target)
+{
+    if (target.empty())
+        return std::string("symbolic link with an empty target refused");
+    if (startsAbsolute(target))
+        return "symbolic link to an absolute path refused: " + target;
+    const size_t depth = link.components.empty() ? 0 : link.components.size() - 1;
+    size_t climbs = 0;
+    bool descending = false;
+    for (const auto &piece : split(target, '/')) {
+        if (piece.empty() || piece == ".")
+            continue;
+        const bool climb = piece == "..";
+        if (hasBackslashTraversal(piece) || (climb && (descending || ++climbs > depth)))
+            return "symbolic link leading outside the target refused: " + target;
+        descending = descending || !climb;
+    }
+    return std::nullopt;
+}
+
+} // namespace extractionRules
+
+PendingFile::PendingFile(SafeTarget &target, int directoryFd, std::string name, UniqueFd file,
+                         std::string temporaryName)
+    : target_(target), directoryFd_(directoryFd), name_(std::move(name)), file_(std::move(file)),
+      temporaryName_(std::move(temporaryName))
+{
+}
+
+PendingFile::~PendingFile()
+{
+    if (committed_)
+        return;
+    if (!temporaryName_.empty())
+        ::unlinkat(directoryFd_, temporaryName_.c_str(), 0);
+    file_.reset();
+    target_.rollBackCreatedDirectories();
+}
+
+Problem PendingFile::write(const void *data, size_t size)
+{
+    const char *next = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(file_.get(), next, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return describe("cannot write", errno);
+        }
+        next += written;
+        size -= static_cast<size_t>(written);
+    }
+    return std::nullopt;
+}
+
+Problem PendingFile::commit(const MemberTimes &times)
+{
+    if (times.known) {
+        const timespec both[2] = {times.accessed, times.modified};
+        if (::futimens(file_.get(), both) != 0)
+            return describe("cannot set its time", errno);
+    }
+    if (auto problem = linkIntoPlace())
+        return problem;
+    committed_ = true;
+    return std::nullopt;
+}
+
+Problem PendingFile::linkIntoPlace()
+{
+    if (!temporaryName_.empty()) {
+        if (::renameat2(directoryFd_, temporaryName_.c_str(), directoryFd_, name_.c_str(),
+                        RENAME_NOREPLACE) == 0) {
+            temporaryName_.clear();
+            return std::nullopt;
+        }
+        return errno == EEXIST ? "already exists" : describe("cannot name the file", errno);
+    }
+    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(file_.get());
+    if (::linkat(AT_FDCWD, byDescriptor.c_str(), directoryFd_, name_.c_str(), AT_SYMLINK_FOLLOW) ==
+        0)
+        return std::nullopt;
+    int error = errno;
+    // Without /proc only a process allowed to look up any file may link a
+    // descriptor directly.
+    if (error == ENOENT) {
+        if (::linkat(file_.get(), "", directoryFd_, name_.c_str(), AT_EMPTY_PATH) == 0)
+            return std::nullopt;
+        error = errno;
+    }
+    return error == EEXIST ? "already exists" : describe("cannot name the file", error);
+}
+
+std::unique_ptr<SafeTarget> SafeTarget::open(const std::string &path, std::string &problem)
+{
+    // Like mkdir -p, but the usual case (the parent exists) costs one call.
+    if (::mkdir(path.c_str(), directoryMode) != 0 && errno == ENOENT) {
+        for (size_t slash = path.find('/', 1); slash != std::string::npos;
+             slash = path.find('/', slash + 1))
+            ::mkdir(path.substr(0, slash).c_str(), directoryMode);
+        ::mkdir(path.c_str(), directoryMode);
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        problem = describe("cannot create or open the target directory " + path, errno);
+        return nullptr;
+    }
+    return std::unique_ptr<SafeTarget>(new SafeTarget(UniqueFd(fd)));
+}
+
+SafeTarget::SafeTarget(UniqueFd root) : root_(std::move(root))
+{
+}
+
+UniqueFd SafeTarget::walk(const std::vector<std::string> &names, size_t count, bool create,
+                          std::string &problem)
+{
+    UniqueFd current;
+    int at = root_.get();
+    std::string walked;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string &name = names[i];
+        walked += (walked.empty() ? "" : "/") + name;
+        int fd = openDirectoryBeneath(at, name);
+        if (fd < 0 && errno == ENOENT && create) {
+            if (::mkdirat(at, name.c_str(), directoryMode) == 0) {
+                created_.insert(walked);
+                createdForMember_.push_back(walked);
+            } else if (errno != EEXIST) {
+                problem = describe("cannot create directory " + walked, errno);
+                return {};
+            }
+            fd = openDirectoryBeneath(at, name);
+        }
+        if (fd < 0) {
+            problem = errno == ELOOP || errno == ENOTDIR
+                          ? walked + " is a symbolic link or not a directory"
+                          : describe("cannot open directory " + walked, errno);
+            return {};
+        }
+        current.reset(fd);
+        at = fd;
+    }
+    return current;
+}
+
+int SafeTarget::openParent(const MemberPath &path, std::string &problem)
+{
+    const size_t depth = path.components.size() - 1;
+    if (depth == 0)
+        return root_.get();
+    MemberPath parent{{path.components.begin(), path.components.end() - 1}};
+    std::string parentPath = parent.text();
+    if (cachedParent_.valid() && cachedParentPath_ == parentPath)
+        return cachedParent_.get();
+    cachedParent_ = walk(path.components, depth, true, problem);
+    cachedParentPath_ = cachedParent_.valid() ? std::move(parentPath) : std::string();
+    return cachedParent_.valid() ? cachedParent_.get() : -1;
+}
+
+void SafeTarget::rollBackCreatedDirectories()
+{
+    cachedParent_.reset();
+    cachedParentPath_.clear();
+    for (auto it = createdForMember_.rbegin(); it != createdForMember_.rend(); ++it) {
+        const auto names = split(*it, '/');
+        std::string ignored;
+        UniqueFd parent = walk(names, names.size() - 1, false, ignored);
+        const int parentFd = names.size() == 1 ? root_.get() : parent.get();
+        // Only an empty directory goes; anything put there meanwhile keeps it.
+        if (parentFd >= 0 && ::unlinkat(parentFd, names.back().c_str(), AT_REMOVEDIR) == 0)
+            created_.erase(*it);
+    }
+    createdForMember_.clear();
+}
+
+Problem SafeTarget::makeDirectory(const MemberPath &path, const MemberTimes &times)
+{
+    createdForMember_.clear();
+    if (path.components.empty())
+        return std::nullopt;
+    std::string problem;
+    const int parent = openParent(path, problem);
+    if (parent < 0) {
+        rollBackCreatedDirectories();
+        return problem;
+    }
+    const std::string text = path.text();
+    if (::mkdirat(parent, path.components.back().c_str(), directoryMode) == 0) {
+        created_.insert(text);
+    } else if (errno != EEXIST || !createdThisRun(text)) {
+        const int error = errno;
+        rollBackCreatedDirectories();
+        return error == EEXIST ? "already exists" : describe("cannot create directory", error);
+    }
+    if (times.known)
+        directoryTimes_.emplace_back(path, times);
+    return std::nullopt;
+}
+
+Problem SafeTarget::makeSymlink(const MemberPath &path, const std::string &target,
+                                const MemberTimes &times)
+{
+    createdForMember_.clear();
+    if (path.components.empty())
+        return std::string("a symbolic link cannot replace the target directory");
+    std::string problem;
+    const int parent = openParent(path, problem);
+    if (parent < 0) {
+        rollBackCreatedDirectories();
+        return problem;
+    }
+    const char *name = path.components.back().c_str();
+    if (::symlinkat(target.c_str(), parent, name) != 0) {
+        const int error = errno;
+        rollBackCreatedDirectories();
+        return error == EEXIST ? "already exists" : describe("cannot create the link", error);
+    }
+    if (times.known) {
+        // A link's own time is cosmetic; the link is there either way.
+        const timespec both[2] = {times.accessed, times.modified};
+        ::utimensat(parent, name, both, AT_SYMLINK_NOFOLLOW);
+    }
+    return std::nullopt;
+}
+
+namespace {
+
+// For file systems without O_TMPFILE (FAT, some network ones): a hidden name
+// that only this process creates, with O_EXCL so nothing existing is opened.
+int createTemporaryByName(int directoryFd, mode_t mode, unsigned &counter, std::string &name)
+{
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = ".pkunzip-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
+        const int fd = ::openat(directoryFd, name.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    return -1;
+}
+
+} // namespace
+
+Problem SafeTarget::startFile(const MemberPath &path, bool executable,
+                              std::unique_ptr<PendingFile> &file)
+{
+    createdForMember_.clear();
+    if (path.components.empty())
+        return std::string("a file cannot replace the target directory");
+    std::string problem;
+    const int parent = openParent(path, problem);
+    if (parent < 0) {
+        rollBackCreatedDirectories();
+        return problem;
+    }
+    const std::string &name = path.components.back();
+    // Spares decompressing a member that cannot be placed; the final link is
+    // what actually guarantees that nothing is replaced.
+    struct stat existing;
+    if (::fstatat(parent, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        rollBackCreatedDirectories();
+        return std::string("already exists");
+    }
+    const mode_t mode = executable ? executableMode : fileMode;
+    std::string temporaryName;
+    int fd = ::openat(parent, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
+        fd = createTemporaryByName(parent, mode, temporaryCounter_, temporaryName);
+    if (fd < 0) {
+        const int error = errno;
+        rollBackCreatedDirectories();
+        return describe("cannot create the file", error);
+    }
+    file = std::make_unique<PendingFile>(*this, parent, name, UniqueFd(fd), temporaryName);
+    return std::nullopt;
+}
+
+void SafeTarget::finish()
+{
+    std::stable_sort(directoryTimes_.begin(), directoryTimes_.end(),
+                     [](const auto &a, const auto &b) {
+                         return a.first.components.size() > b.first.components.size();
+                     });
+    for (const auto &[path, times] : directoryTimes_) {
+        if (!createdThisRun(path.text()))
+            continue;
+        std::string ignored;
+        const UniqueFd directory = walk(path.components, path.components.size(), false, ignored);
+        const timespec both[2] = {times.accessed, times.modified};
+        // The directory is already reported as written; its time is cosmetic.
+        if (directory.valid())
+            ::futimens(directory.get(), both);
+    }
+}

@@ -1,0 +1,134 @@
+#pragma once
+
+#include "uniquefd.h"
+
+#include <ctime>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+// The rules that keep extraction inside the target directory and away from the
+// user's own files, kept together so they can be read and checked in one place:
+//  - a member name is a relative path of plain names: absolute paths, drive
+//    letters, ".." components and backslash traversals are refused;
+//  - every path beneath the target is opened one name at a time with
+//    O_NOFOLLOW, so no member is ever written through a symbolic link;
+//  - file data goes to an unnamed (O_TMPFILE) or hidden temporary file in the
+//    member's own directory and gets its final name only when the caller has
+//    read and checked all of it, with calls that never replace (linkat,
+//    renameat2 RENAME_NOREPLACE, mkdirat, symlinkat);
+//  - an existing file, directory or link is never replaced or modified;
+//  - a symbolic link is created only when its target stays inside the target;
+//  - modes come from the user's umask: 0666, or 0777 for directories and
+//    executables, never a set-user-ID, set-group-ID or sticky bit;
+//  - directories this run created for a member that then failed are removed
+//    again when empty, so a failed member leaves nothing behind.
+
+// A member's place beneath the target: plain names, none empty, "." or "..".
+struct MemberPath
+{
+    std::vector<std::string> components;
+
+    // The names joined with "/"; empty for the target itself.
+    std::string text() const;
+};
+
+// A refusal or failure in words ("already exists"); no value means success.
+using Problem = std::optional<std::string>;
+
+// A member's modification and access times, when the archive records them.
+struct MemberTimes
+{
+    bool known = false;
+    timespec modified{};
+    timespec accessed{};
+};
+
+namespace extractionRules {
+
+// Splits a decoded member name into a MemberPath, or says why it is refused.
+// Empty and "." components are dropped, so "./a//b" names "a/b".
+std::optional<MemberPath> checkMemberPath(const std::string &name, std::string &refusal);
+
+// Says why a symbolic link at `link` pointing to `target` could leave the target
+// directory, or gives no value when it stays inside: the target must be relative,
+// and its ".." components must all come first and climb no higher than the
+// link's own directory.
+Problem checkLinkTarget(const MemberPath &link, const std::string &target);
+
+} // namespace extractionRules
+
+class SafeTarget;
+
+// A regular file being written beneath the target. Until commit() succeeds it
+// has no name in the target directory; dropping it uncommitted leaves no trace.
+class PendingFile
+{
+public:
+    PendingFile(SafeTarget &target, int directoryFd, std::string name, UniqueFd file,
+                std::string temporaryName);
+    PendingFile(const PendingFile &) = delete;
+    PendingFile &operator=(const PendingFile &) = delete;
+    ~PendingFile();
+
+    // Appends data; gives the failure (disk full, I/O error) if not all was written.
+    Problem write(const void *data, size_t size);
+
+    // Gives the file its times and final name, never replacing anything there.
+    Problem commit(const MemberTimes &times);
+
+private:
+    Problem linkIntoPlace();
+
+    SafeTarget &target_;
+    int directoryFd_;
+    std::string name_;
+    UniqueFd file_;
+    std::string temporaryName_; // empty for an O_TMPFILE file
+    bool committed_ = false;
+};
+
+// The target directory, opened once, and everything written beneath it.
+class SafeTarget
+{
+public:
+    // Opens the target directory, creating it and any missing parents first.
+    // The target's own path is the user's and may pass through links.
+    static std::unique_ptr<SafeTarget> open(const std::string &path, std::string &problem);
+
+    // Creates a directory member. An existing directory counts as written only
+    // when this run created it (for an earlier member).
+    Problem makeDirectory(const MemberPath &path, const MemberTimes &times);
+
+    // Creates a symbolic link member, after checkLinkTarget allowed it.
+    Problem makeSymlink(const MemberPath &path, const std::string &target,
+                        const MemberTimes &times);
+
+    // Starts a regular file member, creating its missing parent directories.
+    // The file must then be written and committed before the next call here.
+    Problem startFile(const MemberPath &path, bool executable, std::unique_ptr<PendingFile> &file);
+
+    // Gives the directory members their recorded times, deepest first, now
+    // that nothing more is written into them.
+    void finish();
+
+private:
+    friend class PendingFile;
+    explicit SafeTarget(UniqueFd root);
+
+    int openParent(const MemberPath &path, std::string &problem);
+    UniqueFd walk(const std::vector<std::string> &names, size_t count, bool create,
+                  std::string &problem);
+    void rollBackCreatedDirectories();
+    bool createdThisRun(const std::string &path) const { return created_.count(path) != 0; }
+
+    UniqueFd root_;
+    std::string cachedParentPath_;
+    UniqueFd cachedParent_;
+    std::set<std::string> created_;
+    std::vector<std::string> createdForMember_;
+    std::vector<std::pair<MemberPath, MemberTimes>> directoryTimes_;
+    unsigned temporaryCounter_ = 0;
+};

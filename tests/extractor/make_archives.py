@@ -1,0 +1,173 @@
+#!/usr/bin/python3
+"""Builds the archives the pkunzip tests run on, into the directory given.
+
+Ordinary archives come from real tools (Info-ZIP zip, Python's zipfile,
+libarchive's bsdtar); hostile and damaged ones are written byte by byte here,
+so each carries exactly the flaw under test.
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import zipfile
+import zlib
+
+OUT = sys.argv[1]
+DOS_TIME = (2001 - 1980) << 25 | 2 << 21 | 3 << 16 | 4 << 11 | 5 << 5 | 6 // 2
+UNIX = 3 << 8 | 30
+
+
+def path(name):
+    return os.path.join(OUT, name)
+
+
+def deflate(data):
+    packer = zlib.compressobj(9, zlib.DEFLATED, -15)
+    return packer.compress(data) + packer.flush()
+
+
+class Member:
+    def __init__(self, name, data=b"", method=0, flags=0, mode=None, crc=None,
+                 extra=b"", packed=None):
+        self.name = name if isinstance(name, bytes) else name.encode()
+        self.data = data
+        self.method = method
+        self.flags = flags
+        self.mode = mode
+        self.crc = zlib.crc32(data) if crc is None else crc
+        self.extra = extra
+        if packed is None:
+            packed = deflate(data) if method in (8, 9) else data
+        self.packed = packed
+
+
+def write_zip(name, members):
+    """A plain ZIP: local headers, data, central directory, end record."""
+    body = b""
+    central = b""
+    for m in members:
+        offset = len(body)
+        made_by = UNIX if m.mode is not None else 20
+        external = (m.mode << 16) if m.mode is not None else 0
+        fields = struct.pack("<HHHIIII", 20, m.flags, m.method, DOS_TIME, m.crc,
+                             len(m.packed), len(m.data))
+        body += b"PK\x03\x04" + fields + struct.pack("<HH", len(m.name), len(m.extra))
+        body += m.name + m.extra + m.packed
+        central += b"PK\x01\x02" + struct.pack("<H", made_by) + fields
+        central += struct.pack("<HHHHHII", len(m.name), len(m.extra), 0, 0, 0, external, offset)
+        central += m.name + m.extra
+    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, len(members), len(members),
+                                      len(central), len(body), 0)
+    with open(path(name), "wb") as f:
+        f.write(body + central + end)
+    return len(body), len(central)
+
+
+def unicode_path(raw_name, unicode_name, crc=None):
+    crc = zlib.crc32(raw_name) if crc is None else crc
+    data = b"\x01" + struct.pack("<I", crc) + unicode_name.encode()
+    return struct.pack("<HH", 0x7075, len(data)) + data
+
+
+def make_tree(root):
+    os.makedirs(os.path.join(root, "docs", "empty"))
+    os.makedirs(os.path.join(root, "bin"))
+    files = {
+        "readme.txt": b"hello\n" * 200,
+        "docs/notes with blanks.txt": b"blanks\n",
+        "docs/zero.dat": b"",
+        "bin/random.bin": bytes((i * 7919 + 13) % 251 for i in range(70000)),
+        "Pokémon ☆.txt": b"utf8\n",
+    }
+    for name, data in files.items():
+        with open(os.path.join(root, name), "wb") as f:
+            f.write(data)
+        os.utime(os.path.join(root, name), (981173106, 981173106))
+
+
+def real_tool_archives():
+    tree = path("tree")
+    make_tree(tree)
+    env = dict(os.environ, LC_ALL="C.UTF-8")
+    subprocess.run(["zip", "-qr", "-X", path("infozip.zip"), "."], cwd=tree, env=env, check=True)
+    subprocess.run(["bsdtar", "--format", "zip", "-cf", path("bsdtar.zip"), "."], cwd=tree,
+                   env=env, check=True)
+    with zipfile.ZipFile(path("python.zip"), "w", zipfile.ZIP_DEFLATED) as z:
+        z.writestr("deflated.txt", "compressible " * 500)
+        z.writestr(zipfile.ZipInfo("stored.txt", (2001, 2, 3, 4, 5, 6)), "stored")
+        z.writestr("Ünïcödé flagged.txt", "flagged")
+        z.writestr("dir/", "")
+        z.writestr("dir/empty/", "")
+    zipfile.ZipFile(path("empty.zip"), "w").close()
+    with open(path("secret.txt"), "w") as f:
+        f.write("secret\n")
+    with open(path("plain.txt"), "w") as f:
+        f.write("plain\n")
+    subprocess.run(["zip", "-q", "-P", "password", path("encrypted.zip"), "secret.txt"],
+                   cwd=OUT, check=True)
+    subprocess.run(["zip", "-q", path("encrypted.zip"), "plain.txt"], cwd=OUT, check=True)
+    os.remove(path("secret.txt"))
+    os.remove(path("plain.txt"))
+    shutil.rmtree(tree)
+
+
+def name_archives():
+    write_zip("raw_utf8.zip", [Member("Ελληνικά.txt".encode(), b"raw")])
+    write_zip("cp437.zip", [Member(b"caf\x82 \x81ber.txt", b"cp437")])
+    write_zip("unicode_field.zip",
+              [Member(b"ete.txt", b"field", extra=unicode_path(b"ete.txt", "été.txt"))])
+    write_zip("unicode_field_stale.zip",
+              [Member(b"ete.txt", b"stale", extra=unicode_path(b"other", "été.txt"))])
+
+
+def hostile_archives():
+    ok = Member("good.txt", b"good")
+    write_zip("dotdot.zip", [Member("../evil.txt", b"x"), Member("a/../../evil2.txt", b"x"), ok])
+    write_zip("absolute.zip", [Member(os.path.join(OUT, "absolute-evil.txt"), b"x"), ok])
+    write_zip("backslash.zip", [Member("..\\..\\evil.txt", b"x"), Member("a\\..\\..\\evil3", b"x"),
+                                ok])
+    write_zip("escaping_link.zip", [
+        Member("up", b"../outside", mode=0o120777),
+        Member("abs", b"/etc", mode=0o120777),
+        Member("sneaky", b"sub/../../x", mode=0o120777),
+        Member("sub/inside", b"../good.txt", mode=0o120777),
+        ok])
+    write_zip("through_link.zip", [
+        Member("real/", mode=0o40755),
+        Member("alias", b"real", mode=0o120777),
+        Member("alias/planted.txt", b"x"),
+        Member("alias", b"x")])
+    write_zip("user_link.zip", [Member("victim", b"overwritten"), Member("userdir/planted", b"x"),
+                                ok])
+    write_zip("duplicate.zip", [Member("dup.txt", b"first"), Member("dup.txt", b"second"), ok])
+    write_zip("bad_crc.zip", [Member("bad.txt", b"payload" * 100, method=8, crc=0x12345678),
+                              Member("stored_bad.txt", b"stored", crc=0x1), ok])
+    cut = deflate(b"truncated data " * 4000)
+    write_zip("corrupt_member.zip", [
+        Member("cut.txt", b"truncated data " * 4000, method=8, packed=cut[:len(cut) // 2]),
+        Member("garbage.txt", b"y" * 5000, method=8, packed=b"\xff" * 40),
+        ok])
+    write_zip("deflate64.zip", [Member("d64.txt", b"deflate64 " * 100, method=9), ok])
+    write_zip("modes_and_times.zip", [Member("tool", b"#!/bin/sh\n", mode=0o106755),
+                             Member("plain", b"p", mode=0o100600),
+                             Member("dated/", mode=0o40755),
+                             Member("dated/inside.txt", b"in", mode=0o100644)])
+    write_zip("big.zip", [Member("big.bin", b"z" * 200000, method=8), ok])
+    body, central = write_zip("whole.zip", [Member("one.txt", b"1" * 3000, method=8),
+                                            Member("two.txt", b"2" * 3000, method=8)])
+    data = open(path("whole.zip"), "rb").read()
+    with open(path("cut_in_member.zip"), "wb") as f:
+        f.write(data[:body // 2])
+    with open(path("cut_in_central.zip"), "wb") as f:
+        f.write(data[:body + central // 2])
+    with open(path("not_a_zip.zip"), "w") as f:
+        f.write("This is a text file, not an archive.\n" * 10)
+    open(path("empty_file.zip"), "w").close()
+    shutil.copy(path("whole.zip"), path("-x.zip"))
+
+
+os.makedirs(OUT, exist_ok=True)
+real_tool_archives()
+name_archives()
+hostile_archives()

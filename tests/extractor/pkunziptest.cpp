@@ -1,0 +1,523 @@
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+struct Run
+{
+    int status = -1;
+    QStringList out;
+    QStringList err;
+};
+
+QStringList linesOf(const QByteArray &bytes)
+{
+    return QString::fromUtf8(bytes).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QProcessEnvironment testEnvironment()
+{
+    auto environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TZ"), QStringLiteral("UTC"));
+    return environment;
+}
+
+// Standard input stays open and unwritten: a run that waited for an answer
+// would never finish.
+Run runProgram(const QString &program, const QStringList &arguments, const QString &workingDir,
+               const QProcessEnvironment &environment = testEnvironment())
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setWorkingDirectory(workingDir);
+    process.start(program, arguments);
+    Run run;
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return run;
+    run.status = process.exitCode();
+    run.out = linesOf(process.readAllStandardOutput());
+    run.err = linesOf(process.readAllStandardError());
+    return run;
+}
+
+QString fileEntry(const QString &relative, const QString &absolute)
+{
+    QFile file(absolute);
+    if (!file.open(QIODevice::ReadOnly))
+        return relative + QStringLiteral("=<unreadable>");
+    if (file.size() > 64)
+        return relative + QStringLiteral("=<%1 bytes>").arg(file.size());
+    return relative + QLatin1Char('=') + QString::fromUtf8(file.readAll());
+}
+
+QString linkTextOf(const QString &path)
+{
+    QByteArray buffer(4096, '\0');
+    const ssize_t length = ::readlink(QFile::encodeName(path).constData(), buffer.data(),
+                                      static_cast<size_t>(buffer.size()));
+    return length < 0 ? QString() : QString::fromUtf8(buffer.left(length));
+}
+
+// Everything beneath dir, hidden entries included, links not followed:
+// "name=content" for files ("<N bytes>" when long), "name/" for directories,
+// "name -> target" for links.
+QStringList describeTree(const QString &dir)
+{
+    QStringList entries;
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString absolute = it.next();
+        const QFileInfo info = it.fileInfo();
+        const QString relative = QDir(dir).relativeFilePath(absolute);
+        if (info.isSymLink())
+            entries << relative + QStringLiteral(" -> ") + linkTextOf(absolute);
+        else if (info.isDir())
+            entries << relative + QLatin1Char('/');
+        else
+            entries << fileEntry(relative, absolute);
+    }
+    entries.sort();
+    return entries;
+}
+
+// The name part of a tree entry or an output line: "a/b=x" and "a/b -> c"
+// give "a/b"; directories keep their "/".
+QString nameOf(const QString &entry)
+{
+    const int link = entry.indexOf(QStringLiteral(" -> "));
+    if (link >= 0)
+        return entry.left(link);
+    const int equals = entry.indexOf(QLatin1Char('='));
+    return equals >= 0 ? entry.left(equals) : entry;
+}
+
+// Status, size, times and inode of every entry, to show that nothing changed.
+QStringList snapshot(const QString &dir)
+{
+    QStringList states;
+    for (const QString &entry : describeTree(dir)) {
+        struct stat status;
+        const QByteArray path = QFile::encodeName(dir + QLatin1Char('/') + nameOf(entry));
+        if (::lstat(path.constData(), &status) != 0)
+            return {QStringLiteral("cannot stat ") + entry};
+        states << QStringLiteral("%1 mode %2 inode %3 mtime %4.%5")
+                      .arg(entry)
+                      .arg(status.st_mode, 0, 8)
+                      .arg(status.st_ino)
+                      .arg(status.st_mtim.tv_sec)
+                      .arg(status.st_mtim.tv_nsec);
+    }
+    return states;
+}
+
+} // namespace
+
+class PkunzipTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void extractsWholeArchives_data();
+    void extractsWholeArchives();
+    void refusesAndReportsBadMembers_data();
+    void refusesAndReportsBadMembers();
+    void neverReplacesTheUsersEntries_data();
+    void neverReplacesTheUsersEntries();
+    void rejectsUnreadableArchives_data();
+    void rejectsUnreadableArchives();
+    void decodesNamesWhateverTheLocale_data();
+    void decodesNamesWhateverTheLocale();
+    void handlesArguments_data();
+    void handlesArguments();
+    void createsMissingTargetLevels_data();
+    void createsMissingTargetLevels();
+    void targetThatIsAFileIsFatal();
+    void secondRunChangesNoByte();
+    void keepsTimesAndFollowsUmask();
+    void fullDiskLeavesNoFile();
+
+private:
+    Run extract(const QString &archive, const QString &target = QStringLiteral("target"));
+    QString target() const { return work_->filePath(QStringLiteral("target")); }
+
+    QTemporaryDir fixtures_;
+    std::unique_ptr<QTemporaryDir> work_;
+};
+
+void PkunzipTest::initTestCase()
+{
+    QVERIFY(fixtures_.isValid());
+    const Run made =
+        runProgram(QStringLiteral(PYTHON_PATH),
+                   {QStringLiteral(MAKE_ARCHIVES_SCRIPT), fixtures_.path()}, fixtures_.path());
+    QVERIFY2(made.status == 0, qPrintable(made.err.join(QLatin1Char('\n'))));
+}
+
+void PkunzipTest::init()
+{
+    work_ = std::make_unique<QTemporaryDir>();
+    QVERIFY(work_->isValid());
+}
+
+// Archives are passed by their bare name from the fixtures directory, so a
+// name such as "-x.zip" reaches pkunzip exactly as a user's would.
+Run PkunzipTest::extract(const QString &archive, const QString &target)
+{
+    const QString targetPath = QDir::isAbsolutePath(target) ? target : work_->filePath(target);
+    return runProgram(QStringLiteral(PKUNZIP_PATH), {archive, targetPath}, fixtures_.path());
+}
+
+void PkunzipTest::extractsWholeArchives_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QStringList>("tree");
+
+    const QStringList toolTree = {
+        QStringLiteral("Pokémon ☆.txt=utf8\n"),
+        QStringLiteral("bin/"),
+        QStringLiteral("bin/random.bin=<70000 bytes>"),
+        QStringLiteral("docs/"),
+        QStringLiteral("docs/empty/"),
+        QStringLiteral("docs/notes with blanks.txt=blanks\n"),
+        QStringLiteral("docs/zero.dat="),
+        QStringLiteral("readme.txt=<1200 bytes>"),
+    };
+    QTest::newRow("Info-ZIP: stored, deflated, empty dir, zero length, blanks, UTF-8 unflagged")
+        << "infozip.zip" << toolTree;
+    QTest::newRow("libarchive's writer") << "bsdtar.zip" << toolTree;
+    QTest::newRow("Python zipfile with the UTF-8 flag")
+        << "python.zip"
+        << QStringList{"deflated.txt=<6500 bytes>", "dir/", "dir/empty/", "stored.txt=stored",
+                       "Ünïcödé flagged.txt=flagged"};
+    QTest::newRow("archive without members") << "empty.zip" << QStringList{};
+    QTest::newRow("raw UTF-8 name without the flag")
+        << "raw_utf8.zip" << QStringList{"Ελληνικά.txt=raw"};
+    QTest::newRow("CP437 name: 0x82 is é") << "cp437.zip" << QStringList{"café über.txt=cp437"};
+    QTest::newRow("Info-ZIP Unicode Path field")
+        << "unicode_field.zip" << QStringList{"été.txt=field"};
+    QTest::newRow("Unicode Path field of another name is ignored")
+        << "unicode_field_stale.zip" << QStringList{"ete.txt=stale"};
+    QTest::newRow("archive named like an option")
+        << "-x.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"};
+    QTest::newRow("large member") << "big.zip"
+                                  << QStringList{"big.bin=<200000 bytes>", "good.txt=good"};
+}
+
+void PkunzipTest::extractsWholeArchives()
+{
+    QFETCH(QString, archive);
+    QFETCH(QStringList, tree);
+
+    const Run run = extract(archive);
+
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.err, QStringList());
+    QCOMPARE(describeTree(target()), tree);
+    for (const QString &entry : tree)
+        QVERIFY2(run.out.contains(nameOf(entry)), qPrintable(entry + " not announced"));
+}
+
+void PkunzipTest::refusesAndReportsBadMembers_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QStringList>("reported");
+
+    const QStringList good = {QStringLiteral("good.txt=good")};
+    QTest::newRow("\"..\" components")
+        << "dotdot.zip" << good << QStringList{"../evil.txt", "a/../../evil2.txt"};
+    QTest::newRow("absolute path")
+        << "absolute.zip" << good << QStringList{"absolute-evil.txt: absolute path"};
+    QTest::newRow("backslash traversal")
+        << "backslash.zip" << good << QStringList{"evil.txt:", "evil3:"};
+    QTest::newRow("links leading outside")
+        << "escaping_link.zip" << QStringList{"good.txt=good", "sub/", "sub/inside -> ../good.txt"}
+        << QStringList{"up:", "abs:", "sneaky:"};
+    QTest::newRow("member written through a link of the archive")
+        << "through_link.zip" << QStringList{"alias -> real", "real/"}
+        << QStringList{"alias/planted.txt:", "alias: already exists"};
+    QTest::newRow("duplicate names")
+        << "duplicate.zip" << QStringList{"dup.txt=first", "good.txt=good"}
+        << QStringList{"dup.txt: already exists"};
+    QTest::newRow("bad CRC, deflated and stored")
+        << "bad_crc.zip" << good << QStringList{"bad.txt: ZIP bad CRC", "stored_bad.txt:"};
+    QTest::newRow("truncated and corrupt data")
+        << "corrupt_member.zip" << good << QStringList{"cut.txt:", "garbage.txt:"};
+    QTest::newRow("encrypted member") << "encrypted.zip" << QStringList{"plain.txt=plain\n"}
+                                      << QStringList{"secret.txt: encrypted"};
+    QTest::newRow("Deflate64 member") << "deflate64.zip" << good << QStringList{"d64.txt:"};
+}
+
+void PkunzipTest::refusesAndReportsBadMembers()
+{
+    QFETCH(QString, archive);
+    QFETCH(QStringList, tree);
+    QFETCH(QStringList, reported);
+
+    const Run run = extract(archive);
+
+    QCOMPARE(run.status, 1);
+    QCOMPARE(describeTree(target()), tree);
+    QCOMPARE(run.err.size(), reported.size());
+    for (int i = 0; i < reported.size(); ++i) {
+        QVERIFY2(run.err[i].startsWith(QStringLiteral("pkunzip: ") + archive + ": "),
+                 qPrintable(run.err[i]));
+        QVERIFY2(run.err[i].contains(reported[i]), qPrintable(run.err[i]));
+    }
+    QCOMPARE(describeTree(work_->path()).filter(QStringLiteral("evil")), QStringList());
+    QVERIFY(!QFileInfo::exists(fixtures_.filePath(QStringLiteral("absolute-evil.txt"))));
+}
+
+void PkunzipTest::neverReplacesTheUsersEntries_data()
+{
+    QTest::addColumn<QString>("inTheWay");
+    QTest::addColumn<QString>("linkTarget");
+    QTest::addColumn<QString>("reported");
+
+    QTest::newRow("user's link where a member goes") << "victim"
+                                                     << "../outside/victim"
+                                                     << "victim:";
+    QTest::newRow("user's link to a directory on a member's path") << "userdir"
+                                                                   << "../outside"
+                                                                   << "userdir/planted:";
+    QTest::newRow("user's file where a member goes") << "victim" << QString() << "victim:";
+    QTest::newRow("user's file on a member's path") << "userdir" << QString() << "userdir/planted:";
+}
+
+void PkunzipTest::neverReplacesTheUsersEntries()
+{
+    QFETCH(QString, inTheWay);
+    QFETCH(QString, linkTarget);
+    QFETCH(QString, reported);
+
+    const QString outside = work_->filePath(QStringLiteral("outside"));
+    QVERIFY(QDir().mkpath(outside));
+    QVERIFY(QDir().mkpath(target()));
+    QFile victim(outside + QStringLiteral("/victim"));
+    QVERIFY(victim.open(QIODevice::WriteOnly));
+    victim.write("user data");
+    victim.close();
+    const QString entry = target() + QLatin1Char('/') + inTheWay;
+    if (linkTarget.isEmpty())
+        QVERIFY(QFile::copy(victim.fileName(), entry));
+    else
+        QVERIFY(QFile::link(linkTarget, entry));
+    const auto entryState = [&] {
+        return snapshot(target()).filter(QRegularExpression(QLatin1Char('^') + inTheWay + "[ =]"));
+    };
+    const QStringList outsideBefore = snapshot(outside);
+    const QStringList entryBefore = entryState();
+
+    const Run run = extract(QStringLiteral("user_link.zip"));
+
+    QCOMPARE(run.status, 1);
+    QCOMPARE(run.err.size(), 1);
+    QVERIFY2(run.err.first().contains(reported), qPrintable(run.err.first()));
+    QCOMPARE(snapshot(outside), outsideBefore);
+    QCOMPARE(entryState(), entryBefore);
+    QCOMPARE(entryBefore.size(), 1);
+    QVERIFY(describeTree(target()).contains(QStringLiteral("good.txt=good")));
+}
+
+void PkunzipTest::rejectsUnreadableArchives_data()
+{
+    QTest::addColumn<QString>("archive");
+
+    QTest::newRow("cut in a member") << "cut_in_member.zip";
+    QTest::newRow("cut in the central directory") << "cut_in_central.zip";
+    QTest::newRow("text file named .zip") << "not_a_zip.zip";
+    QTest::newRow("empty file named .zip") << "empty_file.zip";
+    QTest::newRow("missing archive") << "nothing.zip";
+    QTest::newRow("directory named as the archive") << ".";
+}
+
+void PkunzipTest::rejectsUnreadableArchives()
+{
+    QFETCH(QString, archive);
+
+    const Run run = extract(archive);
+
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.out, QStringList());
+    QCOMPARE(run.err.size(), 1);
+    QVERIFY2(run.err.first().startsWith(QStringLiteral("pkunzip: ") + archive + ": "),
+             qPrintable(run.err.first()));
+    QVERIFY(!QFileInfo::exists(target()));
+}
+
+void PkunzipTest::decodesNamesWhateverTheLocale_data()
+{
+    QTest::addColumn<QStringList>("unset");
+    QTest::addColumn<QString>("locale");
+
+    const QStringList all = {"LANG", "LC_ALL", "LC_CTYPE", "LANGUAGE"};
+    QTest::newRow("LANG unset") << all << QString();
+    QTest::newRow("C locale") << all << "C";
+    QTest::newRow("Latin-1 locale") << all << "en_US.ISO-8859-1";
+    QTest::newRow("UTF-8 locale") << all << "C.UTF-8";
+}
+
+void PkunzipTest::decodesNamesWhateverTheLocale()
+{
+    QFETCH(QStringList, unset);
+    QFETCH(QString, locale);
+
+    auto environment = testEnvironment();
+    for (const QString &name : unset)
+        environment.remove(name);
+    if (!locale.isEmpty())
+        environment.insert(QStringLiteral("LC_ALL"), locale);
+    const QStringList archives = {"python.zip", "raw_utf8.zip", "cp437.zip", "unicode_field.zip",
+                                  "infozip.zip"};
+    for (const QString &archive : archives) {
+        const Run run = runProgram(QStringLiteral(PKUNZIP_PATH), {archive, target()},
+                                   fixtures_.path(), environment);
+        QCOMPARE(run.status, 0);
+    }
+    const QStringList names = describeTree(target());
+    const QStringList expectedNames = {"Ünïcödé flagged.txt=flagged", "Ελληνικά.txt=raw",
+                                       "café über.txt=cp437", "été.txt=field",
+                                       "Pokémon ☆.txt=utf8\n"};
+    for (const QString &expected : expectedNames)
+        QVERIFY2(names.contains(expected), qPrintable(expected));
+}
+
+void PkunzipTest::handlesArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("out");
+    QTest::addColumn<QString>("err");
+
+    QTest::newRow("no arguments") << QStringList{} << 2 << QString() << "usage: pkunzip";
+    QTest::newRow("archive only") << QStringList{"whole.zip"} << 2 << QString() << "usage: pkunzip";
+    QTest::newRow("three arguments")
+        << QStringList{"whole.zip", "a", "b"} << 2 << QString() << "usage: pkunzip";
+    QTest::newRow("--help") << QStringList{"--help"} << 0 << "usage: pkunzip" << QString();
+    QTest::newRow("--version") << QStringList{"--version"} << 0 << "pkunzip 1." << QString();
+    QTest::newRow("--help with a target names an archive")
+        << QStringList{"--help", "target"} << 2 << QString()
+        << "pkunzip: --help: cannot open the archive";
+}
+
+void PkunzipTest::handlesArguments()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, out);
+    QFETCH(QString, err);
+
+    const Run run = runProgram(QStringLiteral(PKUNZIP_PATH), arguments, work_->path());
+
+    QCOMPARE(run.status, status);
+    QCOMPARE(run.out.join(QLatin1Char('\n')).contains(out), true);
+    QCOMPARE(run.out.isEmpty(), out.isEmpty());
+    QCOMPARE(run.err.join(QLatin1Char('\n')).contains(err), true);
+    QCOMPARE(run.err.isEmpty(), err.isEmpty());
+    QCOMPARE(describeTree(work_->path()), QStringList());
+}
+
+void PkunzipTest::createsMissingTargetLevels_data()
+{
+    QTest::addColumn<QString>("target");
+
+    QTest::newRow("one level") << "made";
+    QTest::newRow("three levels") << "made/deeper/still";
+    QTest::newRow("trailing slash") << "made/with/slash/";
+    QTest::newRow("existing, with trailing slash") << ".//";
+}
+
+void PkunzipTest::createsMissingTargetLevels()
+{
+    QFETCH(QString, target);
+
+    const Run run = extract(QStringLiteral("whole.zip"), target);
+
+    QCOMPARE(run.status, 0);
+    QCOMPARE(describeTree(work_->filePath(target)),
+             (QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"}));
+}
+
+void PkunzipTest::targetThatIsAFileIsFatal()
+{
+    QFile file(target());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    const Run run = extract(QStringLiteral("whole.zip"));
+
+    QCOMPARE(run.status, 2);
+    QCOMPARE(run.out, QStringList());
+    QCOMPARE(run.err.size(), 1);
+    QVERIFY2(run.err.first().contains(QStringLiteral("target directory")),
+             qPrintable(run.err.first()));
+    QCOMPARE(QFileInfo(target()).size(), 0);
+}
+
+void PkunzipTest::secondRunChangesNoByte()
+{
+    QCOMPARE(extract(QStringLiteral("infozip.zip")).status, 0);
+    const QStringList before = snapshot(target());
+
+    const Run again = extract(QStringLiteral("infozip.zip"));
+
+    QCOMPARE(again.status, 1);
+    QCOMPARE(again.out, QStringList());
+    QCOMPARE(again.err.size(), 8);
+    QCOMPARE(again.err.filter(QStringLiteral(": already exists")).size(), 8);
+    QCOMPARE(snapshot(target()), before);
+}
+
+void PkunzipTest::keepsTimesAndFollowsUmask()
+{
+    const mode_t previous = ::umask(027);
+    const Run run = extract(QStringLiteral("modes_and_times.zip"));
+    ::umask(previous);
+
+    QCOMPARE(run.status, 0);
+    const auto statusOf = [this](const char *name) {
+        struct stat status
+        {
+        };
+        ::lstat(QFile::encodeName(target() + QLatin1Char('/') + name).constData(), &status);
+        return status;
+    };
+    QCOMPARE(statusOf("tool").st_mode & 07777, mode_t(0750));
+    QCOMPARE(statusOf("plain").st_mode & 07777, mode_t(0640));
+    QCOMPARE(statusOf("dated").st_mode & 07777, mode_t(0750));
+    // 2001-02-03 04:05:06 UTC, also on the directory written into after it.
+    for (const char *name : {"tool", "plain", "dated", "dated/inside.txt"})
+        QCOMPARE(statusOf(name).st_mtim.tv_sec, time_t(981173106));
+}
+
+void PkunzipTest::fullDiskLeavesNoFile()
+{
+    // A file size limit makes writes fail as a full disk would.
+    const QString script = QStringLiteral("trap '' XFSZ; ulimit -f 64; exec \"$0\" \"$@\"");
+    const Run run = runProgram(QStringLiteral("/bin/bash"),
+                               {QStringLiteral("-c"), script, QStringLiteral(PKUNZIP_PATH),
+                                QStringLiteral("big.zip"), target()},
+                               fixtures_.path());
+
+    QCOMPARE(run.status, 1);
+    QCOMPARE(describeTree(target()), QStringList{QStringLiteral("good.txt=good")});
+    QCOMPARE(run.err.size(), 1);
+    QVERIFY2(run.err.first().contains(QStringLiteral("big.bin: cannot write")),
+             qPrintable(run.err.first()));
+}
+
+QTEST_GUILESS_MAIN(PkunzipTest)
+#include "pkunziptest.moc"
