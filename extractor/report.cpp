@@ -7,7 +7,7 @@
 void Report::written(std::string_view member)
 {
     const std::string line = memberName::printable(member) + '\n';
-    std::fputs(line.c_str(), stdout);
+    std::fputs(line.c_str(), writtenStream_);
 }
 
 void Report::memberProblem(std::string_view member, std::string_view problem)
@@ -17,7 +17,7 @@ void Report::memberProblem(std::string_view member, std::string_view problem)
     const std::string line = "pkunzip: " + memberName::printable(archive_) + ": " +
                              memberName::printable(member) + ": " + memberName::printable(problem) +
                              '\n';
-    std::fputs(line.c_str(), stderr);
+    std::fputs(line.c_str(), problemStream_);
 }
 
 void Report::fatal(std::string_view problem)
@@ -25,7 +25,7 @@ void Report::fatal(std::string_view problem)
     fatal_ = true;
     const std::string line = "pkunzip: " + memberName::printable(archive_) + ": " +
                              memberName::printable(problem) + '\n';
-    std::fputs(line.c_str(), stderr);
+    std::fputs(line.c_str(), problemStream_);
 }
 
 int Report::exitStatus() const

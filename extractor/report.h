@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,12 @@ public:
     static constexpr int someMembersFailed = 1;
     static constexpr int archiveUnreadable = 2;
 
-    explicit Report(std::string archive) : archive_(std::move(archive)) {}
+    // Reports on archive; lines for members written go to `written`, lines
+    // for problems to `problems`.
+    explicit Report(std::string archive, std::FILE *written = stdout, std::FILE *problems = stderr)
+        : archive_(std::move(archive)), writtenStream_(written), problemStream_(problems)
+    {
+    }
 
     // Announces a member now in place under its final name.
     void written(std::string_view member);
@@ -30,6 +36,8 @@ public:
 
 private:
     std::string archive_;
+    std::FILE *writtenStream_;
+    std::FILE *problemStream_;
     bool memberFailed_ = false;
     bool fatal_ = false;
 };
