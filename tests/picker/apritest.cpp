@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+static const QStringList untouchedFields{"/before/source", "/before/destination"};
+
 // The main window with its picker, as a user meets them: Form1 shown, the
 // directory fields holding texts the picker must not touch unless told to.
 class Windows
@@ -21,14 +23,16 @@ class Windows
 public:
     Windows() : form1(programDirectory.path())
     {
-        form1.findChild<QLineEdit *>("origine")->setText("/before/source");
-        form1.findChild<QLineEdit *>("destinazione")->setText("/before/destination");
+        field("origine")->setText(untouchedFields[0]);
+        field("destinazione")->setText(untouchedFields[1]);
         form1.show();
     }
 
-    void open(const QString &buttonName)
+    QLineEdit *field(const char *name) const { return form1.findChild<QLineEdit *>(name); }
+    QStringList fields() const { return {field("origine")->text(), field("destinazione")->text()}; }
+    void open(const QString &button)
     {
-        QTest::mouseClick(form1.findChild<QPushButton *>(buttonName), Qt::LeftButton);
+        QTest::mouseClick(form1.findChild<QPushButton *>(button), Qt::LeftButton);
     }
 
     apri *picker() const
@@ -44,25 +48,16 @@ public:
     {
         return picker() ? picker()->findChild<Control *>(name) : nullptr;
     }
-
-    void click(const QString &buttonName)
-    {
-        QTest::mouseClick(control<QPushButton>(buttonName), Qt::LeftButton);
-    }
-
     DirectoryList *Direct() const { return control<DirectoryList>("Direct"); }
-    QString text(const QString &fieldName) const
+    void click(const QString &button)
     {
-        return form1.findChild<QLineEdit *>(fieldName)->text();
+        QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
     }
-    QStringList fields() const { return {text("origine"), text("destinazione")}; }
 
     MessageBoxCatcher reports;
     QTemporaryDir programDirectory;
     Form1 form1;
 };
-
-static const QStringList untouchedFields{"/before/source", "/before/destination"};
 
 static QTreeWidgetItem *entryNamed(DirectoryList *list, const QString &name)
 {
@@ -298,24 +293,24 @@ void ApriTest::frameCloseBringsTheMainWindowBack()
 void ApriTest::keysPressOnlyTheFocusedButton_data()
 {
     QTest::addColumn<QString>("focused");
-    QTest::addColumn<int>("key");
+    QTest::addColumn<Qt::Key>("key");
     QTest::addColumn<QString>("origine");
     QTest::addColumn<bool>("pickerClosed");
-    QTest::newRow("Enter on OK confirms") << "ok" << int(Qt::Key_Return) << "/" << true;
+    QTest::newRow("Enter on OK confirms") << "ok" << Qt::Key_Return << "/" << true;
     QTest::newRow("Enter on ANNULLA cancels")
-        << "Command1" << int(Qt::Key_Return) << "/before/source" << true;
+        << "Command1" << Qt::Key_Return << untouchedFields[0] << true;
     QTest::newRow("Enter on the drive list presses nothing")
-        << "Drive1" << int(Qt::Key_Return) << "/before/source" << false;
+        << "Drive1" << Qt::Key_Return << untouchedFields[0] << false;
     QTest::newRow("Escape on the directory list presses nothing")
-        << "Direct" << int(Qt::Key_Escape) << "/before/source" << false;
+        << "Direct" << Qt::Key_Escape << untouchedFields[0] << false;
     QTest::newRow("Escape on OK presses nothing")
-        << "ok" << int(Qt::Key_Escape) << "/before/source" << false;
+        << "ok" << Qt::Key_Escape << untouchedFields[0] << false;
 }
 
 void ApriTest::keysPressOnlyTheFocusedButton()
 {
     QFETCH(QString, focused);
-    QFETCH(int, key);
+    QFETCH(Qt::Key, key);
     QFETCH(QString, origine);
     QFETCH(bool, pickerClosed);
     Windows windows;
@@ -323,9 +318,9 @@ void ApriTest::keysPressOnlyTheFocusedButton()
     QWidget *control = windows.control(focused);
     control->setFocus();
 
-    QTest::keyClick(control, Qt::Key(key));
+    QTest::keyClick(control, key);
 
-    QCOMPARE(windows.fields(), (QStringList{origine, "/before/destination"}));
+    QCOMPARE(windows.fields(), (QStringList{origine, untouchedFields[1]}));
     QCOMPARE(windows.picker()->isVisible(), !pickerClosed);
     QCOMPARE(windows.form1.isVisible(), pickerClosed);
 }

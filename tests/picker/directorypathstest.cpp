@@ -27,16 +27,13 @@ void DirectoryPathsTest::pathTextIsAbsoluteWithoutTrailingSeparator_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("text");
-    QTest::newRow("root stays the root") << "/"
-                                         << "/";
-    QTest::newRow("trailing separator is dropped") << "/home/user/"
-                                                   << "/home/user";
-    QTest::newRow("doubled separators become one") << "//home//user"
-                                                   << "/home/user";
-    QTest::newRow("dot parts are resolved") << "/home/./user/../guest"
-                                            << "/home/guest";
-    QTest::newRow("going above the root stays at the root") << "/.."
-                                                            << "/";
+    QTest::newRow("root stays the root") << "/" << QStringLiteral("/");
+    QTest::newRow("trailing separator is dropped") << "/home/user/" << QStringLiteral("/home/user");
+    QTest::newRow("doubled separators become one")
+        << "//home//user" << QStringLiteral("/home/user");
+    QTest::newRow("dot parts are resolved")
+        << "/home/./user/../guest" << QStringLiteral("/home/guest");
+    QTest::newRow("going above the root stays at the root") << "/.." << QStringLiteral("/");
     QTest::newRow("relative path is taken from the working directory")
         << "roms" << QDir::currentPath() + "/roms";
 }
