@@ -67,7 +67,8 @@ void DirectoryPathsTest::subdirectories_data()
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<int>("errorNumber");
     QTest::newRow("only directories and links to them, sorted without case")
-        << "" << QStringList{"Alpha", "beta", "link to zeta", "zeta", QStringLiteral("àccento")}
+        << ""
+        << QStringList{"Alpha", "beta", "Gamma", "link to zeta", "zeta", QStringLiteral("àccento")}
         << 0;
     QTest::newRow("missing directory") << "/gone" << QStringList{} << ENOENT;
     QTest::newRow("regular file") << "/PACMAN.ZIP" << QStringList{} << ENOTDIR;
@@ -80,7 +81,7 @@ void DirectoryPathsTest::subdirectories()
     QFETCH(int, errorNumber);
     QTemporaryDir fixture;
     const QDir root(fixture.path());
-    for (const char *directory : {"zeta", "Alpha", "beta", ".hidden", "àccento"})
+    for (const char *directory : {"zeta", "Alpha", "beta", "Gamma", ".hidden", "àccento"})
         QVERIFY(root.mkdir(directory));
     QVERIFY(QFile(root.filePath("PACMAN.ZIP")).open(QIODevice::WriteOnly));
     QVERIFY(QFile::link(root.filePath("zeta"), root.filePath("link to zeta")));
