@@ -13,7 +13,6 @@
 
 namespace {
 
-const QString zipWildcard = QStringLiteral("*.zip");
 constexpr std::string_view zipSuffix = ".zip";
 
 struct DirectoryCloser
@@ -68,11 +67,6 @@ ArchiveListing unreadable(const QString &directoryText, int errorNumber)
 }
 
 } // namespace
-
-QString zipSearchPattern(const QString &directoryText)
-{
-    return searchedDirectory(directoryText) + zipWildcard;
-}
 
 bool isArchiveFileName(std::string_view fileName)
 {

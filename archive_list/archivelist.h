@@ -17,19 +17,16 @@ struct ArchiveListing
     std::optional<Failure> failure;
 };
 
-// The pattern searched for a directory text: the text exactly as given, then
-// "/*.zip". Nothing is trimmed or dropped, so "/" gives "//*.zip" (still the
-// root) and an empty text gives "/*.zip".
-QString zipSearchPattern(const QString &directoryText);
-
 // Whether a bare file name, as the file system's bytes, is one the list
 // shows when it names a regular file: it ends in ".zip" in any letter case
 // and is not hidden (does not start with ".").
 bool isArchiveFileName(std::string_view fileName);
 
-// The archives in the directory searched by zipSearchPattern(directoryText):
-// every regular file, or link leading to one, with an archive file name, in
-// the order the file system yields them, unsorted, each a bare name decoded
-// from the file system's bytes. A directory that cannot be opened or read
-// gives its failure and no names.
+// The archives matched by directoryText followed by "/*.zip", the text taken
+// exactly as given: nothing is trimmed or dropped, so "/" searches "//*.zip"
+// (still the root) and an empty text "/*.zip". Listed are every regular file,
+// or link leading to one, with an archive file name, in the order the file
+// system yields them, unsorted, each a bare name decoded from the file
+// system's bytes. A directory that cannot be opened or read gives its failure
+// and no names.
 ArchiveListing listZipArchives(const QString &directoryText);

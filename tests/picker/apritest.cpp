@@ -8,14 +8,13 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <memory>
+static const QStringList untouchedFields{"/before/source", "/before/destination"};
 
 // The main window with its picker, as a user meets them: Form1 shown, the
 // directory fields holding texts the picker must not touch unless told to.
@@ -24,14 +23,16 @@ class Windows
 public:
     Windows() : form1(programDirectory.path())
     {
-        form1.findChild<QLineEdit *>("origine")->setText("/before/source");
-        form1.findChild<QLineEdit *>("destinazione")->setText("/before/destination");
+        field("origine")->setText(untouchedFields[0]);
+        field("destinazione")->setText(untouchedFields[1]);
         form1.show();
     }
 
-    void open(const QString &buttonName)
+    QLineEdit *field(const char *name) const { return form1.findChild<QLineEdit *>(name); }
+    QStringList fields() const { return {field("origine")->text(), field("destinazione")->text()}; }
+    void open(const QString &button)
     {
-        QTest::mouseClick(form1.findChild<QPushButton *>(buttonName), Qt::LeftButton);
+        QTest::mouseClick(form1.findChild<QPushButton *>(button), Qt::LeftButton);
     }
 
     apri *picker() const
@@ -43,34 +44,20 @@ public:
         return nullptr;
     }
 
-    template <typename Control> Control *pickerControl(const char *name) const
+    template <typename Control = QWidget> Control *control(const QString &name) const
     {
         return picker() ? picker()->findChild<Control *>(name) : nullptr;
     }
-
-    DirectoryList *Direct() const { return pickerControl<DirectoryList>("Direct"); }
-    QComboBox *Drive1() const { return pickerControl<QComboBox>("Drive1"); }
-    QPushButton *ok() const { return pickerControl<QPushButton>("ok"); }
-    QPushButton *Command1() const { return pickerControl<QPushButton>("Command1"); }
-    QString text(const QString &fieldName) const
+    DirectoryList *Direct() const { return control<DirectoryList>("Direct"); }
+    void click(const QString &button)
     {
-        return form1.findChild<QLineEdit *>(fieldName)->text();
+        QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
     }
 
     MessageBoxCatcher reports;
     QTemporaryDir programDirectory;
     Form1 form1;
 };
-
-static const char *fieldFilledBy(const QString &buttonName)
-{
-    return buttonName == "browse" ? "origine" : "destinazione";
-}
-
-static const char *otherField(const QString &buttonName)
-{
-    return buttonName == "browse" ? "destinazione" : "origine";
-}
 
 static QTreeWidgetItem *entryNamed(DirectoryList *list, const QString &name)
 {
@@ -83,39 +70,42 @@ class ApriTest : public QObject
     Q_OBJECT
 
 private slots:
-    void window();
+    void windowAndTabOrder();
     void layout_data();
     void layout();
-    void tabOrderStartsAtTheDriveList();
-    void firstOpeningShowsTheRootAndOkWritesItIntoItsFieldOnly_data();
-    void firstOpeningShowsTheRootAndOkWritesItIntoItsFieldOnly();
-    void directoryIsKeptAcrossCancelAndReopening_data();
-    void directoryIsKeptAcrossCancelAndReopening();
+    void openingConfirmingCancellingAndReopening_data();
+    void openingConfirmingCancellingAndReopening();
     void driveChangeMovesTheListAtOnce();
-    void unreadableDriveIsReportedAndTheListStays();
     void unreadableDirectoryIsReportedAndTheListStays_data();
     void unreadableDirectoryIsReportedAndTheListStays();
     void frameCloseBringsTheMainWindowBack();
-    void enterPressesTheFocusedButtonOnly_data();
-    void enterPressesTheFocusedButtonOnly();
-    void escapePressesNoButton_data();
-    void escapePressesNoButton();
+    void keysPressOnlyTheFocusedButton_data();
+    void keysPressOnlyTheFocusedButton();
 };
 
-void ApriTest::window()
+void ApriTest::windowAndTabOrder()
 {
     Windows windows;
     windows.open("browse");
     apri *picker = windows.picker();
     QVERIFY(picker);
-
     QCOMPARE(picker->windowTitle(), "Seleziona la directory");
     QCOMPARE(picker->geometry(), QRect(275, 139, 242, 325));
     QCOMPARE(picker->minimumSize(), QSize(242, 325));
     QCOMPARE(picker->maximumSize(), QSize(242, 325));
     QVERIFY(!picker->testAttribute(Qt::WA_SetWindowIcon));
     QVERIFY(!picker->isModal());
-    QCOMPARE(picker->focusWidget(), windows.Drive1());
+    QCOMPARE(windows.control<QComboBox>("Drive1")->currentText(),
+             mountPointHolding(QDir::currentPath()));
+    picker->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(picker));
+
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (int press = 0; press < 4; ++press) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, (QStringList{"Drive1", "Direct", "ok", "Command1", "Drive1"}));
 }
 
 void ApriTest::layout_data()
@@ -158,86 +148,46 @@ void ApriTest::layout()
         QCOMPARE(label->text(), caption);
 }
 
-void ApriTest::tabOrderStartsAtTheDriveList()
-{
-    Windows windows;
-    windows.open("browse");
-    apri *picker = windows.picker();
-    QVERIFY(picker);
-    picker->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(picker));
-
-    const QList<QWidget *> expected{windows.Drive1(), windows.Direct(), windows.ok(),
-                                    windows.Command1(), windows.Drive1()};
-    QList<QWidget *> visited{QApplication::focusWidget()};
-    for (int press = 1; press < expected.size(); ++press) {
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        visited << QApplication::focusWidget();
-    }
-    QCOMPARE(visited, expected);
-}
-
-void ApriTest::firstOpeningShowsTheRootAndOkWritesItIntoItsFieldOnly_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("flag");
-    QTest::newRow("source by browse") << "browse"
-                                      << "0";
-    QTest::newRow("destination by Command3") << "Command3"
-                                             << "1";
-}
-
-void ApriTest::firstOpeningShowsTheRootAndOkWritesItIntoItsFieldOnly()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, flag);
-    Windows windows;
-    const QString untouched = windows.text(otherField(button));
-    QVERIFY(!windows.picker());
-
-    windows.open(button);
-
-    QVERIFY(windows.picker());
-    QVERIFY(windows.picker()->isVisible());
-    QVERIFY(!windows.form1.isVisible());
-    QCOMPARE(windows.Direct()->currentPath(), "/");
-    QCOMPARE(windows.pickerControl<QLabel>("cosa")->text(), flag);
-    QVERIFY(!windows.pickerControl<QLabel>("cosa")->isVisible());
-
-    QTest::mouseClick(windows.ok(), Qt::LeftButton);
-
-    QCOMPARE(windows.text(fieldFilledBy(button)), "/");
-    QCOMPARE(windows.text(otherField(button)), untouched);
-    QVERIFY(!windows.picker()->isVisible());
-    QVERIFY(windows.form1.isVisible());
-    QVERIFY(windows.reports.texts.isEmpty());
-}
-
-void ApriTest::directoryIsKeptAcrossCancelAndReopening_data()
+void ApriTest::openingConfirmingCancellingAndReopening_data()
 {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
+    QTest::addColumn<int>("firstField");
     QTest::addColumn<bool>("byKeyboard");
     QTest::newRow("source, then destination, moving by Enter") << "browse"
-                                                               << "Command3" << true;
+                                                               << "Command3" << 0 << true;
     QTest::newRow("destination, then source, moving by double click") << "Command3"
-                                                                      << "browse" << false;
+                                                                      << "browse" << 1 << false;
 }
 
-void ApriTest::directoryIsKeptAcrossCancelAndReopening()
+void ApriTest::openingConfirmingCancellingAndReopening()
 {
     QFETCH(QString, first);
     QFETCH(QString, second);
+    QFETCH(int, firstField);
     QFETCH(bool, byKeyboard);
     QTemporaryDir fixture;
-    QVERIFY(QDir(fixture.path()).mkdir("roms"));
-    const QString roms = QDir(fixture.path()).filePath("roms");
+    const QString roms = fixture.filePath("roms");
+    QVERIFY(QDir().mkdir(roms));
     Windows windows;
-    const QString firstText = windows.text(fieldFilledBy(first));
+    QVERIFY(!windows.picker());
 
     windows.open(first);
     apri *picker = windows.picker();
     DirectoryList *list = windows.Direct();
+    QVERIFY(picker->isVisible());
+    QVERIFY(!windows.form1.isVisible());
+    QCOMPARE(list->currentPath(), "/");
+    QCOMPARE(windows.control<QLabel>("cosa")->text(), QString::number(firstField));
+    windows.click("ok");
+
+    QStringList fields = untouchedFields;
+    fields[firstField] = "/";
+    QCOMPARE(windows.fields(), fields);
+    QVERIFY(!picker->isVisible());
+    QVERIFY(windows.form1.isVisible());
+
+    windows.open(first);
     QVERIFY(!list->setPath(fixture.path()));
     QTreeWidgetItem *entry = entryNamed(list, "roms");
     QVERIFY(entry);
@@ -251,18 +201,20 @@ void ApriTest::directoryIsKeptAcrossCancelAndReopening()
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
     }
     QCOMPARE(list->currentPath(), roms);
-    QTest::mouseClick(windows.Command1(), Qt::LeftButton);
+    windows.click("Command1");
 
+    QVERIFY(!picker->isVisible());
     QVERIFY(windows.form1.isVisible());
-    QCOMPARE(windows.text(fieldFilledBy(first)), firstText);
+    QCOMPARE(windows.fields(), fields);
 
     windows.open(second);
 
     QCOMPARE(windows.picker(), picker);
     QCOMPARE(list->currentPath(), roms);
-    QTest::mouseClick(windows.ok(), Qt::LeftButton);
-    QCOMPARE(windows.text(fieldFilledBy(second)), roms);
-    QCOMPARE(windows.text(fieldFilledBy(first)), firstText);
+    QCOMPARE(windows.control<QLabel>("cosa")->text(), QString::number(1 - firstField));
+    windows.click("ok");
+    fields[1 - firstField] = roms;
+    QCOMPARE(windows.fields(), fields);
     QVERIFY(windows.reports.texts.isEmpty());
 }
 
@@ -272,7 +224,7 @@ void ApriTest::driveChangeMovesTheListAtOnce()
     Windows windows;
     windows.open("Command3");
     QVERIFY(!windows.Direct()->setPath(fixture.path()));
-    QComboBox *drives = windows.Drive1();
+    auto *drives = windows.control<QComboBox>("Drive1");
     const QString mountPoint = mountPointHolding(fixture.path());
     const int index = drives->findText(mountPoint);
     QVERIFY(index >= 0);
@@ -285,71 +237,43 @@ void ApriTest::driveChangeMovesTheListAtOnce()
     QVERIFY(windows.reports.texts.isEmpty());
 }
 
-void ApriTest::unreadableDriveIsReportedAndTheListStays()
-{
-    QTemporaryDir fixture;
-    const QString vanished = QDir(fixture.path()).filePath("usb");
-    Windows windows;
-    windows.open("browse");
-    QVERIFY(!windows.Direct()->setPath(fixture.path()));
-    QComboBox *drives = windows.Drive1();
-    const QString shownDrive = drives->currentText();
-    // A drive that was unmounted after the list was filled.
-    drives->addItem(vanished);
-    const int index = drives->count() - 1;
-
-    drives->setCurrentIndex(index);
-    emit drives->activated(index);
-
-    QTRY_COMPARE(windows.reports.texts.size(), 1);
-    QVERIFY(windows.reports.texts.first().contains("Impossibile leggere la directory " + vanished));
-    QVERIFY(windows.reports.texts.first().contains("2: No such file or directory"));
-    QCOMPARE(windows.Direct()->currentPath(), fixture.path());
-    QCOMPARE(drives->currentText(), shownDrive);
-    QVERIFY(windows.picker()->isVisible());
-
-    QTest::mouseClick(windows.ok(), Qt::LeftButton);
-    QCOMPARE(windows.text("origine"), fixture.path());
-}
-
 void ApriTest::unreadableDirectoryIsReportedAndTheListStays_data()
 {
-    QTest::addColumn<bool>("replacedByFile");
-    QTest::addColumn<QString>("error");
-    QTest::newRow("directory removed after listing") << false << "2: No such file or directory";
-    QTest::newRow("directory replaced by a file") << true << "20: Not a directory";
+    QTest::addColumn<bool>("asDrive");
+    QTest::newRow("drive unmounted after the list was filled") << true;
+    QTest::newRow("directory removed after the list was filled") << false;
 }
 
 void ApriTest::unreadableDirectoryIsReportedAndTheListStays()
 {
-    QFETCH(bool, replacedByFile);
-    QFETCH(QString, error);
+    QFETCH(bool, asDrive);
     QTemporaryDir fixture;
-    const QDir root(fixture.path());
-    QVERIFY(root.mkdir("roms"));
+    const QString roms = fixture.filePath("roms");
+    QVERIFY(QDir().mkdir(roms));
     Windows windows;
     windows.open("Command3");
     DirectoryList *list = windows.Direct();
+    auto *drives = windows.control<QComboBox>("Drive1");
+    const QString shownDrive = drives->currentText();
     QVERIFY(!list->setPath(fixture.path()));
-    QVERIFY(root.rmdir("roms"));
-    if (replacedByFile) {
-        QFile file(root.filePath("roms"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(QDir().rmdir(roms));
+
+    if (asDrive) {
+        drives->addItem(roms);
+        drives->setCurrentIndex(drives->count() - 1);
+        emit drives->activated(drives->count() - 1);
+    } else {
+        list->setCurrentItem(entryNamed(list, "roms"));
+        QTest::keyClick(list, Qt::Key_Return);
     }
 
-    list->setCurrentItem(entryNamed(list, "roms"));
-    QTest::keyClick(list, Qt::Key_Return);
-
     QTRY_COMPARE(windows.reports.texts.size(), 1);
-    QVERIFY(windows.reports.texts.first().contains("Impossibile leggere la directory " +
-                                                   root.filePath("roms")));
-    QVERIFY(windows.reports.texts.first().contains(error));
+    QVERIFY(windows.reports.texts.first().contains("Impossibile leggere la directory " + roms));
+    QVERIFY(windows.reports.texts.first().contains("2: No such file or directory"));
     QCOMPARE(list->currentPath(), fixture.path());
     QVERIFY(entryNamed(list, "roms"));
+    QCOMPARE(drives->currentText(), shownDrive);
     QVERIFY(windows.picker()->isVisible());
-
-    QTest::mouseClick(windows.ok(), Qt::LeftButton);
-    QCOMPARE(windows.text("destinazione"), fixture.path());
 }
 
 void ApriTest::frameCloseBringsTheMainWindowBack()
@@ -362,67 +286,43 @@ void ApriTest::frameCloseBringsTheMainWindowBack()
 
     QVERIFY(!windows.picker()->isVisible());
     QVERIFY(windows.form1.isVisible());
-    QCOMPARE(windows.text("origine"), "/before/source");
+    QCOMPARE(windows.fields(), untouchedFields);
     QCOMPARE(lastWindowClosed.count(), 0);
 }
 
-void ApriTest::enterPressesTheFocusedButtonOnly_data()
+void ApriTest::keysPressOnlyTheFocusedButton_data()
 {
     QTest::addColumn<QString>("focused");
+    QTest::addColumn<Qt::Key>("key");
     QTest::addColumn<QString>("origine");
     QTest::addColumn<bool>("pickerClosed");
-    QTest::newRow("on OK it confirms") << "ok"
-                                       << "/" << true;
-    QTest::newRow("on ANNULLA it cancels") << "Command1"
-                                           << "/before/source" << true;
-    QTest::newRow("on the drive list nothing") << "Drive1"
-                                               << "/before/source" << false;
+    QTest::newRow("Enter on OK confirms") << "ok" << Qt::Key_Return << "/" << true;
+    QTest::newRow("Enter on ANNULLA cancels")
+        << "Command1" << Qt::Key_Return << untouchedFields[0] << true;
+    QTest::newRow("Enter on the drive list presses nothing")
+        << "Drive1" << Qt::Key_Return << untouchedFields[0] << false;
+    QTest::newRow("Escape on the directory list presses nothing")
+        << "Direct" << Qt::Key_Escape << untouchedFields[0] << false;
+    QTest::newRow("Escape on OK presses nothing")
+        << "ok" << Qt::Key_Escape << untouchedFields[0] << false;
 }
 
-void ApriTest::enterPressesTheFocusedButtonOnly()
+void ApriTest::keysPressOnlyTheFocusedButton()
 {
     QFETCH(QString, focused);
+    QFETCH(Qt::Key, key);
     QFETCH(QString, origine);
     QFETCH(bool, pickerClosed);
     Windows windows;
     windows.open("browse");
-    auto *control = windows.pickerControl<QWidget>(qPrintable(focused));
+    QWidget *control = windows.control(focused);
     control->setFocus();
 
-    QTest::keyClick(control, Qt::Key_Return);
+    QTest::keyClick(control, key);
 
-    QCOMPARE(windows.text("origine"), origine);
-    QCOMPARE(windows.text("destinazione"), "/before/destination");
+    QCOMPARE(windows.fields(), (QStringList{origine, untouchedFields[1]}));
     QCOMPARE(windows.picker()->isVisible(), !pickerClosed);
     QCOMPARE(windows.form1.isVisible(), pickerClosed);
-}
-
-void ApriTest::escapePressesNoButton_data()
-{
-    QTest::addColumn<QString>("focused");
-    QTest::newRow("drive list") << "Drive1";
-    QTest::newRow("directory list") << "Direct";
-    QTest::newRow("OK") << "ok";
-    QTest::newRow("ANNULLA") << "Command1";
-}
-
-void ApriTest::escapePressesNoButton()
-{
-    QFETCH(QString, focused);
-    Windows windows;
-    windows.open("Command3");
-    auto *control = windows.pickerControl<QWidget>(qPrintable(focused));
-    control->setFocus();
-    QSignalSpy okClicks(windows.ok(), &QPushButton::clicked);
-    QSignalSpy cancelClicks(windows.Command1(), &QPushButton::clicked);
-
-    QTest::keyClick(control, Qt::Key_Escape);
-
-    QCOMPARE(okClicks.count(), 0);
-    QCOMPARE(cancelClicks.count(), 0);
-    QVERIFY(windows.picker()->isVisible());
-    QVERIFY(!windows.form1.isVisible());
-    QCOMPARE(windows.text("destinazione"), "/before/destination");
 }
 
 QTEST_MAIN(ApriTest)
