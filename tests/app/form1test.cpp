@@ -30,8 +30,7 @@ private slots:
     void picturesAtTheirOwnSize();
     void tabOrderStartsAtTheList();
     void enterPressesTheFocusedButtonEscPressesNone();
-    void timerRecoloursTheContactLabel();
-    void timerTicksWhileHidden();
+    void timerRecoloursLabel5EvenWhileHidden();
     void esciEndsTheProgram();
     void closingTheFrameEndsTheProgram();
 
@@ -116,59 +115,38 @@ void Form1Test::captionsAndToolTips_data()
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("toolTip");
 
-    QTest::newRow("checkdir") << "checkdir"
-                              << "Crea D&IR"
-                              << "";
-    QTest::newRow("Command3") << "Command3"
-                              << "Scegli la directory di destinazio&ne"
-                              << "Clicca qui per indicare dove devono scompattarsi i files ZIP";
-    QTest::newRow("browse") << "browse"
-                            << "Scegli la directory degli &ZIP"
-                            << "Cliccare qui per indicare dove si trovano i file ZIPPATI";
-    QTest::newRow("Command2") << "Command2"
-                              << "&Carica Impostazioni"
-                              << "Carica le impostazioni delle directory precedentemente salvate";
-    QTest::newRow("cmdsalva keeps its two spaces")
-        << "cmdsalva"
-        << "&Salva  Impostazioni"
-        << "Salva le impostazioni correnti delle directory";
-    QTest::newRow("Command1") << "Command1"
-                              << "&Esci"
-                              << "Esci dal programma";
-    QTest::newRow("niente") << "niente"
-                            << "&Deseleziona Tutti"
-                            << "Non scegliere nessun file dalla lista";
-    QTest::newRow("Tutto") << "Tutto"
-                           << "Se&leziona Tutti"
-                           << "Scegli tutti i file nella lista";
-    QTest::newRow("refresh") << "refresh"
-                             << "&Refresh"
-                             << "Aggiorna la lista a sinistra";
-    QTest::newRow("vai has three exclamation marks") << "vai"
-                                                     << "&Vai!!!"
-                                                     << "Comincia a scompattare...";
-    QTest::newRow("Label1") << "Label1"
-                            << "Contattatemi a"
-                            << "Mandami una email";
-    QTest::newRow("Label2") << "Label2"
-                            << "Roms Zippate Disponibili"
-                            << "";
-    QTest::newRow("Label4 keeps its accented letter")
-        << "Label4"
-        << "www.example.org/vrillo"
-        << QString::fromUtf8("quando uscir\xc3\xa0 una nuova versione di THE VRILLO");
-    QTest::newRow("Label3") << "Label3" << QString::fromUtf8("Novit\xc3\xa0 e aggiornamenti su:")
-                            << "e saprai anche";
-    QTest::newRow("Label5") << "Label5"
-                            << "v@example.org"
-                            << "Mandami una email";
-    QTest::newRow("lista") << "lista"
-                           << ""
-                           << "Questa lista contiene i files ZIP contenuti nella directory "
-                              "specificata a destra";
-    QTest::newRow("Image3") << "Image3"
-                            << ""
-                            << "E' solo un'icona :)";
+    // cmdsalva keeps its two spaces, vai its three exclamation marks and
+    // Label4 and Label3 their accented letters.
+    const struct
+    {
+        const char *name, *caption, *toolTip;
+    } rows[] = {
+        {"checkdir", "Crea D&IR", ""},
+        {"Command3", "Scegli la directory di destinazio&ne",
+         "Clicca qui per indicare dove devono scompattarsi i files ZIP"},
+        {"browse", "Scegli la directory degli &ZIP",
+         "Cliccare qui per indicare dove si trovano i file ZIPPATI"},
+        {"Command2", "&Carica Impostazioni",
+         "Carica le impostazioni delle directory precedentemente salvate"},
+        {"cmdsalva", "&Salva  Impostazioni", "Salva le impostazioni correnti delle directory"},
+        {"Command1", "&Esci", "Esci dal programma"},
+        {"niente", "&Deseleziona Tutti", "Non scegliere nessun file dalla lista"},
+        {"Tutto", "Se&leziona Tutti", "Scegli tutti i file nella lista"},
+        {"refresh", "&Refresh", "Aggiorna la lista a sinistra"},
+        {"vai", "&Vai!!!", "Comincia a scompattare..."},
+        {"Label1", "Contattatemi a", "Mandami una email"},
+        {"Label2", "Roms Zippate Disponibili", ""},
+        {"Label4", "www.example.org/vrillo",
+         "quando uscir\xc3\xa0 una nuova versione di THE VRILLO"},
+        {"Label3", "Novit\xc3\xa0 e aggiornamenti su:", "e saprai anche"},
+        {"Label5", "v@example.org", "Mandami una email"},
+        {"lista", "",
+         "Questa lista contiene i files ZIP contenuti nella directory specificata a destra"},
+        {"Image3", "", "E' solo un'icona :)"},
+    };
+    for (const auto &row : rows)
+        QTest::newRow(row.name) << QString::fromLatin1(row.name) << QString::fromUtf8(row.caption)
+                                << QString::fromUtf8(row.toolTip);
 }
 
 void Form1Test::captionsAndToolTips()
@@ -239,7 +217,6 @@ void Form1Test::picturesAtTheirOwnSize()
 
     auto *icon = control<QLabel>("Image3");
     QVERIFY(icon->hasScaledContents());
-    QCOMPARE(icon->size(), QSize(33, 29));
 }
 
 void Form1Test::tabOrderStartsAtTheList()
@@ -280,19 +257,12 @@ void Form1Test::enterPressesTheFocusedButtonEscPressesNone()
     QCOMPARE(vaiClicks.count() + tuttoClicks.count(), 2);
 }
 
-void Form1Test::timerRecoloursTheContactLabel()
+void Form1Test::timerRecoloursLabel5EvenWhileHidden()
 {
-    QCOMPARE(label5Colour(), QColor(0, 0, 255));
-    window->show();
+    // The window is never shown here.
     QTRY_VERIFY_WITH_TIMEOUT(label5Colour() != QColor(0, 0, 255), 2000);
     // The generator is never seeded, so a fresh window always starts alike.
     QCOMPARE(label5Colour(), ColourCycle().next());
-}
-
-void Form1Test::timerTicksWhileHidden()
-{
-    window->hide();
-    QTRY_VERIFY_WITH_TIMEOUT(label5Colour() != QColor(0, 0, 255), 2000);
     const QColor first = label5Colour();
     QTRY_VERIFY_WITH_TIMEOUT(label5Colour() != first, 2000);
 }

@@ -3,46 +3,37 @@
 #include <QDir>
 #include <QFile>
 
-#include <ctime>
-
-static const char logVariable[] = "VRILLO_STUB_LOG";
 static const char endsVariable[] = "VRILLO_STUB_STATUS";
-static const char sleepVariable[] = "VRILLO_STUB_SLEEP_MS";
 
-ExtractionFixture::ExtractionFixture()
+ExtractionFixture::ExtractionFixture() : ExtractionFixture(QStringLiteral(VRILLO_STUB_EXTRACTOR))
 {
-    QDir dir(root.path());
-    valid = root.isValid() && dir.mkdir(QStringLiteral("program")) &&
+}
+
+ExtractionFixture::ExtractionFixture(const QString &extractor)
+{
+    QDir dir(root());
+    valid = directory.isValid() && dir.mkdir(QStringLiteral("program")) &&
             dir.mkdir(QStringLiteral("roms")) && dir.mkdir(QStringLiteral("games")) &&
-            QFile::link(stubPath(), programDirectory() + QStringLiteral("/pkunzip"));
-    qputenv(logVariable, QFile::encodeName(path(QStringLiteral("stub.log"))));
+            QFile::link(extractor, programDirectory() + QStringLiteral("/pkunzip"));
+    qputenv("VRILLO_STUB_LOG", QFile::encodeName(root() + QStringLiteral("/stub.log")));
     qunsetenv(endsVariable);
-    qunsetenv(sleepVariable);
 }
 
-ExtractionFixture::~ExtractionFixture()
+PlainView ExtractionFixture::view(const QStringList &entries, const QList<int> &selection) const
 {
-    qunsetenv(logVariable);
-    qunsetenv(endsVariable);
-    qunsetenv(sleepVariable);
+    PlainView view;
+    view.entries = entries;
+    view.selection = selection;
+    view.sourceText = source();
+    view.destinationText = destination();
+    view.program = programDirectory();
+    return view;
 }
 
-QString ExtractionFixture::stubPath()
+QByteArrayList ExtractionFixture::arguments(const QString &archiveName, const QString &target) const
 {
-    return QStringLiteral(VRILLO_STUB_EXTRACTOR);
-}
-
-void ExtractionFixture::addArchives(const QStringList &names) const
-{
-    for (const QString &name : names) {
-        QFile archive(source() + QLatin1Char('/') + name);
-        archive.open(QIODevice::WriteOnly);
-    }
-}
-
-void ExtractionFixture::removeExtractor() const
-{
-    QFile::remove(programDirectory() + QStringLiteral("/pkunzip"));
+    return {QFile::encodeName(source() + '/' + archiveName),
+            QFile::encodeName(destination() + '/' + target)};
 }
 
 void ExtractionFixture::setEnds(const QStringList &lines) const
@@ -50,80 +41,26 @@ void ExtractionFixture::setEnds(const QStringList &lines) const
     qputenv(endsVariable, lines.join(QLatin1Char('\n')).toUtf8());
 }
 
-void ExtractionFixture::setSleepMilliseconds(int milliseconds) const
+QStringList ExtractionFixture::entriesOf(const QString &directory)
 {
-    qputenv(sleepVariable, QByteArray::number(milliseconds));
+    return QDir(directory).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                                     QDir::Name);
 }
 
-QStringList ExtractionFixture::destinationEntries() const
-{
-    return QDir(destination())
-        .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name);
-}
-
-namespace {
-
-// Reads the stub's "name length\nbytes\n" fields.
-class LogReader
-{
-public:
-    explicit LogReader(QByteArray bytes) : bytes(std::move(bytes)) {}
-
-    bool atEnd() const { return position >= bytes.size(); }
-
-    QByteArray line()
-    {
-        const qsizetype end = bytes.indexOf('\n', position);
-        const QByteArray text = bytes.mid(position, end - position);
-        position = end + 1;
-        return text;
-    }
-
-    QByteArray field(const QByteArray &name)
-    {
-        const QByteArrayList header = line().split(' ');
-        if (header.value(0) != name)
-            return QByteArray();
-        const qsizetype length = header.value(1).toLongLong();
-        const QByteArray value = bytes.mid(position, length);
-        position += length + 1;
-        return value;
-    }
-
-private:
-    QByteArray bytes;
-    qsizetype position = 0;
-};
-
-} // namespace
-
+// The stub writes one line per run, its fields separated by NUL characters;
+// no test passes an argument holding a newline.
 QList<StubRun> ExtractionFixture::runs() const
 {
-    QFile log(path(QStringLiteral("stub.log")));
+    QFile log(root() + QStringLiteral("/stub.log"));
     if (!log.open(QIODevice::ReadOnly))
         return {};
-    LogReader reader(log.readAll());
     QList<StubRun> runs;
-    while (!reader.atEnd() && reader.line() == "run") {
-        StubRun run;
-        run.start = reader.field("start").toLongLong();
-        run.workingDirectory = reader.field("cwd");
-        run.standardStreams[0] = reader.field("stdin");
-        run.standardStreams[1] = reader.field("stdout");
-        run.standardStreams[2] = reader.field("stderr");
-        const int count = reader.field("argc").toInt();
-        for (int i = 0; i < count; ++i)
-            run.arguments << reader.field("arg");
-        run.targetWasDirectory = reader.field("targetdir") == "1";
-        run.end = reader.field("end").toLongLong();
-        runs << run;
+    for (const QByteArray &line : log.readAll().split('\n')) {
+        const QByteArrayList fields = line.split('\0');
+        if (fields.size() < 6)
+            continue;
+        runs.append({fields[0].toLongLong(), fields[1].toLongLong(), fields[2], fields.mid(3, 3),
+                     fields.mid(6)});
     }
     return runs;
-}
-
-qint64 monotonicNow()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1000000000LL + now.tv_nsec;
 }

@@ -1,59 +1,71 @@
 #pragma once
 
+#include "batch.h"
+
 #include <QByteArrayList>
-#include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
 
-// One run of the stub extractor, as it recorded itself.
+// One run of the stub extractor, as it recorded itself: start and end on the
+// monotonic clock, working directory, the identity (device:inode) of its
+// standard input, output and error, and its arguments.
 struct StubRun
 {
     qint64 start = 0;
     qint64 end = 0;
     QByteArray workingDirectory;
-    QByteArray standardStreams[3];
+    QByteArrayList standardStreams;
     QByteArrayList arguments;
-    bool targetWasDirectory = false;
 };
 
-// A program directory holding the stub as "pkunzip", a source directory with
-// empty archive files and an empty destination, all in a fresh temporary
-// directory. The stub's log and its exit table go through the environment,
+// The list and fields as plain values; entry i is selected when selection
+// holds i.
+struct PlainView : BatchView
+{
+    QStringList entries;
+    QList<int> selection;
+    QString sourceText;
+    QString destinationText;
+    bool checkdirOn = true;
+    QString program;
+
+    int count() const override { return int(entries.size()); }
+    bool selected(int i) const override { return selection.contains(i); }
+    QString text(int i) const override { return entries.at(i); }
+    QString source() const override { return sourceText; }
+    QString destination() const override { return destinationText; }
+    bool checkdir() const override { return checkdirOn; }
+    QString programDirectory() const override { return program; }
+};
+
+// A fresh temporary directory holding "program" with an extractor linked as
+// pkunzip (the stub unless told otherwise), and the empty directories "roms"
+// and "games". The stub's log and its exit table go through the environment,
 // which the extractor inherits.
 class ExtractionFixture
 {
 public:
     ExtractionFixture();
-    ~ExtractionFixture();
-    ExtractionFixture(const ExtractionFixture &) = delete;
-    ExtractionFixture &operator=(const ExtractionFixture &) = delete;
+    explicit ExtractionFixture(const QString &extractor);
 
     bool isValid() const { return valid; }
+    QString root() const { return directory.path(); }
+    QString programDirectory() const { return root() + QStringLiteral("/program"); }
+    QString source() const { return root() + QStringLiteral("/roms"); }
+    QString destination() const { return root() + QStringLiteral("/games"); }
 
-    QString programDirectory() const { return root.filePath(QStringLiteral("program")); }
-    QString source() const { return root.filePath(QStringLiteral("roms")); }
-    QString destination() const { return root.filePath(QStringLiteral("games")); }
-    QString path(const QString &name) const { return root.filePath(name); }
-
-    // Creates empty files with these names in the source directory.
-    void addArchives(const QStringList &names) const;
-    // Removes the extractor from the program directory.
-    void removeExtractor() const;
+    // A view over these entries with S, D and P in this fixture.
+    PlainView view(const QStringList &entries, const QList<int> &selection) const;
+    // What the stub receives for this archive in S and this target in D.
+    QByteArrayList arguments(const QString &archiveName, const QString &target) const;
     // Lines "NAME=3" or "NAME=signal 9" telling the stub how to end.
     void setEnds(const QStringList &lines) const;
-    void setSleepMilliseconds(int milliseconds) const;
-
-    // What the destination directory holds, sorted by name.
-    QStringList destinationEntries() const;
-    // Every run of the stub so far, in the order they were recorded.
+    // What the directory holds, sorted by name.
+    static QStringList entriesOf(const QString &directory);
+    // Every run of the stub so far, in the order they ended.
     QList<StubRun> runs() const;
 
-    static QString stubPath();
-
 private:
-    QTemporaryDir root;
+    QTemporaryDir directory;
     bool valid = false;
 };
-
-// The monotonic clock the stub stamps its runs with, in nanoseconds.
-qint64 monotonicNow();

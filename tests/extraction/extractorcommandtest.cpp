@@ -7,77 +7,54 @@ class ExtractorCommandTest : public QObject
     Q_OBJECT
 
 private slots:
-    void buildsTheExampleCommandLines();
-    void joinsARootFieldWithADoubledSeparator();
-    void keepsAwkwardNamesWholeInTwoArguments_data();
-    void keepsAwkwardNamesWholeInTwoArguments();
+    void buildsTheCommandLines_data();
+    void buildsTheCommandLines();
 };
 
-void ExtractorCommandTest::buildsTheExampleCommandLines()
+// PACMAN.ZIP from S into its folder PACMAN in D, with the extractor in P.
+void ExtractorCommandTest::buildsTheCommandLines_data()
 {
-    const ExtractorCommand checked = checkedExtractorCommand(
-        QStringLiteral("/opt/tools"), QStringLiteral("/roms"), QStringLiteral("PACMAN.ZIP"),
-        QStringLiteral("/games"), QStringLiteral("PACMAN"));
-    const ExtractorCommand unchecked =
-        uncheckedExtractorCommand(QStringLiteral("/opt/tools"), QStringLiteral("/roms"),
-                                  QStringLiteral("PACMAN.ZIP"), QStringLiteral("/games"));
+    QTest::addColumn<QString>("directory");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("checkedLine");
+    QTest::addColumn<QString>("uncheckedLine");
 
-    QCOMPARE(extractionFolderPath(QStringLiteral("/games"), QStringLiteral("PACMAN")),
-             QStringLiteral("/games/PACMAN"));
-    QCOMPARE(checked.text(), QStringLiteral("/opt/tools/pkunzip /roms/PACMAN.ZIP /games/PACMAN"));
-    QCOMPARE(unchecked.text(), QStringLiteral("/opt/tools/pkunzip /roms/PACMAN.ZIP /games/"));
-    QCOMPARE(checked.program, QStringLiteral("/opt/tools/pkunzip"));
-    QCOMPARE(unchecked.program, QStringLiteral("/opt/tools/pkunzip"));
-    QCOMPARE(checked.arguments[0], QStringLiteral("/roms/PACMAN.ZIP"));
-    QCOMPARE(checked.arguments[1], QStringLiteral("/games/PACMAN"));
-    QCOMPARE(unchecked.arguments[1], QStringLiteral("/games/"));
+    QTest::newRow("the example") << "/opt/tools"
+                                 << "/roms"
+                                 << "/games"
+                                 << "/games/PACMAN"
+                                 << "/opt/tools/pkunzip /roms/PACMAN.ZIP /games/PACMAN"
+                                 << "/opt/tools/pkunzip /roms/PACMAN.ZIP /games/";
+    QTest::newRow("root fields give doubled separators") << "/"
+                                                         << "/"
+                                                         << "/"
+                                                         << "//PACMAN"
+                                                         << "//pkunzip //PACMAN.ZIP //PACMAN"
+                                                         << "//pkunzip //PACMAN.ZIP //";
 }
 
-void ExtractorCommandTest::joinsARootFieldWithADoubledSeparator()
+// Each line joins the program and its two arguments with single blanks, so
+// comparing it whole also checks where one argument ends and the next begins.
+void ExtractorCommandTest::buildsTheCommandLines()
 {
-    const ExtractorCommand checked = checkedExtractorCommand(
-        QStringLiteral("/"), QStringLiteral("/"), QStringLiteral("PACMAN.ZIP"), QStringLiteral("/"),
-        QStringLiteral("PACMAN"));
-    const ExtractorCommand unchecked =
-        uncheckedExtractorCommand(QStringLiteral("/"), QStringLiteral("/"),
-                                  QStringLiteral("PACMAN.ZIP"), QStringLiteral("/"));
-
-    QCOMPARE(checked.arguments[0], QStringLiteral("//PACMAN.ZIP"));
-    QCOMPARE(extractionFolderPath(QStringLiteral("/"), QStringLiteral("PACMAN")),
-             QStringLiteral("//PACMAN"));
-    QCOMPARE(checked.text(), QStringLiteral("//pkunzip //PACMAN.ZIP //PACMAN"));
-    QCOMPARE(unchecked.text(), QStringLiteral("//pkunzip //PACMAN.ZIP //"));
-}
-
-void ExtractorCommandTest::keepsAwkwardNamesWholeInTwoArguments_data()
-{
-    QTest::addColumn<QString>("archiveName");
-    QTest::addColumn<QString>("folderName");
-
-    QTest::newRow("a blank") << "Pac Man.zip"
-                             << "Pac Man";
-    QTest::newRow("several blanks") << "NEO GEO CUP.ZIP"
-                                    << "NEO GEO";
-    QTest::newRow("quotes") << "it's \"x\".zip"
-                            << "it's \"x\"";
-    QTest::newRow("shell characters") << "$(x) ; |.zip"
-                                      << "$(x) ; |";
-}
-
-void ExtractorCommandTest::keepsAwkwardNamesWholeInTwoArguments()
-{
-    QFETCH(QString, archiveName);
-    QFETCH(QString, folderName);
+    QFETCH(QString, directory);
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    QFETCH(QString, folder);
+    QFETCH(QString, checkedLine);
+    QFETCH(QString, uncheckedLine);
 
     const ExtractorCommand checked =
-        checkedExtractorCommand(QStringLiteral("/opt/my tools"), QStringLiteral("/my roms"),
-                                archiveName, QStringLiteral("/my games"), folderName);
+        checkedExtractorCommand(directory, source, "PACMAN.ZIP", destination, "PACMAN");
+    const ExtractorCommand unchecked =
+        uncheckedExtractorCommand(directory, source, "PACMAN.ZIP", destination);
 
-    QCOMPARE(checked.program, QStringLiteral("/opt/my tools/pkunzip"));
-    QCOMPARE(checked.arguments[0], "/my roms/" + archiveName);
-    QCOMPARE(checked.arguments[1], "/my games/" + folderName);
-    QCOMPARE(checked.text(),
-             "/opt/my tools/pkunzip /my roms/" + archiveName + " /my games/" + folderName);
+    QCOMPARE(extractionFolderPath(destination, "PACMAN"), folder);
+    QCOMPARE(checked.text(), checkedLine);
+    QCOMPARE(unchecked.text(), uncheckedLine);
+    QCOMPARE(checked.arguments[1], folder);
 }
 
 QTEST_APPLESS_MAIN(ExtractorCommandTest)

@@ -10,15 +10,9 @@
 #include <QStringListModel>
 #include <QTest>
 
+#include <csignal>
+#include <cstring>
 #include <memory>
-
-static void writeSettings(const ExtractionFixture &fixture)
-{
-    QFile settings(fixture.programDirectory() + QStringLiteral("/ini.ini"));
-    if (settings.open(QIODevice::WriteOnly))
-        settings.write("\"" + QFile::encodeName(fixture.source()) + "\"\r\n\"" +
-                       QFile::encodeName(fixture.destination()) + "\"\r\n");
-}
 
 namespace {
 
@@ -28,44 +22,28 @@ struct Window
 {
     std::unique_ptr<Form1> form;
     QListView *lista = nullptr;
-    QLineEdit *origine = nullptr;
-    QLineEdit *destinazione = nullptr;
+    QCheckBox *checkdir = nullptr;
 
     Window(const ExtractionFixture &fixture, const QStringList &entries,
            const QList<int> &selection)
     {
-        // The window loads its settings file when it opens; one is written so
-        // that opening goes quietly.
-        writeSettings(fixture);
+        // The window opens with S and D from its settings file.
+        QFile settings(fixture.programDirectory() + "/ini.ini");
+        if (settings.open(QIODevice::WriteOnly))
+            settings.write("\"" + QFile::encodeName(fixture.source()) + "\"\r\n\"" +
+                           QFile::encodeName(fixture.destination()) + "\"\r\n");
+        settings.close();
         form = std::make_unique<Form1>(fixture.programDirectory());
-        fixture.addArchives(entries);
-        lista = form->findChild<QListView *>(QStringLiteral("lista"));
-        origine = form->findChild<QLineEdit *>(QStringLiteral("origine"));
-        destinazione = form->findChild<QLineEdit *>(QStringLiteral("destinazione"));
+        lista = form->findChild<QListView *>("lista");
+        checkdir = form->findChild<QCheckBox *>("checkdir");
         qobject_cast<QStringListModel *>(lista->model())->setStringList(entries);
         for (int row : selection)
             lista->selectionModel()->select(lista->model()->index(row, 0),
                                             QItemSelectionModel::Select);
-        origine->setText(fixture.source());
-        destinazione->setText(fixture.destination());
         form->show();
     }
 
-    void pressVai() { form->findChild<QPushButton *>(QStringLiteral("vai"))->click(); }
-
-    QList<int> selectedRows() const
-    {
-        QList<int> rows;
-        for (const QModelIndex &index : lista->selectionModel()->selectedIndexes())
-            rows << index.row();
-        std::sort(rows.begin(), rows.end());
-        return rows;
-    }
-
-    QStringList entries() const
-    {
-        return qobject_cast<QStringListModel *>(lista->model())->stringList();
-    }
+    void pressVai() { form->findChild<QPushButton *>("vai")->click(); }
 };
 
 } // namespace
@@ -75,152 +53,105 @@ class Form1BatchTest : public QObject
     Q_OBJECT
 
 private slots:
-    void extractsSelectedArchivesAndShowsNothing();
-    void leavesTheWindowAsItWas();
-    void extractsWithoutFoldersWhenCheckdirIsOff();
-    void reportsACollisionAndGoesOn();
-    void reportsTheSecondBatchStoppingAtItsFirstFolder();
-    void reportsAMissingExtractor();
-    void summarisesFailedExtractionsInOneMessage();
-    void reportsTheStopAndTheFailuresBeforeIt();
+    void runsWhatTheWindowShowsAndLeavesItAsItWas_data();
+    void runsWhatTheWindowShowsAndLeavesItAsItWas();
+    void reportsInMessageBoxesAndGoesOn_data();
+    void reportsInMessageBoxesAndGoesOn();
 };
 
-void Form1BatchTest::extractsSelectedArchivesAndShowsNothing()
+void Form1BatchTest::runsWhatTheWindowShowsAndLeavesItAsItWas_data()
 {
-    ExtractionFixture fixture;
-    QVERIFY(fixture.isValid());
-    MessageBoxCatcher catcher;
-    Window window(fixture, {"PACMAN.ZIP", "GALAGA.ZIP", "Pac Man.zip"}, {0, 2});
+    QTest::addColumn<bool>("checkdir");
+    QTest::addColumn<QStringList>("folders");
+    QTest::addColumn<QStringList>("targets");
 
-    window.pressVai();
-
-    QVERIFY(catcher.texts.isEmpty());
-    QCOMPARE(fixture.destinationEntries(), QStringList({"PACMAN", "Pac Man"}));
-    const QList<StubRun> runs = fixture.runs();
-    QCOMPARE(runs.size(), 2);
-    QCOMPARE(runs[0].arguments,
-             QByteArrayList({QFile::encodeName(fixture.source() + "/PACMAN.ZIP"),
-                             QFile::encodeName(fixture.destination() + "/PACMAN")}));
-    QCOMPARE(runs[1].arguments,
-             QByteArrayList({QFile::encodeName(fixture.source() + "/Pac Man.zip"),
-                             QFile::encodeName(fixture.destination() + "/Pac Man")}));
+    QTest::newRow("checked") << true << QStringList({"PACMAN", "Pac Man"})
+                             << QStringList({"PACMAN", "Pac Man"});
+    QTest::newRow("unchecked") << false << QStringList() << QStringList({"", ""});
 }
 
-void Form1BatchTest::leavesTheWindowAsItWas()
+void Form1BatchTest::runsWhatTheWindowShowsAndLeavesItAsItWas()
 {
+    QFETCH(bool, checkdir);
+    QFETCH(QStringList, folders);
+    QFETCH(QStringList, targets);
     ExtractionFixture fixture;
     QVERIFY(fixture.isValid());
     MessageBoxCatcher catcher;
-    const QStringList entries = {"PACMAN.ZIP", "GALAGA.ZIP", "DIGDUG.ZIP"};
+    const QStringList entries = {"PACMAN.ZIP", "GALAGA.ZIP", "Pac Man.zip"};
     Window window(fixture, entries, {0, 2});
-
-    window.pressVai();
-
-    QCOMPARE(window.entries(), entries);
-    QCOMPARE(window.selectedRows(), QList<int>({0, 2}));
-    QCOMPARE(window.origine->text(), fixture.source());
-    QCOMPARE(window.destinazione->text(), fixture.destination());
-    QVERIFY(window.form->findChild<QCheckBox *>(QStringLiteral("checkdir"))->isChecked());
-}
-
-void Form1BatchTest::extractsWithoutFoldersWhenCheckdirIsOff()
-{
-    ExtractionFixture fixture;
-    QVERIFY(fixture.isValid());
-    MessageBoxCatcher catcher;
-    Window window(fixture, {"PACMAN.ZIP", ".ZIP"}, {0, 1});
-    window.form->findChild<QCheckBox *>(QStringLiteral("checkdir"))->setChecked(false);
+    window.checkdir->setChecked(checkdir);
+    const QModelIndexList selection = window.lista->selectionModel()->selectedIndexes();
 
     window.pressVai();
 
     QVERIFY(catcher.texts.isEmpty());
-    QVERIFY(fixture.destinationEntries().isEmpty());
+    QCOMPARE(ExtractionFixture::entriesOf(fixture.destination()), folders);
     const QList<StubRun> runs = fixture.runs();
     QCOMPARE(runs.size(), 2);
-    QCOMPARE(runs[1].arguments, QByteArrayList({QFile::encodeName(fixture.source() + "/.ZIP"),
-                                                QFile::encodeName(fixture.destination() + "/")}));
+    QCOMPARE(runs[0].arguments, fixture.arguments("PACMAN.ZIP", targets[0]));
+    QCOMPARE(runs[1].arguments, fixture.arguments("Pac Man.zip", targets[1]));
+    QCOMPARE(qobject_cast<QStringListModel *>(window.lista->model())->stringList(), entries);
+    QCOMPARE(window.lista->selectionModel()->selectedIndexes(), selection);
+    QCOMPARE(window.form->findChild<QLineEdit *>("origine")->text(), fixture.source());
+    QCOMPARE(window.form->findChild<QLineEdit *>("destinazione")->text(), fixture.destination());
+    QCOMPARE(window.checkdir->isChecked(), checkdir);
 }
 
-void Form1BatchTest::reportsACollisionAndGoesOn()
+// Every entry is selected. In the messages, $ROOT stands for the fixture.
+void Form1BatchTest::reportsInMessageBoxesAndGoesOn_data()
 {
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<QStringList>("ends");
+    QTest::addColumn<int>("presses");
+    QTest::addColumn<bool>("extractorPresent");
+    QTest::addColumn<QStringList>("messages");
+
+    const QString collision = "Impossibile creare la cartella $ROOT/games/%1\n\n17: File exists";
+    const QString summary = "Alcuni archivi non sono stati scompattati del tutto:\n\n";
+    QTest::newRow("a collision") << QStringList(
+                                        {"STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP", "PACMAN.ZIP"})
+                                 << QStringList() << 1 << true
+                                 << QStringList(collision.arg("STREETFI"));
+    QTest::newRow("a second batch") << QStringList({"PACMAN.ZIP", "GALAGA.ZIP"}) << QStringList()
+                                    << 2 << true << QStringList(collision.arg("PACMAN"));
+    QTest::newRow("a missing extractor")
+        << QStringList({"PACMAN.ZIP", "GALAGA.ZIP"}) << QStringList() << 1 << false
+        << QStringList("Impossibile avviare $ROOT/program/pkunzip\n\n2: No such file or directory");
+    QTest::newRow("failed extractors, in one message")
+        << QStringList({"PACMAN.ZIP", "GALAGA.ZIP", "DIGDUG.ZIP", "ZAXXON.ZIP"})
+        << QStringList({"GALAGA.ZIP=1", "DIGDUG.ZIP=signal 15"}) << 1 << true
+        << QStringList(summary + "GALAGA.ZIP: pkunzip terminato con codice 1\n" +
+                       "DIGDUG.ZIP: pkunzip interrotto dal segnale 15 (" +
+                       QString::fromLocal8Bit(strsignal(SIGTERM)) + ")");
+    QTest::newRow("a stop after a failed extractor")
+        << QStringList({"STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP"})
+        << QStringList({"STREETFIGHTER2.ZIP=3"}) << 1 << true
+        << QStringList({collision.arg("STREETFI"),
+                        summary + "STREETFIGHTER2.ZIP: pkunzip terminato con codice 3"});
+}
+
+void Form1BatchTest::reportsInMessageBoxesAndGoesOn()
+{
+    QFETCH(QStringList, entries);
+    QFETCH(QStringList, ends);
+    QFETCH(int, presses);
+    QFETCH(bool, extractorPresent);
+    QFETCH(QStringList, messages);
     ExtractionFixture fixture;
     QVERIFY(fixture.isValid());
+    fixture.setEnds(ends);
+    if (!extractorPresent)
+        QFile::remove(fixture.programDirectory() + "/pkunzip");
     MessageBoxCatcher catcher;
-    Window window(fixture, {"STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP", "PACMAN.ZIP"}, {0, 1, 2});
+    Window window(fixture, entries, {});
+    window.lista->selectAll();
 
-    window.pressVai();
+    for (int i = 0; i < presses; ++i)
+        window.pressVai();
 
-    QCOMPARE(catcher.texts, QStringList("Impossibile creare la cartella " + fixture.destination() +
-                                        "/STREETFI\n\n17: File exists"));
-    QCOMPARE(fixture.destinationEntries(), QStringList({"STREETFI"}));
-    QCOMPARE(fixture.runs().size(), 1);
+    QCOMPARE(catcher.texts, messages.replaceInStrings("$ROOT", fixture.root()));
     QVERIFY(window.form->isVisible());
-}
-
-void Form1BatchTest::reportsTheSecondBatchStoppingAtItsFirstFolder()
-{
-    ExtractionFixture fixture;
-    QVERIFY(fixture.isValid());
-    MessageBoxCatcher catcher;
-    Window window(fixture, {"PACMAN.ZIP", "GALAGA.ZIP"}, {0, 1});
-    window.pressVai();
-    QVERIFY(catcher.texts.isEmpty());
-
-    window.pressVai();
-
-    QCOMPARE(catcher.texts, QStringList("Impossibile creare la cartella " + fixture.destination() +
-                                        "/PACMAN\n\n17: File exists"));
-    QCOMPARE(fixture.runs().size(), 2);
-    QCOMPARE(window.selectedRows(), QList<int>({0, 1}));
-}
-
-void Form1BatchTest::reportsAMissingExtractor()
-{
-    ExtractionFixture fixture;
-    QVERIFY(fixture.isValid());
-    fixture.removeExtractor();
-    MessageBoxCatcher catcher;
-    Window window(fixture, {"PACMAN.ZIP", "GALAGA.ZIP"}, {0, 1});
-
-    window.pressVai();
-
-    QCOMPARE(catcher.texts, QStringList("Impossibile avviare " + fixture.programDirectory() +
-                                        "/pkunzip\n\n2: No such file or directory"));
-    QCOMPARE(fixture.destinationEntries(), QStringList({"PACMAN"}));
-    QVERIFY(window.form->isVisible());
-}
-
-void Form1BatchTest::summarisesFailedExtractionsInOneMessage()
-{
-    ExtractionFixture fixture;
-    QVERIFY(fixture.isValid());
-    fixture.setEnds({"GALAGA.ZIP=1", "DIGDUG.ZIP=signal 15"});
-    MessageBoxCatcher catcher;
-    Window window(fixture, {"PACMAN.ZIP", "GALAGA.ZIP", "DIGDUG.ZIP", "ZAXXON.ZIP"}, {0, 1, 2, 3});
-
-    window.pressVai();
-
-    QCOMPARE(catcher.texts.size(), 1);
-    const QStringList lines = catcher.texts[0].split('\n');
-    QCOMPARE(lines.mid(2), QStringList({"GALAGA.ZIP: pkunzip terminato con codice 1",
-                                        "DIGDUG.ZIP: pkunzip interrotto dal segnale 15 (" +
-                                            QString::fromLocal8Bit(strsignal(15)) + ")"}));
-    QCOMPARE(fixture.runs().size(), 4);
-}
-
-void Form1BatchTest::reportsTheStopAndTheFailuresBeforeIt()
-{
-    ExtractionFixture fixture;
-    QVERIFY(fixture.isValid());
-    fixture.setEnds({"STREETFIGHTER2.ZIP=3"});
-    MessageBoxCatcher catcher;
-    Window window(fixture, {"STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP"}, {0, 1});
-
-    window.pressVai();
-
-    QCOMPARE(catcher.texts.size(), 2);
-    QVERIFY(catcher.texts[0].startsWith("Impossibile creare la cartella "));
-    QVERIFY(catcher.texts[1].endsWith("\nSTREETFIGHTER2.ZIP: pkunzip terminato con codice 3"));
 }
 
 QTEST_MAIN(Form1BatchTest)

@@ -1,11 +1,9 @@
 #include "form1.h"
 #include "messageboxcatcher.h"
-#include "nofilegrowth.h"
 #include "platform.h"
+#include "settingsfile.h"
+#include "settingsfixtures.h"
 
-#include <QDir>
-#include <QFile>
-#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
@@ -15,50 +13,29 @@
 
 #include <memory>
 
-namespace {
-
-const QByteArray romsAndMame("\"c:\\roms\"\r\n\"d:\\mame\"\r\n");
-
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QByteArray("<unreadable>");
-    return file.readAll();
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-} // namespace
-
 class Form1SettingsTest : public QObject
 {
     Q_OBJECT
 
 private slots:
     void init();
-    void cleanup();
 
-    void firstRunOpensQuietlyWithInitialTexts();
-    void startUpLoadsSavedDirectories();
-    void startUpFailureIsReported_data();
-    void startUpFailureIsReported();
-    void saveWritesBothFields();
-    void loadReplacesFieldsAndLeavesListAlone();
-    void failedLoadKeepsFields_data();
-    void failedLoadKeepsFields();
-    void failedSaveIsReportedAndKeepsPreviousFile();
-    void saveIntoMissingDirectoryIsReported();
+    void startUp_data();
+    void startUp();
+    void savedFieldsComeBackAndListIsLeftAlone();
+    void failureIsReportedAndChangesNothing_data();
+    void failureIsReportedAndChangesNothing();
 
 private:
-    void openWindow();
+    void openWindow() { window = std::make_unique<Form1>(programDirectory->path()); }
     QLineEdit *field(const char *name) const { return window->findChild<QLineEdit *>(name); }
     void click(const char *name) const { window->findChild<QPushButton *>(name)->click(); }
-    void prepare(const QString &setUp);
+    // Whether exactly one report was shown, naming the settings file and error.
+    bool reportedOnce(const QString &error) const
+    {
+        return reports->texts.size() == 1 && reports->texts.first().contains(settingsPath) &&
+               reports->texts.first().contains(error);
+    }
 
     std::unique_ptr<QTemporaryDir> programDirectory;
     QString settingsPath;
@@ -68,166 +45,104 @@ private:
 
 void Form1SettingsTest::init()
 {
+    window.reset();
     programDirectory = std::make_unique<QTemporaryDir>();
     QVERIFY(programDirectory->isValid());
-    settingsPath = programDirectory->filePath(platform::settingsFileName);
+    settingsPath = settingsFilePath(programDirectory->path());
     reports = std::make_unique<MessageBoxCatcher>();
 }
 
-void Form1SettingsTest::cleanup()
+void Form1SettingsTest::startUp_data()
 {
-    window.reset();
-    reports.reset();
-    programDirectory.reset();
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QString>("error"); // in the one report, or empty for none
+
+    const QString root = platform::rootText;
+    QTest::newRow("a first run opens quietly with the initial texts")
+        << QStringLiteral("nothing") << root << root << QString();
+    QTest::newRow("saved directories are loaded")
+        << QStringLiteral("roms and mame") << QStringLiteral("c:\\roms")
+        << QStringLiteral("d:\\mame") << QString();
+    QTest::newRow("too few fields are reported")
+        << QStringLiteral("one field") << root << root << QStringLiteral("61: ");
+    QTest::newRow("an unreadable file is reported")
+        << QStringLiteral("directory") << root << root << QStringLiteral("21: ");
 }
 
-void Form1SettingsTest::openWindow()
+void Form1SettingsTest::startUp()
 {
-    window = std::make_unique<Form1>(programDirectory->path());
-}
-
-// Leaves in the program directory a settings file that cannot be loaded.
-void Form1SettingsTest::prepare(const QString &setUp)
-{
-    if (setUp == QLatin1String("one field"))
-        QVERIFY(writeFile(settingsPath, "\"c:\\roms\"\r\n"));
-    else if (setUp == QLatin1String("empty"))
-        QVERIFY(writeFile(settingsPath, QByteArray()));
-    else if (setUp == QLatin1String("directory"))
-        QVERIFY(QDir().mkdir(settingsPath));
-}
-
-void Form1SettingsTest::firstRunOpensQuietlyWithInitialTexts()
-{
-    openWindow();
-    QCOMPARE(field("origine")->text(), platform::rootText);
-    QCOMPARE(field("destinazione")->text(), platform::rootText);
-    QCOMPARE(reports->texts, QStringList());
-}
-
-void Form1SettingsTest::startUpLoadsSavedDirectories()
-{
-    QVERIFY(writeFile(settingsPath, romsAndMame));
-    openWindow();
-    QCOMPARE(field("origine")->text(), QStringLiteral("c:\\roms"));
-    QCOMPARE(field("destinazione")->text(), QStringLiteral("d:\\mame"));
-    QCOMPARE(reports->texts, QStringList());
-}
-
-void Form1SettingsTest::startUpFailureIsReported_data()
-{
-    QTest::addColumn<QString>("setUp");
-    QTest::addColumn<QString>("errorText");
-
-    QTest::newRow("one field") << QStringLiteral("one field") << QStringLiteral("61: ");
-    QTest::newRow("empty file") << QStringLiteral("empty") << QStringLiteral("61: ");
-    QTest::newRow("unreadable file") << QStringLiteral("directory") << QStringLiteral("21: ");
-}
-
-void Form1SettingsTest::startUpFailureIsReported()
-{
-    QFETCH(QString, setUp);
-    QFETCH(QString, errorText);
-    prepare(setUp);
+    QFETCH(QString, settings);
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    QFETCH(QString, error);
+    QVERIFY(leaveSettings(settingsPath, settings));
 
     openWindow();
 
-    QCOMPARE(reports->texts.size(), 1);
-    QVERIFY2(reports->texts.first().contains(settingsPath), qPrintable(reports->texts.first()));
-    QVERIFY2(reports->texts.first().contains(errorText), qPrintable(reports->texts.first()));
-    QCOMPARE(field("origine")->text(), platform::rootText);
-    QCOMPARE(field("destinazione")->text(), platform::rootText);
+    QCOMPARE(field("origine")->text(), source);
+    QCOMPARE(field("destinazione")->text(), destination);
+    QVERIFY2(error.isEmpty() ? reports->texts.isEmpty() : reportedOnce(error),
+             qPrintable(reports->texts.join(QLatin1Char('|'))));
 }
 
-void Form1SettingsTest::saveWritesBothFields()
+void Form1SettingsTest::savedFieldsComeBackAndListIsLeftAlone()
 {
     openWindow();
     field("origine")->setText(QStringLiteral("c:\\roms"));
     field("destinazione")->setText(QStringLiteral("d:\\mame"));
-
-    click("cmdsalva");
     click("cmdsalva");
 
-    QCOMPARE(contentOf(settingsPath), romsAndMame);
-    QCOMPARE(reports->texts, QStringList());
-}
-
-void Form1SettingsTest::loadReplacesFieldsAndLeavesListAlone()
-{
-    openWindow();
     auto *lista = window->findChild<QListView *>(QStringLiteral("lista"));
     const QStringList entries{QStringLiteral("PACMAN.ZIP"), QStringLiteral("GALAGA.ZIP"),
                               QStringLiteral("1942.ZIP")};
     qobject_cast<QStringListModel *>(lista->model())->setStringList(entries);
     lista->selectionModel()->select(lista->model()->index(1, 0), QItemSelectionModel::Select);
-    QVERIFY(writeFile(settingsPath, "\"/giochi, vecchi\",\" /dest \"\r\n"));
-
+    field("origine")->clear();
+    field("destinazione")->clear();
     click("Command2");
 
-    QCOMPARE(field("origine")->text(), QStringLiteral("/giochi, vecchi"));
-    QCOMPARE(field("destinazione")->text(), QStringLiteral(" /dest "));
+    QCOMPARE(field("origine")->text(), QStringLiteral("c:\\roms"));
+    QCOMPARE(field("destinazione")->text(), QStringLiteral("d:\\mame"));
     QCOMPARE(qobject_cast<QStringListModel *>(lista->model())->stringList(), entries);
-    QCOMPARE(lista->selectionModel()->selectedRows().size(), 1);
-    QCOMPARE(lista->selectionModel()->selectedRows().first().row(), 1);
+    QCOMPARE(lista->selectionModel()->selectedRows(), QModelIndexList{lista->model()->index(1, 0)});
     QCOMPARE(reports->texts, QStringList());
 }
 
-void Form1SettingsTest::failedLoadKeepsFields_data()
+void Form1SettingsTest::failureIsReportedAndChangesNothing_data()
 {
-    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("error");
 
-    QTest::newRow("no settings file") << QStringLiteral("nothing");
-    QTest::newRow("one field") << QStringLiteral("one field");
-    QTest::newRow("empty file") << QStringLiteral("empty");
-    QTest::newRow("unreadable file") << QStringLiteral("directory");
+    QTest::newRow("loading without a settings file")
+        << QStringLiteral("nothing") << QStringLiteral("Command2") << QStringLiteral("2: ");
+    QTest::newRow("loading one field")
+        << QStringLiteral("one field") << QStringLiteral("Command2") << QStringLiteral("61: ");
+    QTest::newRow("saving a file that cannot grow")
+        << QStringLiteral("roms and mame") << QStringLiteral("cmdsalva") << QStringLiteral("27: ");
 }
 
-void Form1SettingsTest::failedLoadKeepsFields()
+void Form1SettingsTest::failureIsReportedAndChangesNothing()
 {
-    QFETCH(QString, setUp);
+    QFETCH(QString, settings);
+    QFETCH(QString, button);
+    QFETCH(QString, error);
     openWindow();
-    prepare(setUp);
+    QVERIFY(leaveSettings(settingsPath, settings));
+    const QByteArray settingsBefore = contentOf(settingsPath);
     field("origine")->setText(QStringLiteral("/typed/source"));
     field("destinazione")->setText(QStringLiteral("/typed/destination"));
-
-    click("Command2");
-
-    QCOMPARE(reports->texts.size(), 1);
-    QVERIFY2(reports->texts.first().contains(settingsPath), qPrintable(reports->texts.first()));
-    QCOMPARE(field("origine")->text(), QStringLiteral("/typed/source"));
-    QCOMPARE(field("destinazione")->text(), QStringLiteral("/typed/destination"));
-}
-
-void Form1SettingsTest::failedSaveIsReportedAndKeepsPreviousFile()
-{
-    QVERIFY(writeFile(settingsPath, romsAndMame));
-    openWindow();
-    field("origine")->setText(QStringLiteral("/new/source"));
     {
         NoFileGrowth noGrowth;
-        QVERIFY(noGrowth.active);
-        click("cmdsalva");
+        click(button.toLatin1());
     }
 
-    QCOMPARE(reports->texts.size(), 1);
-    QVERIFY2(reports->texts.first().contains(settingsPath), qPrintable(reports->texts.first()));
-    QVERIFY2(reports->texts.first().contains(QStringLiteral("27: ")),
-             qPrintable(reports->texts.first()));
-    QCOMPARE(contentOf(settingsPath), romsAndMame);
-}
-
-void Form1SettingsTest::saveIntoMissingDirectoryIsReported()
-{
-    const QString missingDirectory = programDirectory->filePath(QStringLiteral("gone"));
-    window = std::make_unique<Form1>(missingDirectory);
-
-    click("cmdsalva");
-
-    QCOMPARE(reports->texts.size(), 1);
-    QVERIFY2(reports->texts.first().contains(missingDirectory), qPrintable(reports->texts.first()));
-    QVERIFY2(reports->texts.first().contains(QStringLiteral("2: ")),
-             qPrintable(reports->texts.first()));
-    QVERIFY(!QFileInfo::exists(missingDirectory));
+    QVERIFY2(reportedOnce(error), qPrintable(reports->texts.join(QLatin1Char('|'))));
+    QCOMPARE(field("origine")->text(), QStringLiteral("/typed/source"));
+    QCOMPARE(field("destinazione")->text(), QStringLiteral("/typed/destination"));
+    QCOMPARE(contentOf(settingsPath), settingsBefore);
 }
 
 QTEST_MAIN(Form1SettingsTest)

@@ -1,0 +1,162 @@
+#include "settingsfile.h"
+#include "settingsfixtures.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+namespace {
+
+const QString fileName = QStringLiteral("/opt/vrillo/ini.ini");
+
+// The two directories read from bytes; none when there are fewer than two
+// fields, as the failure reported for fileName says; else what went wrong.
+QStringList readBack(const QByteArray &bytes)
+{
+    const SettingsOrFailure result = parseSettings(bytes, fileName);
+    if (const auto *read = std::get_if<SavedDirectories>(&result))
+        return {read->source, read->destination};
+    const Failure &failure = std::get<Failure>(result);
+    if (failure.number == ENODATA && failure.operation.contains(fileName))
+        return {};
+    return {failure.operation, failure.text};
+}
+
+} // namespace
+
+class SettingsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void savedTextsAreWrittenExactlyAndReadBack_data();
+    void savedTextsAreWrittenExactlyAndReadBack();
+    void handWrittenFilesRead_data();
+    void handWrittenFilesRead();
+    void saveReplacesWhateverWasThere();
+    void failedSaveChangesNothing_data();
+    void failedSaveChangesNothing();
+};
+
+void SettingsTest::savedTextsAreWrittenExactlyAndReadBack_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("destination");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("c:\\roms and d:\\mame give 22 bytes")
+        << QStringLiteral("c:\\roms") << QStringLiteral("d:\\mame")
+        << QByteArray("\"c:\\roms\"\r\n\"d:\\mame\"\r\n");
+    QTest::newRow("two empty fields give 8 bytes")
+        << QString() << QString() << QByteArray("\"\"\r\n\"\"\r\n");
+    QTest::newRow("commas") << QStringLiteral("d:\\a,b") << QStringLiteral(",/x,,y,")
+                            << QByteArray("\"d:\\a,b\"\r\n\",/x,,y,\"\r\n");
+    QTest::newRow("leading and trailing spaces")
+        << QStringLiteral("  /a, b ") << QStringLiteral(" , ")
+        << QByteArray("\"  /a, b \"\r\n\" , \"\r\n");
+    QTest::newRow("accented and other letters in UTF-8")
+        << QStringLiteral("/caff\u00e8") << QStringLiteral("/\u20ac\u65e5")
+        << QByteArray("\"/caff\xC3\xA8\"\r\n\"/\xE2\x82\xAC\xE6\x97\xA5\"\r\n");
+}
+
+void SettingsTest::savedTextsAreWrittenExactlyAndReadBack()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, destination);
+    QFETCH(QByteArray, bytes);
+
+    QCOMPARE(formatSettings({source, destination}), bytes);
+    QCOMPARE(readBack(bytes), QStringList({source, destination}));
+}
+
+void SettingsTest::handWrittenFilesRead_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("directories"); // none: too few fields fail
+
+    const auto readsAAndB = [](const char *name, const char *bytes) {
+        QTest::newRow(name) << QByteArray(bytes) << QStringList{"a", "b"};
+    };
+    readsAAndB("one line with two fields", "\"a\",\"b\"\r\n");
+    readsAAndB("spaces before each field are skipped", "   \"a\",  \"b\"\r\n");
+    readsAAndB("lone LF and CR line ends", "\"a\"\n\"b\"\r");
+    readsAAndB("no line end after the second field", "\"a\"\r\n\"b\"");
+    readsAAndB("blank lines are skipped", "\r\n\"a\"\r\n\r\n   \r\n\n\"b\"\r\n");
+    readsAAndB("text after a closing quote is dropped", "\"a\" old ,\"b\"x\r\n");
+    readsAAndB("a third field is ignored", "\"a\",\"b\",\"c\"\r\n");
+    readsAAndB("an unclosed quote ends at its line end", "\"a\r\n\"b\"\r\n");
+    readsAAndB("a UTF-8 byte order mark is not part of the source",
+               "\xEF\xBB\xBF\"a\"\r\n\"b\"\r\n");
+    QTest::newRow("unquoted fields keep their text up to a comma or line end")
+        << QByteArray("007, /my games \r\n") << QStringList{"007", "/my games "};
+    QTest::newRow("a trailing comma gives an empty destination")
+        << QByteArray("\"a\",\r\n") << QStringList{"a", ""};
+    QTest::newRow("Windows-1252 from another system keeps its letters")
+        << QByteArray("\"c:\\giochi\\caff\xE8\"\r\n\"d:\\\x80uro \xAB\xBB\"\r\n")
+        << QStringList{"c:\\giochi\\caff\u00e8", "d:\\\u20acuro \u00ab\u00bb"};
+    QTest::newRow("a byte Windows-1252 leaves undefined becomes a replacement character")
+        << QByteArray("\"\x81\xE0\"\r\n\"b\"\r\n") << QStringList{"\ufffd\u00e0", "b"};
+    QTest::newRow("an empty file fails") << QByteArray() << QStringList();
+    QTest::newRow("one quoted field fails")
+        << QByteArray("\"c:\\roms\"\r\n\r\n  \r\n") << QStringList();
+    QTest::newRow("one unquoted field fails") << QByteArray("/roms") << QStringList();
+    QTest::newRow("blank lines only fail") << QByteArray("\r\n\n  \r\n") << QStringList();
+}
+
+void SettingsTest::handWrittenFilesRead()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, directories);
+
+    QCOMPARE(readBack(bytes), directories);
+}
+
+void SettingsTest::saveReplacesWhateverWasThere()
+{
+    QTemporaryDir programDirectory;
+    const QString path = settingsFilePath(programDirectory.path());
+    QVERIFY(writeFile(path, QByteArray(200, 'x')));
+
+    const SavedDirectories saved{QStringLiteral("c:\\roms"), QStringLiteral("d:\\mame")};
+    QVERIFY(!saveSettingsFile(path, saved));
+    QVERIFY(!saveSettingsFile(path, saved));
+
+    QCOMPARE(contentOf(programDirectory.filePath(QStringLiteral("ini.ini"))), romsAndMame);
+}
+
+void SettingsTest::failedSaveChangesNothing_data()
+{
+    QTest::addColumn<QString>("directory");
+    QTest::addColumn<int>("number");
+
+    QTest::newRow("a file that cannot grow") << QStringLiteral(".") << EFBIG;
+    QTest::newRow("no program directory") << QStringLiteral("gone") << ENOENT;
+}
+
+void SettingsTest::failedSaveChangesNothing()
+{
+    QFETCH(QString, directory);
+    QFETCH(int, number);
+    QTemporaryDir programDirectory;
+    const QString path = settingsFilePath(programDirectory.path());
+    QVERIFY(writeFile(path, romsAndMame));
+    const QString target = settingsFilePath(programDirectory.filePath(directory));
+
+    std::optional<Failure> failure;
+    {
+        NoFileGrowth noGrowth;
+        failure = saveSettingsFile(target, {QStringLiteral("/new"), QStringLiteral("/other")});
+    }
+
+    QVERIFY(failure.has_value());
+    QCOMPARE(failure->number, number);
+    QVERIFY2(failure->operation.contains(target), qPrintable(failure->operation));
+    QCOMPARE(contentOf(path), romsAndMame);
+    QCOMPARE(QDir(programDirectory.path())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QStringLiteral("ini.ini")});
+}
+
+QTEST_GUILESS_MAIN(SettingsTest)
+#include "settingstest.moc"
