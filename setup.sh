@@ -47,11 +47,11 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
 
+# Every fuzzer for a short while on its seed corpus.
+fuzz/run.sh 30
+
 # The same tests on a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer: any report, a leak included, fails its test.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON -DVRILLO_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure
-
-# Every fuzzer for a short while on its seed corpus.
-fuzz/run.sh 30
