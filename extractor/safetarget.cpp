@@ -258,6 +258,15 @@ int SafeTarget::openParent(const MemberPath &path, std::string &problem)
     return cachedParent_.valid() ? cachedParent_.get() : -1;
 }
 
+int SafeTarget::openMemberParent(const MemberPath &path, std::string &problem)
+{
+    createdForMember_.clear();
+    const int parent = openParent(path, problem);
+    if (parent < 0)
+        rollBackCreatedDirectories();
+    return parent;
+}
+
 void SafeTarget::rollBackCreatedDirectories()
 {
     cachedParent_.reset();
@@ -276,15 +285,12 @@ void SafeTarget::rollBackCreatedDirectories()
 
 Problem SafeTarget::makeDirectory(const MemberPath &path, const MemberTimes &times)
 {
-    createdForMember_.clear();
     if (path.components.empty())
         return std::nullopt;
     std::string problem;
-    const int parent = openParent(path, problem);
-    if (parent < 0) {
-        rollBackCreatedDirectories();
+    const int parent = openMemberParent(path, problem);
+    if (parent < 0)
         return problem;
-    }
     const std::string text = path.text();
     if (::mkdirat(parent, path.components.back().c_str(), directoryMode) == 0) {
         created_.insert(text);
@@ -301,15 +307,12 @@ Problem SafeTarget::makeDirectory(const MemberPath &path, const MemberTimes &tim
 Problem SafeTarget::makeSymlink(const MemberPath &path, const std::string &target,
                                 const MemberTimes &times)
 {
-    createdForMember_.clear();
     if (path.components.empty())
         return std::string("a symbolic link cannot replace the target directory");
     std::string problem;
-    const int parent = openParent(path, problem);
-    if (parent < 0) {
-        rollBackCreatedDirectories();
+    const int parent = openMemberParent(path, problem);
+    if (parent < 0)
         return problem;
-    }
     const char *name = path.components.back().c_str();
     if (::symlinkat(target.c_str(), parent, name) != 0) {
         const int error = errno;
@@ -345,15 +348,12 @@ int createTemporaryByName(int directoryFd, mode_t mode, unsigned &counter, std::
 Problem SafeTarget::startFile(const MemberPath &path, bool executable,
                               std::unique_ptr<PendingFile> &file)
 {
-    createdForMember_.clear();
     if (path.components.empty())
         return std::string("a file cannot replace the target directory");
     std::string problem;
-    const int parent = openParent(path, problem);
-    if (parent < 0) {
-        rollBackCreatedDirectories();
+    const int parent = openMemberParent(path, problem);
+    if (parent < 0)
         return problem;
-    }
     const std::string &name = path.components.back();
     // Spares decompressing a member that cannot be placed; the final link is
     // what actually guarantees that nothing is replaced.

@@ -119,6 +119,9 @@ private:
     explicit SafeTarget(UniqueFd root);
 
     int openParent(const MemberPath &path, std::string &problem);
+    // openParent for a new member: what it creates is counted as the member's,
+    // and removed again when the opening fails.
+    int openMemberParent(const MemberPath &path, std::string &problem);
     UniqueFd walk(const std::vector<std::string> &names, size_t count, bool create,
                   std::string &problem);
     void rollBackCreatedDirectories();
