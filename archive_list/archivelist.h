@@ -1,21 +1,15 @@
 #pragma once
 
-#include "failure.h"
+#include "directorynames.h"
 
 #include <QString>
-#include <QStringList>
 
-#include <optional>
 #include <string_view>
 
 // What one look at the source directory found: the archive names in the order
 // the file system yields them, or, when the directory could not be read, no
 // names and the failure.
-struct ArchiveListing
-{
-    QStringList names;
-    std::optional<Failure> failure;
-};
+using ArchiveListing = DirectoryNames;
 
 // Whether a bare file name, as the file system's bytes, is one the list
 // shows when it names a regular file: it ends in ".zip" in any letter case

@@ -5,11 +5,7 @@
 #include <QDir>
 
 #include <algorithm>
-#include <cerrno>
-#include <memory>
 
-#include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 QString pathText(const QString &path)
@@ -39,27 +35,9 @@ QString childPath(const QString &directory, const QString &name)
     return pathText(directory + platform::separator + name);
 }
 
-static Failure readFailure(const QString &directory, int errorNumber)
+static bool shownInList(std::string_view name)
 {
-    return Failure::fromErrno(QStringLiteral("Impossibile leggere la directory %1").arg(directory),
-                              errorNumber);
-}
-
-// The entry type comes free with most file systems; symbolic links and file
-// systems that leave it unknown need a stat of the target.
-static bool isDirectory(int directoryHandle, const dirent &entry)
-{
-    if (entry.d_type == DT_DIR)
-        return true;
-    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN)
-        return false;
-    struct stat target;
-    return fstatat(directoryHandle, entry.d_name, &target, 0) == 0 && S_ISDIR(target.st_mode);
-}
-
-static bool shownInList(const QString &name)
-{
-    return !name.startsWith(QLatin1Char('.'));
+    return name.empty() || name.front() != '.';
 }
 
 static void sortLikeAFileDialog(QStringList &names)
@@ -72,24 +50,7 @@ static void sortLikeAFileDialog(QStringList &names)
 
 Subdirectories listSubdirectories(const QString &directory)
 {
-    const std::unique_ptr<DIR, int (*)(DIR *)> handle(opendir(QFile::encodeName(directory)),
-                                                      closedir);
-    if (!handle)
-        return {{}, readFailure(directory, errno)};
-
-    Subdirectories result;
-    for (;;) {
-        errno = 0;
-        const dirent *entry = readdir(handle.get());
-        if (!entry)
-            break;
-        const QString name = QFile::decodeName(entry->d_name);
-        if (shownInList(name) && isDirectory(dirfd(handle.get()), *entry))
-            result.names << name;
-    }
-    if (errno != 0)
-        return {{}, readFailure(directory, errno)};
-
+    Subdirectories result = readDirectoryNames(directory, directory, S_IFDIR, shownInList);
     sortLikeAFileDialog(result.names);
     return result;
 }

@@ -1,11 +1,9 @@
 #pragma once
 
-#include "failure.h"
+#include "directorynames.h"
 
 #include <QString>
 #include <QStringList>
-
-#include <optional>
 
 // The directory list's view of the file system: path texts, the chain of
 // directories above a path, and the subdirectories inside one. None of it
@@ -25,11 +23,7 @@ QString childPath(const QString &directory, const QString &name);
 
 // What reading a directory gave: the names of its subdirectories, or why it
 // could not be read.
-struct Subdirectories
-{
-    QStringList names;
-    std::optional<Failure> failure;
-};
+using Subdirectories = DirectoryNames;
 
 // The names of the subdirectories of directory, symbolic links to directories
 // included, sorted without regard to case. Hidden directories (a name starting
