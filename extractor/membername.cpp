@@ -54,9 +54,10 @@ struct IconvCloser
 };
 using Converter = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 
+// One a thread: a converter holds the state of the conversion under way.
 iconv_t cp437Converter()
 {
-    static const Converter converter = [] {
+    thread_local const Converter converter = [] {
         const iconv_t opened = iconv_open("UTF-8", "CP437");
         return Converter(opened == reinterpret_cast<iconv_t>(-1) ? nullptr : opened);
     }();

@@ -4,24 +4,49 @@
 
 #include <cstdio>
 
-void Report::written(std::string_view member)
+void MemberLines::written(std::string_view member)
 {
-    const std::string line = memberName::printable(member) + '\n';
-    std::fputs(line.c_str(), writtenStream_);
+    lines_.push_back({false, memberName::printable(member) + '\n'});
 }
 
-void Report::memberProblem(std::string_view member, std::string_view problem)
+void MemberLines::problem(std::string_view member, std::string_view problem)
 {
-    memberFailed_ = true;
+    failed_ = true;
+    lines_.push_back(
+        {true, memberName::printable(member) + ": " + memberName::printable(problem) + '\n'});
+}
+
+void Report::publish(size_t index, MemberLines lines)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    memberFailed_ = memberFailed_ || lines.failed_;
+    if (index != nextIndex_) {
+        held_.emplace(index, std::move(lines));
+        return;
+    }
+    print(lines);
+    for (auto next = held_.find(++nextIndex_); next != held_.end();
+         next = held_.find(++nextIndex_)) {
+        print(next->second);
+        held_.erase(next);
+    }
+}
+
+void Report::print(const MemberLines &lines)
+{
+    const std::string prefix = "pkunzip: " + memberName::printable(archive_) + ": ";
     // One call per line, so lines from a shared standard error stay whole.
-    const std::string line = "pkunzip: " + memberName::printable(archive_) + ": " +
-                             memberName::printable(member) + ": " + memberName::printable(problem) +
-                             '\n';
-    std::fputs(line.c_str(), problemStream_);
+    for (const auto &line : lines.lines_) {
+        if (line.problem)
+            std::fputs((prefix + line.text).c_str(), problemStream_);
+        else
+            std::fputs(line.text.c_str(), writtenStream_);
+    }
 }
 
 void Report::fatal(std::string_view problem)
 {
+    const std::lock_guard<std::mutex> lock(mutex_);
     fatal_ = true;
     const std::string line = "pkunzip: " + memberName::printable(archive_) + ": " +
                              memberName::printable(problem) + '\n';

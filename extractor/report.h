@@ -1,12 +1,37 @@
 #pragma once
 
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <vector>
+
+// What happened to one member, held until it can be told in archive order.
+class MemberLines
+{
+public:
+    // The member is now in place under its final name.
+    void written(std::string_view member);
+
+    // The member was skipped or failed; the run goes on.
+    void problem(std::string_view member, std::string_view problem);
+
+private:
+    friend class Report;
+    struct Line
+    {
+        bool problem;
+        std::string text;
+    };
+    std::vector<Line> lines_;
+    bool failed_ = false;
+};
 
 // What one run tells the user: a line on standard output per member written,
 // a line on standard error per problem naming the archive and the member,
-// and the exit status that sums them up.
+// and the exit status that sums them up. Members may be handled by several
+// threads at once; their lines still come out in the archive's order.
 class Report
 {
 public:
@@ -23,11 +48,9 @@ public:
     {
     }
 
-    // Announces a member now in place under its final name.
-    void written(std::string_view member);
-
-    // Reports a member that was skipped or failed; the run goes on.
-    void memberProblem(std::string_view member, std::string_view problem);
+    // Tells the lines of the member at `index` (0 for the archive's first),
+    // once those of every member before it are out.
+    void publish(size_t index, MemberLines lines);
 
     // Reports a failure that ends the run.
     void fatal(std::string_view problem);
@@ -35,9 +58,14 @@ public:
     int exitStatus() const;
 
 private:
+    void print(const MemberLines &lines);
+
+    std::mutex mutex_;
     std::string archive_;
     std::FILE *writtenStream_;
     std::FILE *problemStream_;
+    size_t nextIndex_ = 0;
+    std::map<size_t, MemberLines> held_;
     bool memberFailed_ = false;
     bool fatal_ = false;
 };

@@ -120,21 +120,21 @@ Problem checkLinkTarget(const MemberPath &link, const std::string &target)
 
 } // namespace extractionRules
 
-PendingFile::PendingFile(SafeTarget &target, int directoryFd, std::string name, UniqueFd file,
-                         std::string temporaryName)
-    : target_(target), directoryFd_(directoryFd), name_(std::move(name)), file_(std::move(file)),
-      temporaryName_(std::move(temporaryName))
+PendingFile::PendingFile(SafeTarget &target, UniqueFd directory, std::string directoryPath,
+                         std::string name, UniqueFd file, std::string temporaryName,
+                         std::vector<std::string> createdDirectories)
+    : target_(target), directory_(std::move(directory)), directoryPath_(std::move(directoryPath)),
+      name_(std::move(name)), file_(std::move(file)), temporaryName_(std::move(temporaryName)),
+      createdDirectories_(std::move(createdDirectories))
 {
 }
 
 PendingFile::~PendingFile()
 {
-    if (committed_)
-        return;
-    if (!temporaryName_.empty())
-        ::unlinkat(directoryFd_, temporaryName_.c_str(), 0);
+    if (!committed_ && !temporaryName_.empty())
+        ::unlinkat(directory_.get(), temporaryName_.c_str(), 0);
     file_.reset();
-    target_.rollBackCreatedDirectories();
+    target_.release(directoryPath_, committed_, createdDirectories_);
 }
 
 Problem PendingFile::write(const void *data, size_t size)
@@ -169,7 +169,7 @@ Problem PendingFile::commit(const MemberTimes &times)
 Problem PendingFile::linkIntoPlace()
 {
     if (!temporaryName_.empty()) {
-        if (::renameat2(directoryFd_, temporaryName_.c_str(), directoryFd_, name_.c_str(),
+        if (::renameat2(directory_.get(), temporaryName_.c_str(), directory_.get(), name_.c_str(),
                         RENAME_NOREPLACE) == 0) {
             temporaryName_.clear();
             return std::nullopt;
@@ -177,14 +177,14 @@ Problem PendingFile::linkIntoPlace()
         return errno == EEXIST ? "already exists" : describe("cannot name the file", errno);
     }
     const std::string byDescriptor = "/proc/self/fd/" + std::to_string(file_.get());
-    if (::linkat(AT_FDCWD, byDescriptor.c_str(), directoryFd_, name_.c_str(), AT_SYMLINK_FOLLOW) ==
-        0)
+    if (::linkat(AT_FDCWD, byDescriptor.c_str(), directory_.get(), name_.c_str(),
+                 AT_SYMLINK_FOLLOW) == 0)
         return std::nullopt;
     int error = errno;
     // Without /proc only a process allowed to look up any file may link a
     // descriptor directly.
     if (error == ENOENT) {
-        if (::linkat(file_.get(), "", directoryFd_, name_.c_str(), AT_EMPTY_PATH) == 0)
+        if (::linkat(file_.get(), "", directory_.get(), name_.c_str(), AT_EMPTY_PATH) == 0)
             return std::nullopt;
         error = errno;
     }
@@ -244,13 +244,21 @@ UniqueFd SafeTarget::walk(const std::vector<std::string> &names, size_t count, b
     return current;
 }
 
+namespace {
+
+std::string parentText(const MemberPath &path)
+{
+    return MemberPath{{path.components.begin(), path.components.end() - 1}}.text();
+}
+
+} // namespace
+
 int SafeTarget::openParent(const MemberPath &path, std::string &problem)
 {
     const size_t depth = path.components.size() - 1;
     if (depth == 0)
         return root_.get();
-    MemberPath parent{{path.components.begin(), path.components.end() - 1}};
-    std::string parentPath = parent.text();
+    std::string parentPath = parentText(path);
     if (cachedParent_.valid() && cachedParentPath_ == parentPath)
         return cachedParent_.get();
     cachedParent_ = walk(path.components, depth, true, problem);
@@ -263,30 +271,61 @@ int SafeTarget::openMemberParent(const MemberPath &path, std::string &problem)
     createdForMember_.clear();
     const int parent = openParent(path, problem);
     if (parent < 0)
-        rollBackCreatedDirectories();
+        rollBack(createdForMember_);
     return parent;
 }
 
-void SafeTarget::rollBackCreatedDirectories()
+void SafeTarget::rollBack(const std::vector<std::string> &created)
 {
     cachedParent_.reset();
     cachedParentPath_.clear();
-    for (auto it = createdForMember_.rbegin(); it != createdForMember_.rend(); ++it) {
-        const auto names = split(*it, '/');
-        std::string ignored;
-        UniqueFd parent = walk(names, names.size() - 1, false, ignored);
-        const int parentFd = names.size() == 1 ? root_.get() : parent.get();
-        // Only an empty directory goes; anything put there meanwhile keeps it.
-        if (parentFd >= 0 && ::unlinkat(parentFd, names.back().c_str(), AT_REMOVEDIR) == 0)
-            created_.erase(*it);
+    for (auto it = created.rbegin(); it != created.rend(); ++it) {
+        if (directoryMembers_.count(*it) != 0)
+            continue;
+        // A file still being written there has no name yet, so the directory
+        // looks empty; whether it is left empty shows only at the end.
+        if (inUse(*it))
+            leftForTheEnd_.push_back(*it);
+        else
+            removeIfEmpty(*it);
     }
-    createdForMember_.clear();
+}
+
+void SafeTarget::removeIfEmpty(const std::string &directory)
+{
+    const auto names = split(directory, '/');
+    std::string ignored;
+    UniqueFd parent = walk(names, names.size() - 1, false, ignored);
+    const int parentFd = names.size() == 1 ? root_.get() : parent.get();
+    // Only an empty directory goes; anything put there meanwhile keeps it.
+    if (parentFd >= 0 && ::unlinkat(parentFd, names.back().c_str(), AT_REMOVEDIR) == 0)
+        created_.erase(directory);
+}
+
+bool SafeTarget::inUse(const std::string &directory) const
+{
+    return std::any_of(pendingFileDirectories_.begin(), pendingFileDirectories_.end(),
+                       [&](const std::string &used) {
+                           return used.compare(0, directory.size(), directory) == 0 &&
+                                  (used.size() == directory.size() ||
+                                   used[directory.size()] == '/');
+                       });
+}
+
+void SafeTarget::release(const std::string &directoryPath, bool committed,
+                         const std::vector<std::string> &createdDirectories)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    pendingFileDirectories_.erase(pendingFileDirectories_.find(directoryPath));
+    if (!committed)
+        rollBack(createdDirectories);
 }
 
 Problem SafeTarget::makeDirectory(const MemberPath &path, const MemberTimes &times)
 {
     if (path.components.empty())
         return std::nullopt;
+    const std::lock_guard<std::mutex> lock(mutex_);
     std::string problem;
     const int parent = openMemberParent(path, problem);
     if (parent < 0)
@@ -296,9 +335,10 @@ Problem SafeTarget::makeDirectory(const MemberPath &path, const MemberTimes &tim
         created_.insert(text);
     } else if (errno != EEXIST || !createdThisRun(text)) {
         const int error = errno;
-        rollBackCreatedDirectories();
+        rollBack(createdForMember_);
         return error == EEXIST ? "already exists" : describe("cannot create directory", error);
     }
+    directoryMembers_.insert(text);
     if (times.known)
         directoryTimes_.emplace_back(path, times);
     return std::nullopt;
@@ -309,6 +349,7 @@ Problem SafeTarget::makeSymlink(const MemberPath &path, const std::string &targe
 {
     if (path.components.empty())
         return std::string("a symbolic link cannot replace the target directory");
+    const std::lock_guard<std::mutex> lock(mutex_);
     std::string problem;
     const int parent = openMemberParent(path, problem);
     if (parent < 0)
@@ -316,7 +357,7 @@ Problem SafeTarget::makeSymlink(const MemberPath &path, const std::string &targe
     const char *name = path.components.back().c_str();
     if (::symlinkat(target.c_str(), parent, name) != 0) {
         const int error = errno;
-        rollBackCreatedDirectories();
+        rollBack(createdForMember_);
         return error == EEXIST ? "already exists" : describe("cannot create the link", error);
     }
     if (times.known) {
@@ -350,6 +391,7 @@ Problem SafeTarget::startFile(const MemberPath &path, bool executable,
 {
     if (path.components.empty())
         return std::string("a file cannot replace the target directory");
+    const std::lock_guard<std::mutex> lock(mutex_);
     std::string problem;
     const int parent = openMemberParent(path, problem);
     if (parent < 0)
@@ -359,7 +401,7 @@ Problem SafeTarget::startFile(const MemberPath &path, bool executable,
     // what actually guarantees that nothing is replaced.
     struct stat existing;
     if (::fstatat(parent, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-        rollBackCreatedDirectories();
+        rollBack(createdForMember_);
         return std::string("already exists");
     }
     const mode_t mode = executable ? executableMode : fileMode;
@@ -369,15 +411,38 @@ Problem SafeTarget::startFile(const MemberPath &path, bool executable,
         fd = createTemporaryByName(parent, mode, temporaryCounter_, temporaryName);
     if (fd < 0) {
         const int error = errno;
-        rollBackCreatedDirectories();
+        rollBack(createdForMember_);
         return describe("cannot create the file", error);
     }
-    file = std::make_unique<PendingFile>(*this, parent, name, UniqueFd(fd), temporaryName);
+    UniqueFd data(fd);
+    // The file keeps its own handle on its directory: the cached one moves on
+    // with the next member while this file may still be written.
+    UniqueFd directory(::fcntl(parent, F_DUPFD_CLOEXEC, 0));
+    if (!directory.valid()) {
+        const int error = errno;
+        if (!temporaryName.empty())
+            ::unlinkat(parent, temporaryName.c_str(), 0);
+        rollBack(createdForMember_);
+        return describe("cannot create the file", error);
+    }
+    const std::string directoryPath = parentText(path);
+    pendingFileDirectories_.insert(directoryPath);
+    file = std::make_unique<PendingFile>(*this, std::move(directory), directoryPath, name,
+                                         std::move(data), temporaryName, createdForMember_);
     return std::nullopt;
 }
 
 void SafeTarget::finish()
 {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    std::stable_sort(leftForTheEnd_.begin(), leftForTheEnd_.end(),
+                     [](const std::string &a, const std::string &b) {
+                         return std::count(a.begin(), a.end(), '/') >
+                                std::count(b.begin(), b.end(), '/');
+                     });
+    for (const auto &directory : leftForTheEnd_)
+        if (directoryMembers_.count(directory) == 0)
+            removeIfEmpty(directory);
     std::stable_sort(directoryTimes_.begin(), directoryTimes_.end(),
                      [](const auto &a, const auto &b) {
                          return a.first.components.size() > b.first.components.size();

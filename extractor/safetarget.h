@@ -4,6 +4,7 @@
 
 #include <ctime>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -64,11 +65,14 @@ class SafeTarget;
 
 // A regular file being written beneath the target. Until commit() succeeds it
 // has no name in the target directory; dropping it uncommitted leaves no trace.
+// Writing needs no lock: one thread may write a file while others use the
+// target.
 class PendingFile
 {
 public:
-    PendingFile(SafeTarget &target, int directoryFd, std::string name, UniqueFd file,
-                std::string temporaryName);
+    PendingFile(SafeTarget &target, UniqueFd directory, std::string directoryPath, std::string name,
+                UniqueFd file, std::string temporaryName,
+                std::vector<std::string> createdDirectories);
     PendingFile(const PendingFile &) = delete;
     PendingFile &operator=(const PendingFile &) = delete;
     ~PendingFile();
@@ -83,14 +87,17 @@ private:
     Problem linkIntoPlace();
 
     SafeTarget &target_;
-    int directoryFd_;
+    UniqueFd directory_;
+    std::string directoryPath_;
     std::string name_;
     UniqueFd file_;
     std::string temporaryName_; // empty for an O_TMPFILE file
+    std::vector<std::string> createdDirectories_;
     bool committed_ = false;
 };
 
-// The target directory, opened once, and everything written beneath it.
+// The target directory, opened once, and everything written beneath it. Its
+// methods may be called from several threads at once.
 class SafeTarget
 {
 public:
@@ -107,11 +114,11 @@ public:
                         const MemberTimes &times);
 
     // Starts a regular file member, creating its missing parent directories.
-    // The file must then be written and committed before the next call here.
     Problem startFile(const MemberPath &path, bool executable, std::unique_ptr<PendingFile> &file);
 
-    // Gives the directory members their recorded times, deepest first, now
-    // that nothing more is written into them.
+    // Removes what failed members left, then gives the directory members
+    // their recorded times, deepest first, now that nothing more is written
+    // into them. Every PendingFile must be gone by then.
     void finish();
 
 private:
@@ -124,14 +131,25 @@ private:
     int openMemberParent(const MemberPath &path, std::string &problem);
     UniqueFd walk(const std::vector<std::string> &names, size_t count, bool create,
                   std::string &problem);
-    void rollBackCreatedDirectories();
+    // Removes the directories created for a member that failed, deepest
+    // first; those another member now relies on are looked at again at the end.
+    void rollBack(const std::vector<std::string> &created);
+    void removeIfEmpty(const std::string &directory);
+    bool inUse(const std::string &directory) const;
+    // A PendingFile is done with its directory, committed or not.
+    void release(const std::string &directoryPath, bool committed,
+                 const std::vector<std::string> &createdDirectories);
     bool createdThisRun(const std::string &path) const { return created_.count(path) != 0; }
 
+    std::mutex mutex_;
     UniqueFd root_;
     std::string cachedParentPath_;
     UniqueFd cachedParent_;
     std::set<std::string> created_;
+    std::set<std::string> directoryMembers_;
     std::vector<std::string> createdForMember_;
+    std::multiset<std::string> pendingFileDirectories_;
+    std::vector<std::string> leftForTheEnd_;
     std::vector<std::pair<MemberPath, MemberTimes>> directoryTimes_;
     unsigned temporaryCounter_ = 0;
 };

@@ -5,7 +5,9 @@ Ordinary archives come from real tools (Info-ZIP zip, Python's zipfile,
 libarchive's bsdtar); hostile and damaged ones are written byte by byte here,
 so each carries exactly the flaw under test.
 """
+import hashlib
 import os
+import random
 import shutil
 import struct
 import subprocess
@@ -167,7 +169,104 @@ def hostile_archives():
     shutil.copy(path("whole.zip"), path("-x.zip"))
 
 
+def rom_bytes(rng, size):
+    """Half random, half repetitive, so inflate has both kinds of work."""
+    half = size // 2
+    return rng.randbytes(half) + (b"ROM " * (size // 8 + 1))[:size - half]
+
+
+class Expected:
+    """What extracting an archive must give, written beside it as NAME.expected:
+    "out:" and "err:" lines in the order pkunzip prints them ("err:" holds a part
+    of the problem line), "tree:" entries as the test describes a tree, and
+    "sha1:" with each file left and its digest."""
+
+    def __init__(self):
+        self.lines = []
+
+    def file(self, name, data):
+        self.lines += [f"out:{name}", f"tree:{name}=<{len(data)} bytes>",
+                       f"sha1:{name} {hashlib.sha1(data).hexdigest()}"]
+
+    def directory(self, name):
+        self.lines += [f"out:{name}/", f"tree:{name}/"]
+
+    def problem(self, part):
+        self.lines.append(f"err:{part}")
+
+    def write(self, name):
+        with open(path(name + ".expected"), "w", encoding="utf-8") as f:
+            f.write("\n".join(self.lines) + "\n")
+
+
+def side_by_side_archive(name, folders, flags=0):
+    """Many members, several large, over the size at which pkunzip extracts on
+    several threads, with failing and refused members among them."""
+    rng = random.Random(name)
+    members = []
+    expected = Expected()
+    for tree_folder in folders:
+        expected.lines.append(f"tree:{tree_folder}/")
+    for i in range(36):
+        folder = folders[i % 4]
+        data = rom_bytes(rng, 90000 if i % 9 == 0 else rng.randint(1000, 40000))
+        members.append(Member(f"{folder}/rom{i:02d}.bin", data, method=8, flags=flags))
+        expected.file(f"{folder}/rom{i:02d}.bin", data)
+        if i == 4:
+            members.append(Member("lost/only.bin", rom_bytes(rng, 5000), method=8,
+                                  crc=0x12345678))
+            expected.problem("lost/only.bin: ")
+        elif i == 9:
+            members.append(Member(f"{folders[1]}/bad.bin", rom_bytes(rng, 3000), method=8,
+                                  flags=flags, crc=0x12345678))
+            expected.problem(f"{folders[1]}/bad.bin: ")
+        elif i == 14:
+            members.append(Member(f"{folders[2]}/", mode=0o40755, flags=flags))
+            expected.lines.append(f"out:{folders[2]}/")
+        elif i == 19:
+            members.append(Member("../evil.bin", b"x"))
+            expected.problem("../evil.bin: ")
+        elif i == 24:
+            members.append(Member(f"{folders[3]}/cut.bin", b"y" * 5000, method=8, flags=flags,
+                                  packed=b"\xff" * 40))
+            expected.problem(f"{folders[3]}/cut.bin: ")
+        elif i == 29:
+            members.append(Member("empty/", mode=0o40755))
+            expected.directory("empty")
+        elif i == 31:
+            # The failing member makes the directory; a larger one is still
+            # being written into it by another thread when the failure comes.
+            fresh = rom_bytes(rng, 300000)
+            members += [Member("fresh/a.bin", rom_bytes(rng, 100000), method=8, crc=0x12345678),
+                        Member("fresh/b.bin", fresh, method=8)]
+            expected.problem("fresh/a.bin: ")
+            expected.lines.append("tree:fresh/")
+            expected.file("fresh/b.bin", fresh)
+    write_zip(name, members)
+    expected.write(name)
+
+
+def meeting_names_archive():
+    """Members whose paths meet, each time a slow member first and a quick one
+    after: extracted side by side the later could win."""
+    rng = random.Random(7)
+    first, file_x = rom_bytes(rng, 300000), rom_bytes(rng, 300000)
+    write_zip("meeting_names.zip", [Member("dup.bin", first, method=8),
+                                    Member("dup.bin", b"second"),
+                                    Member("x", file_x, method=8),
+                                    Member("x/y", b"y")])
+    expected = Expected()
+    expected.file("dup.bin", first)
+    expected.problem("dup.bin: already exists")
+    expected.file("x", file_x)
+    expected.problem("x/y: ")
+    expected.write("meeting_names.zip")
+
+
 os.makedirs(OUT, exist_ok=True)
 real_tool_archives()
 name_archives()
 hostile_archives()
+side_by_side_archive("many_members.zip", ["set0", "set1", "set2", "set3"])
+side_by_side_archive("many_utf8_members.zip", ["Ünï", "cödé", "Ελλ", "ηνικά"], flags=0x800)
+meeting_names_archive()

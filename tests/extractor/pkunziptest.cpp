@@ -1,3 +1,4 @@
+#include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -120,6 +121,32 @@ QStringList snapshot(const QString &dir)
     return states;
 }
 
+// "path digest" for every file beneath dir, as make_archives.py writes them.
+QStringList digests(const QString &dir)
+{
+    QStringList lines;
+    for (const QString &entry : describeTree(dir)) {
+        QFile file(dir + QLatin1Char('/') + nameOf(entry));
+        if (QFileInfo(file).isSymLink() || !file.open(QIODevice::ReadOnly))
+            continue;
+        lines << QStringLiteral("%1 %2").arg(
+            nameOf(entry),
+            QString::fromLatin1(
+                QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex()));
+    }
+    return lines;
+}
+
+// The lines of NAME.expected that start with kind, without it.
+QStringList expectedLines(const QStringList &expected, const QString &kind)
+{
+    QStringList lines;
+    for (const QString &line : expected)
+        if (line.startsWith(kind))
+            lines << line.mid(kind.size());
+    return lines;
+}
+
 } // namespace
 
 class PkunzipTest : public QObject
@@ -146,6 +173,8 @@ private slots:
     void createsMissingTargetLevels();
     void targetThatIsAFileIsFatal();
     void secondRunChangesNoByte();
+    void extractsSideBySideAsInOrder_data();
+    void extractsSideBySideAsInOrder();
     void keepsTimesAndFollowsUmask();
     void fullDiskLeavesNoFile();
 
@@ -479,6 +508,49 @@ void PkunzipTest::secondRunChangesNoByte()
     QCOMPARE(again.err.size(), 8);
     QCOMPARE(again.err.filter(QStringLiteral(": already exists")).size(), 8);
     QCOMPARE(snapshot(target()), before);
+}
+
+void PkunzipTest::extractsSideBySideAsInOrder_data()
+{
+    QTest::addColumn<QString>("archive");
+
+    QTest::newRow("36 members, 4 failing or refused") << "many_members.zip";
+    QTest::newRow("the same with UTF-8 flagged names") << "many_utf8_members.zip";
+    QTest::newRow("paths that meet: the earlier member wins") << "meeting_names.zip";
+}
+
+// Archives this large are extracted by several threads at once where the
+// machine has the processors; the result must be the one of an extraction in
+// archive order, every time.
+void PkunzipTest::extractsSideBySideAsInOrder()
+{
+    QFETCH(QString, archive);
+    QFile expectedFile(fixtures_.filePath(archive + QStringLiteral(".expected")));
+    QVERIFY(expectedFile.open(QIODevice::ReadOnly));
+    const QStringList expected = linesOf(expectedFile.readAll());
+    QStringList tree = expectedLines(expected, QStringLiteral("tree:"));
+    tree.sort();
+    QStringList sums = expectedLines(expected, QStringLiteral("sha1:"));
+    sums.sort();
+    const QStringList problems = expectedLines(expected, QStringLiteral("err:"));
+
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const QString target = QStringLiteral("attempt%1").arg(attempt);
+        const Run run = extract(archive, target);
+
+        QCOMPARE(run.status, 1);
+        QCOMPARE(run.out, expectedLines(expected, QStringLiteral("out:")));
+        QCOMPARE(run.err.size(), problems.size());
+        for (int i = 0; i < problems.size(); ++i)
+            QVERIFY2(run.err[i].contains(problems[i]), qPrintable(run.err[i]));
+        QCOMPARE(describeTree(work_->filePath(target)), tree);
+        QCOMPARE(digests(work_->filePath(target)), sums);
+    }
+    const QStringList before = snapshot(work_->filePath(QStringLiteral("attempt0")));
+    const Run again = extract(archive, QStringLiteral("attempt0"));
+    QCOMPARE(again.status, 1);
+    QCOMPARE(again.out, QStringList());
+    QCOMPARE(snapshot(work_->filePath(QStringLiteral("attempt0"))), before);
 }
 
 void PkunzipTest::keepsTimesAndFollowsUmask()
