@@ -50,6 +50,11 @@ ctest --test-dir build --output-on-failure
 # Every fuzzer for a short while on its seed corpus.
 fuzz/run.sh 30
 
+# pkunzip's threads under ThreadSanitizer, on its black-box tests.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON -DVRILLO_SANITIZE_THREADS=ON
+cmake --build build-tsan -j"$jobs" --target pkunziptest
+ctest --test-dir build-tsan --output-on-failure -R '^pkunziptest$'
+
 # The same tests on a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer: any report, a leak included, fails its test.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON -DVRILLO_SANITIZE=ON
