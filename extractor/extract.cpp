@@ -377,9 +377,10 @@ constexpr unsigned mostReaders = 4;
 // space to map and unmap.
 constexpr size_t helperStackSize = 1024 * 1024;
 
-unsigned readerCount(off_t archiveSize)
+// How many readers extract the archive; processors is set to those the
+// process may run on whenever there is more than one.
+unsigned readerCount(off_t archiveSize, cpu_set_t &processors)
 {
-    cpu_set_t processors;
     if (archiveSize < sideBySideFrom || ::sched_getaffinity(0, sizeof processors, &processors) != 0)
         return 1;
     return std::clamp(static_cast<unsigned>(CPU_COUNT(&processors)), 1u, mostReaders);
@@ -539,17 +540,17 @@ void helpExtract(SharedRun &run)
     extractMembers(run, source, std::move(reader));
 }
 
-struct Helper
+struct HelperStart
 {
     SharedRun *run;
-    cpu_set_t processors;
+    cpu_set_t anywhere;
 };
 
 void *startHelper(void *data)
 {
-    auto &helper = *static_cast<Helper *>(data);
-    ::sched_setaffinity(0, sizeof helper.processors, &helper.processors);
-    helpExtract(*helper.run);
+    const auto &start = *static_cast<const HelperStart *>(data);
+    ::sched_setaffinity(0, sizeof start.anywhere, &start.anywhere);
+    helpExtract(*start.run);
     return nullptr;
 }
 
@@ -559,22 +560,19 @@ void *startHelper(void *data)
 // processor, and is then free to go anywhere the process may run.
 void extractSideBySide(SharedRun &run, ArchiveSource &source, ArchiveReader reader)
 {
-    const unsigned readers = readerCount(run.size);
-    std::vector<Helper> helpers(readers - 1, Helper{&run, {}});
+    HelperStart start{&run, {}};
+    const unsigned readers = readerCount(run.size, start.anywhere);
     std::vector<pthread_t> started;
-    cpu_set_t elsewhere;
     pthread_attr_t attributes;
-    if (readers > 1 && ::sched_getaffinity(0, sizeof elsewhere, &elsewhere) == 0 &&
-        ::pthread_attr_init(&attributes) == 0) {
-        const cpu_set_t anywhere = elsewhere;
+    if (readers > 1 && ::pthread_attr_init(&attributes) == 0) {
+        cpu_set_t elsewhere = start.anywhere;
         if (const int current = ::sched_getcpu(); current >= 0)
             CPU_CLR(current, &elsewhere);
         ::pthread_attr_setaffinity_np(&attributes, sizeof elsewhere, &elsewhere);
         ::pthread_attr_setstacksize(&attributes, helperStackSize);
-        for (auto &helper : helpers) {
-            helper.processors = anywhere;
+        while (started.size() + 1 < readers) {
             pthread_t thread;
-            if (::pthread_create(&thread, &attributes, startHelper, &helper) != 0)
+            if (::pthread_create(&thread, &attributes, startHelper, &start) != 0)
                 break;
             started.push_back(thread);
         }

@@ -32,13 +32,17 @@ void Report::publish(size_t index, MemberLines lines)
     }
 }
 
+std::string Report::problemPrefix() const
+{
+    return "pkunzip: " + memberName::printable(archive_) + ": ";
+}
+
 void Report::print(const MemberLines &lines)
 {
-    const std::string prefix = "pkunzip: " + memberName::printable(archive_) + ": ";
     // One call per line, so lines from a shared standard error stay whole.
     for (const auto &line : lines.lines_) {
         if (line.problem)
-            std::fputs((prefix + line.text).c_str(), problemStream_);
+            std::fputs((problemPrefix() + line.text).c_str(), problemStream_);
         else
             std::fputs(line.text.c_str(), writtenStream_);
     }
@@ -48,8 +52,7 @@ void Report::fatal(std::string_view problem)
 {
     const std::lock_guard<std::mutex> lock(mutex_);
     fatal_ = true;
-    const std::string line = "pkunzip: " + memberName::printable(archive_) + ": " +
-                             memberName::printable(problem) + '\n';
+    const std::string line = problemPrefix() + memberName::printable(problem) + '\n';
     std::fputs(line.c_str(), problemStream_);
 }
 

@@ -59,6 +59,8 @@ public:
 
 private:
     void print(const MemberLines &lines);
+    // "pkunzip: ARCHIVE: ", which starts every problem line.
+    std::string problemPrefix() const;
 
     std::mutex mutex_;
     std::string archive_;
