@@ -239,8 +239,9 @@ void extractSymlink(archive_entry *entry, const MemberPath &path, const std::str
                     SafeTarget &target, MemberLines &report)
 {
     const char *rawTarget = archive_entry_symlink(entry);
-    const auto linkTarget =
-        rawTarget != nullptr ? memberName::decode(rawTarget) : std::optional<std::string>();
+    const auto linkTarget = rawTarget != nullptr
+                                ? std::optional<std::string>(memberName::decode(rawTarget))
+                                : std::nullopt;
     if (!linkTarget) {
         report.problem(name, "the link's target cannot be read");
         return;
@@ -262,31 +263,27 @@ Outcome extractMember(archive *reader, archive_entry *entry, SafeTarget &target,
         report.problem("(unnamed member)", "its name cannot be read: " + errorOf(reader));
         return Outcome::Done;
     }
-    const auto name = memberName::decode(raw);
-    if (!name) {
-        report.problem(raw, "its name is neither UTF-8 nor code page 437");
-        return Outcome::Done;
-    }
+    const std::string name = memberName::decode(raw);
     std::string refusal;
-    const auto path = extractionRules::checkMemberPath(*name, refusal);
+    const auto path = extractionRules::checkMemberPath(name, refusal);
     if (!path) {
-        report.problem(*name, refusal);
+        report.problem(name, refusal);
         return Outcome::Done;
     }
     switch (archive_entry_filetype(entry)) {
     case AE_IFREG:
-        return extractFile(reader, entry, *path, *name, target, report);
+        return extractFile(reader, entry, *path, name, target, report);
     case AE_IFDIR:
         if (auto problem = target.makeDirectory(*path, timesOf(entry)))
-            report.problem(*name, *problem);
+            report.problem(name, *problem);
         else
             report.written(path->components.empty() ? "./" : path->text() + "/");
         return Outcome::Done;
     case AE_IFLNK:
-        extractSymlink(entry, *path, *name, target, report);
+        extractSymlink(entry, *path, name, target, report);
         return Outcome::Done;
     default:
-        report.problem(*name, "not a file, directory or symbolic link");
+        report.problem(name, "not a file, directory or symbolic link");
         return Outcome::Done;
     }
 }
@@ -295,7 +292,7 @@ Outcome reportUnreadableHeader(archive *reader, archive_entry *entry, MemberLine
 {
     const char *raw = archive_entry_pathname(entry);
     const std::string name =
-        raw != nullptr ? memberName::decode(raw).value_or(raw) : std::string("(unnamed member)");
+        raw != nullptr ? memberName::decode(raw) : std::string("(unnamed member)");
     report.problem(name, errorOf(reader));
     return Outcome::Done;
 }
@@ -518,7 +515,8 @@ bool membersIndependent(ArchiveSource &source)
             continue;
         }
         const char *raw = archive_entry_pathname(entry);
-        const auto name = raw != nullptr ? memberName::decode(raw) : std::nullopt;
+        const auto name =
+            raw != nullptr ? std::optional<std::string>(memberName::decode(raw)) : std::nullopt;
         std::string refusal;
         if (const auto path =
                 name ? extractionRules::checkMemberPath(*name, refusal) : std::nullopt)

@@ -1,9 +1,6 @@
 #include "membername.h"
 
 #include <cstdio>
-#include <iconv.h>
-#include <memory>
-#include <type_traits>
 
 namespace memberName {
 
@@ -48,44 +45,55 @@ bool isValidUtf8(std::string_view bytes)
 
 namespace {
 
-struct IconvCloser
-{
-    void operator()(void *converter) const { iconv_close(static_cast<iconv_t>(converter)); }
+// The upper half of code page 437 (0x80 to 0xFF) in Unicode; the lower half
+// is ASCII. A fixed, published mapping, so no converter is loaded at run time.
+constexpr char16_t cp437UpperHalf[128] = {
+    u'\u00C7', u'\u00FC', u'\u00E9', u'\u00E2', u'\u00E4', u'\u00E0', u'\u00E5', u'\u00E7',
+    u'\u00EA', u'\u00EB', u'\u00E8', u'\u00EF', u'\u00EE', u'\u00EC', u'\u00C4', u'\u00C5',
+    u'\u00C9', u'\u00E6', u'\u00C6', u'\u00F4', u'\u00F6', u'\u00F2', u'\u00FB', u'\u00F9',
+    u'\u00FF', u'\u00D6', u'\u00DC', u'\u00A2', u'\u00A3', u'\u00A5', u'\u20A7', u'\u0192',
+    u'\u00E1', u'\u00ED', u'\u00F3', u'\u00FA', u'\u00F1', u'\u00D1', u'\u00AA', u'\u00BA',
+    u'\u00BF', u'\u2310', u'\u00AC', u'\u00BD', u'\u00BC', u'\u00A1', u'\u00AB', u'\u00BB',
+    u'\u2591', u'\u2592', u'\u2593', u'\u2502', u'\u2524', u'\u2561', u'\u2562', u'\u2556',
+    u'\u2555', u'\u2563', u'\u2551', u'\u2557', u'\u255D', u'\u255C', u'\u255B', u'\u2510',
+    u'\u2514', u'\u2534', u'\u252C', u'\u251C', u'\u2500', u'\u253C', u'\u255E', u'\u255F',
+    u'\u255A', u'\u2554', u'\u2569', u'\u2566', u'\u2560', u'\u2550', u'\u256C', u'\u2567',
+    u'\u2568', u'\u2564', u'\u2565', u'\u2559', u'\u2558', u'\u2552', u'\u2553', u'\u256B',
+    u'\u256A', u'\u2518', u'\u250C', u'\u2588', u'\u2584', u'\u258C', u'\u2590', u'\u2580',
+    u'\u03B1', u'\u00DF', u'\u0393', u'\u03C0', u'\u03A3', u'\u03C3', u'\u00B5', u'\u03C4',
+    u'\u03A6', u'\u0398', u'\u03A9', u'\u03B4', u'\u221E', u'\u03C6', u'\u03B5', u'\u2229',
+    u'\u2261', u'\u00B1', u'\u2265', u'\u2264', u'\u2320', u'\u2321', u'\u00F7', u'\u2248',
+    u'\u00B0', u'\u2219', u'\u00B7', u'\u221A', u'\u207F', u'\u00B2', u'\u25A0', u'\u00A0',
 };
-using Converter = std::unique_ptr<std::remove_pointer_t<iconv_t>, IconvCloser>;
 
-// One a thread: a converter holds the state of the conversion under way.
-iconv_t cp437Converter()
+void appendUtf8(std::string &out, char16_t code)
 {
-    thread_local const Converter converter = [] {
-        const iconv_t opened = iconv_open("UTF-8", "CP437");
-        return Converter(opened == reinterpret_cast<iconv_t>(-1) ? nullptr : opened);
-    }();
-    return converter.get();
+    if (code < 0x800) {
+        out += static_cast<char>(0xC0 | code >> 6);
+    } else {
+        out += static_cast<char>(0xE0 | code >> 12);
+        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (code & 0x3F));
 }
 
 } // namespace
 
-std::optional<std::string> fromCp437(std::string_view bytes)
+std::string fromCp437(std::string_view bytes)
 {
-    const iconv_t converter = cp437Converter();
-    if (converter == nullptr)
-        return std::nullopt;
-    // Every CP437 byte becomes at most three UTF-8 bytes.
-    std::string out(bytes.size() * 3, '\0');
-    std::string in(bytes);
-    char *inNext = in.data();
-    size_t inLeft = in.size();
-    char *outNext = out.data();
-    size_t outLeft = out.size();
-    iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    if (iconv(converter, &inNext, &inLeft, &outNext, &outLeft) == static_cast<size_t>(-1))
-        return std::nullopt;
-    out.resize(out.size() - outLeft);
+    std::string out;
+    out.reserve(bytes.size() * 3);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80)
+            out += c;
+        else
+            appendUtf8(out, cp437UpperHalf[byte - 0x80]);
+    }
     return out;
 }
 
-std::optional<std::string> decode(std::string_view raw)
+std::string decode(std::string_view raw)
 {
     if (isValidUtf8(raw))
         return std::string(raw);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,12 +11,11 @@ namespace memberName {
 bool isValidUtf8(std::string_view bytes);
 
 // Decodes the bytes as code page 437, the encoding of older DOS archives.
-// No value if the system cannot convert from that code page.
-std::optional<std::string> fromCp437(std::string_view bytes);
+std::string fromCp437(std::string_view bytes);
 
 // A name from the archive: kept when it is valid UTF-8 (flagged UTF-8 names,
 // Info-ZIP Unicode Path fields and what zip writes on Linux), else read as CP437.
-std::optional<std::string> decode(std::string_view raw);
+std::string decode(std::string_view raw);
 
 // The name made safe for a one-line message: control characters and
 // backslashes appear as \xNN, so a name cannot forge or split a line.
