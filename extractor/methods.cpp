@@ -1,5 +1,7 @@
 #include "methods.h"
 
+#include "builtindecoders.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -99,6 +101,17 @@ Result<uint64_t> decodeMember(const CompressedMember &member, CompressedInput &i
         return copyStored(member, input, output);
     case deflated:
         return inflateDeflated(member, input, output);
+    case 1:
+        return decodeShrink(member, input, output);
+    case 2:
+    case 3:
+    case 4:
+    case 5:
+        return decodeReduce(member, input, output);
+    case 6:
+        return decodeImplode(member, input, output);
+    case 9:
+        return decodeDeflate64(member, input, output);
     default:
         return Error{"unsupported compression method " + std::to_string(member.method)};
     }

@@ -1,0 +1,105 @@
+// Times pkunzip's decoders in-process on the first member of each archive
+// given, and checks the member's CRC-32, e.g. the same data written by 7zz as
+// Deflate64 and as Deflate:
+//   decoderbench big-deflate64.zip big-deflate.zip
+#include "methods.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+class MemoryInput : public CompressedInput
+{
+public:
+    MemoryInput(const unsigned char *data, size_t size) : data_(data), left_(size) {}
+
+    Result<size_t> read(void *buffer, size_t size) override
+    {
+        const size_t part = std::min(size, left_);
+        std::copy(data_, data_ + part, static_cast<unsigned char *>(buffer));
+        data_ += part;
+        left_ -= part;
+        return part;
+    }
+
+private:
+    const unsigned char *data_;
+    size_t left_;
+};
+
+class CrcOutput : public DecodedOutput
+{
+public:
+    Result<void> write(const unsigned char *data, size_t size) override
+    {
+        crc = crc32(crc, data, static_cast<uInt>(size));
+        return {};
+    }
+
+    uLong crc = crc32(0, nullptr, 0);
+};
+
+uint32_t littleEndian(const std::vector<unsigned char> &bytes, size_t at, int width)
+{
+    uint32_t value = 0;
+    for (int i = width; i-- > 0;)
+        value = value << 8 | bytes[at + i];
+    return value;
+}
+
+bool timeFirstMember(const char *archive)
+{
+    std::ifstream file(archive, std::ios::binary);
+    const std::vector<unsigned char> zip{std::istreambuf_iterator<char>(file), {}};
+    if (zip.size() < 30 || littleEndian(zip, 0, 4) != 0x04034b50) {
+        std::fprintf(stderr, "%s: no local header at the start\n", archive);
+        return false;
+    }
+    CompressedMember member;
+    member.method = static_cast<uint16_t>(littleEndian(zip, 8, 2));
+    member.compressedSize = littleEndian(zip, 18, 4);
+    member.uncompressedSize = littleEndian(zip, 22, 4);
+    const uint32_t crc = littleEndian(zip, 14, 4);
+    const size_t start = 30 + littleEndian(zip, 26, 2) + littleEndian(zip, 28, 2);
+    if (start + *member.compressedSize > zip.size()) {
+        std::fprintf(stderr, "%s: sizes missing from the local header\n", archive);
+        return false;
+    }
+    std::vector<double> seconds;
+    for (int run = 0; run < 5; ++run) {
+        MemoryInput input(zip.data() + start, *member.compressedSize);
+        CrcOutput output;
+        const auto begin = std::chrono::steady_clock::now();
+        const Result<uint64_t> decoded = decodeMember(member, input, output);
+        seconds.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count());
+        if (!decoded || output.crc != crc) {
+            std::fprintf(stderr, "%s: %s\n", archive,
+                         decoded ? "CRC-32 differs" : decoded.error().text.c_str());
+            return false;
+        }
+    }
+    std::sort(seconds.begin(), seconds.end());
+    std::printf("%s: method %u, %.1f MB out, median %.3f s, %.0f MB/s\n", archive, member.method,
+                *member.uncompressedSize / 1e6, seconds[2],
+                *member.uncompressedSize / 1e6 / seconds[2]);
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    bool ok = argc > 1;
+    for (int i = 1; i < argc; ++i)
+        ok = timeFirstMember(argv[i]) && ok;
+    return ok ? 0 : 1;
+}

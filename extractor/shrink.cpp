@@ -1,0 +1,186 @@
+#include "builtindecoders.h"
+
+#include "bitreader.h"
+#include "outputwindow.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+constexpr unsigned firstCodeSize = 9;
+constexpr unsigned lastCodeSize = 13;
+constexpr unsigned codeCount = 1u << lastCodeSize;
+constexpr unsigned control = 256;
+constexpr unsigned firstFreeCode = 257;
+constexpr unsigned growCodeSize = 1;
+constexpr unsigned partialClear = 2;
+
+// The string table: each code in use beyond the bytes stands for the string
+// of its prefix code followed by one byte.
+class StringTable
+{
+public:
+    StringTable() { findFreeCode(); }
+
+    bool inUse(unsigned code) const { return code < control || used_[code]; }
+    bool isFull() const { return nextFree_ == codeCount; }
+    unsigned nextFree() const { return nextFree_; }
+
+    void add(unsigned prefix, unsigned char last)
+    {
+        prefix_[nextFree_] = static_cast<uint16_t>(prefix);
+        last_[nextFree_] = last;
+        used_[nextFree_] = true;
+        findFreeCode();
+    }
+
+    // Writes the string of `code` backwards from `end`; nothing when the
+    // string passes through a code not in use or runs in a loop, which only
+    // damaged data makes.
+    unsigned char *spell(unsigned code, unsigned char *end) const
+    {
+        unsigned char *at = end;
+        for (unsigned steps = 0; code >= control; ++steps) {
+            if (!used_[code] || steps == codeCount - control)
+                return nullptr;
+            *--at = last_[code];
+            code = prefix_[code];
+        }
+        *--at = static_cast<unsigned char>(code);
+        return at;
+    }
+
+    // Frees every code that no other code in use extends; the freed codes
+    // are given out again lowest first.
+    void clearLeaves()
+    {
+        bool extended[codeCount] = {};
+        for (unsigned code = firstFreeCode; code < codeCount; ++code)
+            if (used_[code])
+                extended[prefix_[code]] = true;
+        for (unsigned code = firstFreeCode; code < codeCount; ++code)
+            if (!extended[code])
+                used_[code] = false;
+        nextFree_ = firstFreeCode;
+        findFreeCode();
+    }
+
+private:
+    void findFreeCode()
+    {
+        while (nextFree_ < codeCount && used_[nextFree_])
+            ++nextFree_;
+    }
+
+    uint16_t prefix_[codeCount] = {};
+    unsigned char last_[codeCount] = {};
+    bool used_[codeCount] = {};
+    unsigned nextFree_ = firstFreeCode;
+};
+
+class Unshrinker
+{
+public:
+    Unshrinker(CompressedInput &input, DecodedOutput &output, uint64_t size)
+        : bits_(input), out_(output, 0, size), table_(std::make_unique<StringTable>())
+    {
+    }
+
+    Result<uint64_t> run()
+    {
+        while (out_.room() > 0) {
+            const Result<uint32_t> code = bits_.take(codeSize_);
+            if (!code)
+                return code.error();
+            const Result<void> step = *code == control ? obeyControl() : expand(*code);
+            if (!step)
+                return step.error();
+        }
+        if (Result<void> flushed = out_.flush(); !flushed)
+            return flushed.error();
+        return bits_.consumed();
+    }
+
+private:
+    Result<void> obeyControl()
+    {
+        const Result<uint32_t> what = bits_.take(codeSize_);
+        if (!what)
+            return what.error();
+        if (*what == growCodeSize && codeSize_ < lastCodeSize)
+            ++codeSize_;
+        else if (*what == partialClear)
+            table_->clearLeaves();
+        else
+            return damagedData();
+        return {};
+    }
+
+    Result<void> expand(unsigned code)
+    {
+        unsigned char *const end = spelling_ + codeCount;
+        if (previous_ == none) {
+            if (code >= control)
+                return damagedData();
+            previous_ = code;
+            *(end - 1) = static_cast<unsigned char>(code);
+            return write(end - 1, end);
+        }
+        unsigned char *start;
+        if (table_->inUse(code)) {
+            start = table_->spell(code, end);
+            if (start == nullptr)
+                return damagedData();
+            if (!table_->isFull())
+                table_->add(previous_, *start);
+        } else if (code == table_->nextFree()) {
+            // The code about to be made: the previous string followed by
+            // its own first byte.
+            const unsigned char *previous = table_->spell(previous_, end);
+            if (previous == nullptr)
+                return damagedData();
+            table_->add(previous_, *previous);
+            start = table_->spell(code, end);
+            if (start == nullptr)
+                return damagedData();
+        } else {
+            return damagedData();
+        }
+        previous_ = code;
+        return write(start, end);
+    }
+
+    Result<void> write(const unsigned char *start, const unsigned char *end)
+    {
+        const size_t size = std::min<uint64_t>(static_cast<size_t>(end - start), out_.room());
+        if (Result<void> reserved = out_.reserve(size); !reserved)
+            return reserved;
+        std::memcpy(out_.claim(size), start, size);
+        return {};
+    }
+
+    static constexpr unsigned none = codeCount;
+
+    BitReader bits_;
+    OutputWindow out_;
+    std::unique_ptr<StringTable> table_;
+    unsigned codeSize_ = firstCodeSize;
+    unsigned previous_ = none;
+    unsigned char spelling_[codeCount];
+};
+
+} // namespace
+
+Result<uint64_t> decodeShrink(const CompressedMember &member, CompressedInput &input,
+                              DecodedOutput &output)
+{
+    // Without an end marker the declared size is the only end there is.
+    if (!member.uncompressedSize)
+        return damagedData();
+    if (*member.uncompressedSize == 0)
+        return uint64_t{0};
+    return Unshrinker(input, output, *member.uncompressedSize).run();
+}
