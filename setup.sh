@@ -24,7 +24,7 @@ packages=(
     libarchive-dev zlib1g-dev libbz2-dev liblzma-dev libzstd-dev liblz4-dev libb2-dev
     libacl1-dev libxml2-dev libssl-dev nettle-dev
     # tests: archive makers, the X11 smoke test
-    zip unzip python3 libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
+    zip unzip 7zip python3 libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
     # fuzzing: clang 14 with libFuzzer and the sanitizer runtimes
     clang-14 libclang-rt-14-dev
 )

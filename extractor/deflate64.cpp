@@ -10,7 +10,7 @@
 namespace {
 
 constexpr size_t window = 64 * 1024;
-constexpr unsigned literalRootBits = 10;
+constexpr unsigned literalRootBits = 9;
 constexpr unsigned distanceRootBits = 8;
 constexpr unsigned endOfBlock = 256;
 constexpr size_t literalCodes = 288;
@@ -62,9 +62,12 @@ private:
         case 0:
             return copyStoredBlock();
         case 1:
-            setFixedCodes();
+            if (!haveFixedCodes_)
+                setFixedCodes();
+            haveFixedCodes_ = true;
             return decodeCompressedBlock();
         case 2:
+            haveFixedCodes_ = false;
             if (Result<void> read = readDynamicCodes(); !read)
                 return read;
             return decodeCompressedBlock();
@@ -237,6 +240,8 @@ private:
     PrefixCode literals_;
     PrefixCode distances_;
     PrefixCode lengthCodes_;
+    // Whether the codes set are the fixed ones, so a run of fixed blocks builds them once.
+    bool haveFixedCodes_ = false;
 };
 
 } // namespace

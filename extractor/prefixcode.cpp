@@ -4,12 +4,14 @@
 
 namespace {
 
+// The code's bits in the order the stream delivers them, first bit lowest.
 unsigned reversed(unsigned code, unsigned length)
 {
-    unsigned result = 0;
-    for (unsigned i = 0; i < length; ++i, code >>= 1)
-        result = result << 1 | (code & 1);
-    return result;
+    code = (code & 0x5555) << 1 | (code >> 1 & 0x5555);
+    code = (code & 0x3333) << 2 | (code >> 2 & 0x3333);
+    code = (code & 0x0f0f) << 4 | (code >> 4 & 0x0f0f);
+    code = (code & 0x00ff) << 8 | (code >> 8 & 0x00ff);
+    return code >> (16 - length);
 }
 
 } // namespace
@@ -51,20 +53,29 @@ void PrefixCode::build(const uint8_t *lengths, const uint16_t *codes, size_t cou
     rootMask_ = (1u << rootBits) - 1;
     const size_t rootSize = size_t{1} << rootBits;
     // The longest code behind each root index decides the width of its second table.
-    std::vector<uint8_t> longest(rootSize, 0);
+    uint8_t longest[size_t{1} << maxRootBits];
+    uint16_t linked[size_t{1} << maxRootBits];
+    size_t linkCount = 0;
+    std::fill(longest, longest + rootSize, 0);
     for (size_t i = 0; i < count; ++i)
         if (lengths[i] > rootBits) {
             const unsigned index = reversed(codes[i], lengths[i]) & rootMask_;
+            if (longest[index] == 0)
+                linked[linkCount++] = static_cast<uint16_t>(index);
             longest[index] = std::max(longest[index], lengths[i]);
         }
-    table_.assign(rootSize, Entry{0, 0, noCode});
-    for (size_t index = 0; index < rootSize; ++index)
-        if (longest[index] != 0) {
-            const unsigned width = longest[index] - rootBits;
-            table_[index] =
-                Entry{static_cast<uint16_t>(table_.size()), static_cast<uint8_t>(width), link};
-            table_.resize(table_.size() + (size_t{1} << width), Entry{0, 0, noCode});
-        }
+    size_t size = rootSize;
+    for (size_t i = 0; i < linkCount; ++i)
+        size += size_t{1} << (longest[linked[i]] - rootBits);
+    // Grown, never shrunk: a stream builds many tables of about one size.
+    if (table_.size() < size)
+        table_.resize(size);
+    std::fill(table_.begin(), table_.begin() + static_cast<ptrdiff_t>(size), Entry{0, 0, noCode});
+    for (size_t i = 0, next = rootSize; i < linkCount; ++i) {
+        const unsigned width = longest[linked[i]] - rootBits;
+        table_[linked[i]] = Entry{static_cast<uint16_t>(next), static_cast<uint8_t>(width), link};
+        next += size_t{1} << width;
+    }
     for (size_t i = 0; i < count; ++i) {
         const unsigned length = lengths[i];
         if (length == 0)

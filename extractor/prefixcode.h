@@ -12,6 +12,7 @@ class PrefixCode
 {
 public:
     static constexpr unsigned maxLength = 16;
+    static constexpr unsigned maxRootBits = 10;
 
     struct Entry
     {
