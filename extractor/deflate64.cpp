@@ -85,8 +85,6 @@ private:
         const size_t size = *sizes & 0xffff;
         if ((*sizes >> 16) != (~*sizes & 0xffff))
             return damagedData();
-        if (size > out_.room())
-            return damagedData();
         if (Result<void> reserved = out_.reserve(size); !reserved)
             return reserved;
         return bits_.readBytes(out_.claim(size), size);
@@ -206,8 +204,6 @@ private:
             if (!literals_.decode(bits_, symbol))
                 return damagedData();
             if (symbol < 256) {
-                if (out_.room() == 0)
-                    return damagedData();
                 if (Result<void> reserved = out_.reserve(1); !reserved)
                     return reserved;
                 out_.put(static_cast<unsigned char>(symbol));
@@ -227,7 +223,7 @@ private:
                 return damagedData();
             const size_t distance = distanceBase[symbol] + bits_.peek(distanceExtra[symbol]);
             bits_.drop(distanceExtra[symbol]);
-            if (bits_.overrun() || distance > out_.produced() || length > out_.room())
+            if (bits_.overrun() || distance > out_.produced())
                 return damagedData();
             if (Result<void> reserved = out_.reserve(length); !reserved)
                 return reserved;

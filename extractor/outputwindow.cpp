@@ -1,5 +1,7 @@
 #include "outputwindow.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr size_t chunkSize = 256 * 1024;
@@ -10,8 +12,14 @@ constexpr size_t slack = 8;
 OutputWindow::OutputWindow(DecodedOutput &output, size_t history, uint64_t limit)
     : output_(output), history_(history), limit_(limit),
       buffer_(new unsigned char[history + chunkSize + slack]()), next_(buffer_.get() + history),
-      pending_(next_), end_(next_ + chunkSize)
+      pending_(next_)
 {
+    setEnd();
+}
+
+void OutputWindow::setEnd()
+{
+    end_ = next_ + std::min<uint64_t>(chunkSize, room());
 }
 
 Result<void> OutputWindow::flush()
@@ -24,12 +32,15 @@ Result<void> OutputWindow::flush()
     return {};
 }
 
-Result<void> OutputWindow::flushAndSlide()
+Result<void> OutputWindow::flushAndSlide(size_t wanted)
 {
     if (Result<void> flushed = flush(); !flushed)
         return flushed;
     std::memmove(buffer_.get(), next_ - history_, history_);
     next_ = buffer_.get() + history_;
     pending_ = next_;
+    setEnd();
+    if (static_cast<size_t>(end_ - next_) < wanted)
+        return damagedData();
     return {};
 }

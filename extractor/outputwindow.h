@@ -21,12 +21,13 @@ public:
     uint64_t room() const { return limit_ - produced(); }
 
     // Makes space to put or copy `n` more bytes (n <= maxRun) without
-    // checking; hands full chunks to the file.
+    // checking, handing full chunks to the file; damagedData() when they
+    // would take the output past its limit.
     Result<void> reserve(size_t n)
     {
         if (static_cast<size_t>(end_ - next_) >= n)
             return {};
-        return flushAndSlide();
+        return flushAndSlide(n);
     }
 
     void put(unsigned char byte) { *next_++ = byte; }
@@ -72,7 +73,8 @@ public:
     static constexpr size_t maxRun = 65538;
 
 private:
-    Result<void> flushAndSlide();
+    Result<void> flushAndSlide(size_t wanted);
+    void setEnd();
 
     DecodedOutput &output_;
     const size_t history_;
@@ -80,6 +82,7 @@ private:
     std::unique_ptr<unsigned char[]> buffer_;
     unsigned char *next_;
     unsigned char *pending_;
+    // The end of the buffer, or sooner the limit.
     unsigned char *end_;
     uint64_t written_ = 0;
 };

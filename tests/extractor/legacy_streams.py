@@ -15,7 +15,6 @@ import zipfile
 
 class Bits:
     """A stream of bits, lowest first in each byte."""
-
     def __init__(self):
         self.value, self.count = 0, 0
 
@@ -177,20 +176,18 @@ def reduce(data, factor):
 
 
 def deflate64(directory, name, data):
-    with open(os.path.join(directory, name), "wb") as f:
+    plain, archive = os.path.join(directory, name), os.path.join(directory, name + ".zip")
+    with open(plain, "wb") as f:
         f.write(data)
-    archive = os.path.join(directory, name + ".zip")
-    subprocess.run(["7zz", "a", "-tzip", "-mm=Deflate64", "-mx=9", archive, name], cwd=directory,
-                   check=True, stdout=subprocess.DEVNULL)
-    os.remove(os.path.join(directory, name))
-    with zipfile.ZipFile(archive) as z, open(archive, "rb") as f:
-        info = z.infolist()[0]
-        f.seek(info.header_offset + 26)
-        skip = int.from_bytes(f.read(2), "little") + int.from_bytes(f.read(2), "little")
-        f.seek(skip, 1)
-        packed = f.read(info.compress_size)
-    os.remove(archive)
-    return packed
+    subprocess.run(["7zz", "a", "-tzip", "-mm=Deflate64", "-mx=9", archive, plain], check=True,
+                   stdout=subprocess.DEVNULL)
+    with open(archive, "rb") as f:
+        raw = f.read()
+    info = zipfile.ZipFile(archive).infolist()[0]
+    at = info.header_offset
+    at += 30 + int.from_bytes(raw[at + 26:at + 28], "little") + \
+        int.from_bytes(raw[at + 28:at + 30], "little")
+    return raw[at:at + info.compress_size]
 
 
 def sample(seed, size):
@@ -247,8 +244,7 @@ def streams(directory):
     cases["reduce_bad_set"] = (b"\x21" + bytes(300), data)
     for name, (packed, plain) in cases.items():
         for suffix, content in ((".in", packed), (".out", plain)):
-            with open(os.path.join(directory, name + suffix), "wb") as f:
-                f.write(content)
+            open(os.path.join(directory, name + suffix), "wb").write(content)
 
 
 if __name__ == "__main__":
