@@ -1,23 +1,16 @@
 // Feeds pkunzip's own decoders raw streams: the first byte picks the method
 // (and Implode's flags), the next two the declared size, the rest is the
-// stream. Whatever the stream, a decoder writes no more than the declared
-// size and, when it succeeds, exactly that.
+// stream, handed over in pieces. Whatever the stream, a decoder writes no
+// more than the declared size and, when it succeeds, exactly that.
 #include "methods.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 
 namespace {
 
-struct MethodChoice
-{
-    uint16_t method;
-    uint16_t flags;
-};
-
-constexpr MethodChoice choices[] = {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0},
-                                    {6, 0}, {6, 2}, {6, 4}, {6, 6}, {9, 0}};
+constexpr uint16_t methodsAndFlags[][2] = {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0},
+                                           {6, 0}, {6, 2}, {6, 4}, {6, 6}, {9, 0}};
 
 class SliceInput : public CompressedInput
 {
@@ -38,15 +31,13 @@ private:
     size_t left_;
 };
 
-class CountingOutput : public DecodedOutput
+struct CountingOutput : DecodedOutput
 {
-public:
     Result<void> write(const unsigned char *, size_t size) override
     {
         written += size;
         return {};
     }
-
     uint64_t written = 0;
 };
 
@@ -56,24 +47,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 3)
         return 0;
-    const MethodChoice choice = choices[data[0] % std::size(choices)];
     CompressedMember member;
-    member.method = choice.method;
-    member.flags = choice.flags;
-    // Sizes up to 4 MiB in steps of 64, so a short stream can declare a long output.
-    member.uncompressedSize = uint64_t{data[1]} | uint64_t{data[2]} << 8;
-    if (choice.method == 9 || (data[0] & 0x80) != 0)
-        *member.uncompressedSize <<= 6;
+    member.method = methodsAndFlags[data[0] % std::size(methodsAndFlags)][0];
+    member.flags = methodsAndFlags[data[0] % std::size(methodsAndFlags)][1];
+    // Deflate64, or the top bit of the first byte, counts the size in 64s, so
+    // a short stream can declare a long output.
+    const bool inSixtyFours = member.method == 9 || data[0] >= 0x80;
+    const uint64_t declared = (data[1] | data[2] << 8) << (inSixtyFours ? 6 : 0);
+    member.uncompressedSize = declared;
     member.compressedSize = size - 3;
     SliceInput input(data + 3, size - 3);
     CountingOutput output;
     const Result<uint64_t> consumed = decodeMember(member, input, output);
-    if (output.written > *member.uncompressedSize ||
-        (consumed && (output.written != *member.uncompressedSize || *consumed > size - 3))) {
-        std::fprintf(stderr, "method %u: wrote %llu of %llu\n", choice.method,
-                     static_cast<unsigned long long>(output.written),
-                     static_cast<unsigned long long>(*member.uncompressedSize));
+    if (output.written > declared || (consumed && output.written != declared) ||
+        (consumed && *consumed > size - 3))
         std::abort();
-    }
     return 0;
 }

@@ -1,11 +1,10 @@
 #!/usr/bin/python3
-"""Test-only encoders for the ZIP methods no tool here writes (Shrink, Reduce,
-Implode), and raw streams for the decoder tests: NAME.in holds a member's
-compressed bytes, NAME.out what it decodes to (for a damaged stream, the data
-it was made from, whose size is declared). Deflate64 streams come from 7zz.
-
-usage: legacy_streams.py DIRECTORY
+"""usage: legacy_streams.py DIRECTORY
+Test-only encoders for Shrink, Reduce and Implode, which no tool here writes,
+and the decoder tests' streams: NAME.in a member's compressed bytes (Deflate64
+by 7zz), NAME.out its data, whose size is declared even when NAME.in is damaged.
 """
+import collections
 import os
 import random
 import subprocess
@@ -154,11 +153,9 @@ def reduce(data, factor):
         stage += [144, top | min(extra, length_mask)]
         stage += [extra - length_mask] if extra >= length_mask else []
         stage.append(distance & 255)
-    counts = {}
-    for last, byte in zip([0] + stage, stage):
-        counts.setdefault(last, {}).setdefault(byte, 0)
-        counts[last][byte] += 1
-    sets = {j: sorted(counts.get(j, {}), key=lambda b: -counts[j][b])[:j % 33] for j in range(256)}
+    sets = {j: [] for j in range(256)}
+    for (last, byte), _ in collections.Counter(zip([0] + stage, stage)).most_common():
+        sets[last] += [byte] if len(sets[last]) < last % 33 else []
     out = Bits()
     for j in reversed(range(256)):
         out.put(len(sets[j]), 6)
