@@ -6,6 +6,7 @@ namespace {
 
 constexpr size_t chunkSize = 256 * 1024;
 constexpr size_t slack = 8;
+static_assert(chunkSize >= OutputWindow::maxRun, "a chunk must hold the longest run");
 
 } // namespace
 
