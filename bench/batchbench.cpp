@@ -41,7 +41,7 @@ struct AllSelected : BatchView
     QString text(int i) const override { return entries.at(i); }
     QString source() const override { return sourceText; }
     QString destination() const override { return destinationText; }
-    bool checkdir() const override { return true; }
+    bool folderPerArchive() const override { return true; }
     QString programDirectory() const override { return program; }
 };
 

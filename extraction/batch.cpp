@@ -39,32 +39,30 @@ private:
         const bool selected = view.selected(i);
         const QString source = view.source();
         const QString archiveName = view.text(i);
-        auto folderName = DeriveFolderName(archiveName);
+        auto folderName = deriveFolderName(archiveName);
         if (auto *failure = std::get_if<Failure>(&folderName)) {
             result.stoppedBy = *failure;
             return;
         }
         const QString &folder = std::get<QString>(folderName);
 
-        // Each step asks the window afresh for checkdir and D rather than
-        // keeping one answer for the entry, so every step acts on what the
-        // window shows at that moment.
-        if (view.checkdir() && selected) {
+        if (view.folderPerArchive() && selected) {
             result.stoppedBy = createFolder(extractionFolderPath(view.destination(), folder));
             if (result.stoppedBy)
                 return;
         }
-        if (view.checkdir() && selected)
-            extract(archiveName, checkedExtractorCommand(view.programDirectory(), source,
-                                                         archiveName, view.destination(), folder));
-        if (!view.checkdir() && selected)
-            extract(archiveName, uncheckedExtractorCommand(view.programDirectory(), source,
-                                                           archiveName, view.destination()));
+        if (view.folderPerArchive() && selected)
+            extract(archiveName,
+                    extractorCommandIntoFolder(view.programDirectory(), source, archiveName,
+                                               view.destination(), folder));
+        if (!view.folderPerArchive() && selected)
+            extract(archiveName, extractorCommandIntoDestination(view.programDirectory(), source,
+                                                                 archiveName, view.destination()));
     }
 
     void extract(const QString &archiveName, const ExtractorCommand &command)
     {
-        const ChildEnd end = RunAndWait(command);
+        const ChildEnd end = runAndWait(command);
         switch (end.kind) {
         case ChildEnd::Kind::NotStarted:
             result.stoppedBy = Failure::fromErrno(

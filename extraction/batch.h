@@ -1,7 +1,7 @@
 #pragma once
 
+#include "childprocess.h"
 #include "failure.h"
-#include "module1.h"
 
 #include <QList>
 #include <QString>
@@ -21,13 +21,13 @@ public:
     virtual bool selected(int i) const = 0;
     // Entry i: the bare file name of an archive.
     virtual QString text(int i) const = 0;
-    // S, the source directory as typed.
+    // The source directory as typed.
     virtual QString source() const = 0;
-    // D, the destination directory as typed.
+    // The destination directory as typed.
     virtual QString destination() const = 0;
     // Whether each archive gets a folder of its own ("Crea D&IR").
-    virtual bool checkdir() const = 0;
-    // P, the directory that holds the extractor.
+    virtual bool folderPerArchive() const = 0;
+    // The directory that holds the extractor.
     virtual QString programDirectory() const = 0;
 };
 
@@ -47,12 +47,11 @@ struct BatchResult
 };
 
 // Walks the list once from the first entry to the last. For each selected
-// entry it creates the archive's folder in D (one level, failing if it
-// exists) when checkdir is on, then runs the extractor and waits for its end,
-// so at most one extractor runs at a time. The folder-name rule is applied to
-// every entry, selected or not. The first failed folder name, failed folder
-// creation or extractor that cannot be started stops the batch: later entries
-// are not touched. Nothing in the view is changed.
+// entry it creates the archive's folder in the destination (one level, failing
+// if it exists) when each archive gets a folder of its own, then runs the extractor and waits for
+// its end, so at most one extractor runs at a time. The folder-name rule is applied to every entry,
+// selected or not. The first failed folder name, failed folder creation or extractor that cannot be
+// started stops the batch: later entries are not touched. Nothing in the view is changed.
 BatchResult runBatch(const BatchView &view);
 
 // The one message telling the user which archives were not fully extracted

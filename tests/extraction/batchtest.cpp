@@ -18,7 +18,8 @@ private slots:
 };
 
 // runs names the archives the extractor is started for, in order, and targets
-// their folders in D; checked, those folders are all D holds afterwards.
+// their folders in the destination; with a folder per archive, those folders
+// are all the destination holds afterwards.
 void BatchTest::runsSelectedEntriesInListOrderOneAtATime_data()
 {
     QTest::addColumn<QStringList>("entries");
@@ -33,7 +34,7 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime_data()
         << QStringList({"ZAXXON.ZIP", "DIGDUG.ZIP", "BOMBJACK.ZIP"})
         << QStringList({"ZAXXON", "DIGDUG", "BOMBJACK"});
     // An empty folder name and a shared one would each stop the checked form.
-    QTest::newRow("unchecked, into D itself")
+    QTest::newRow("no folder per archive: into the destination itself")
         << QStringList({"PACMAN.ZIP", ".ZIP", "STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP", "A.ZIP"})
         << QList<int>({0, 1, 2, 3}) << false
         << QStringList({"PACMAN.ZIP", ".ZIP", "STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP"})
@@ -69,7 +70,7 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime()
     ExtractionFixture fixture;
     QVERIFY(fixture.isValid());
     PlainView view = fixture.view(entries, selection);
-    view.checkdirOn = checkdir;
+    view.folderPerArchiveOn = checkdir;
 
     QVERIFY(!runBatch(view).stoppedBy);
 

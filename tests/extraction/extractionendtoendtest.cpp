@@ -32,7 +32,7 @@ static QByteArray contentOf(const QString &member)
     return QFile::encodeName(member).repeated(300);
 }
 
-// Writes the members under content/<archive> and zips them into S.
+// Writes the members under content/<archive> and zips them into the source.
 static void makeArchive(const ExtractionFixture &fixture, const QString &archiveName,
                         const QStringList &members)
 {
@@ -74,7 +74,7 @@ void ExtractionEndToEndTest::unpacksRealArchives()
     broken.write("this is not a zip archive");
     broken.close();
     PlainView view = fixture.view({"BROKEN.ZIP", "PACMAN.ZIP", "NEO GEO CUP.ZIP"}, {0, 1, 2});
-    view.checkdirOn = checkdir;
+    view.folderPerArchiveOn = checkdir;
 
     const BatchResult result = runBatch(view);
 

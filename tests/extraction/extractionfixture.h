@@ -26,7 +26,7 @@ struct PlainView : BatchView
     QList<int> selection;
     QString sourceText;
     QString destinationText;
-    bool checkdirOn = true;
+    bool folderPerArchiveOn = true;
     QString program;
 
     int count() const override { return int(entries.size()); }
@@ -34,7 +34,7 @@ struct PlainView : BatchView
     QString text(int i) const override { return entries.at(i); }
     QString source() const override { return sourceText; }
     QString destination() const override { return destinationText; }
-    bool checkdir() const override { return checkdirOn; }
+    bool folderPerArchive() const override { return folderPerArchiveOn; }
     QString programDirectory() const override { return program; }
 };
 
@@ -54,9 +54,9 @@ public:
     QString source() const { return root() + QStringLiteral("/roms"); }
     QString destination() const { return root() + QStringLiteral("/games"); }
 
-    // A view over these entries with S, D and P in this fixture.
+    // A view over these entries with the source, destination and program directory in this fixture.
     PlainView view(const QStringList &entries, const QList<int> &selection) const;
-    // What the stub receives for this archive in S and this target in D.
+    // What the stub receives for this archive in the source and this target in the destination.
     QByteArrayList arguments(const QString &archiveName, const QString &target) const;
     // Lines "NAME=3" or "NAME=signal 9" telling the stub how to end.
     void setEnds(const QStringList &lines) const;

@@ -11,7 +11,8 @@ private slots:
     void buildsTheCommandLines();
 };
 
-// PACMAN.ZIP from S into its folder PACMAN in D, with the extractor in P.
+// PACMAN.ZIP from the source into its folder PACMAN in the destination, with
+// the extractor in the program directory.
 void ExtractorCommandTest::buildsTheCommandLines_data()
 {
     QTest::addColumn<QString>("directory");
@@ -47,9 +48,9 @@ void ExtractorCommandTest::buildsTheCommandLines()
     QFETCH(QString, uncheckedLine);
 
     const ExtractorCommand checked =
-        checkedExtractorCommand(directory, source, "PACMAN.ZIP", destination, "PACMAN");
+        extractorCommandIntoFolder(directory, source, "PACMAN.ZIP", destination, "PACMAN");
     const ExtractorCommand unchecked =
-        uncheckedExtractorCommand(directory, source, "PACMAN.ZIP", destination);
+        extractorCommandIntoDestination(directory, source, "PACMAN.ZIP", destination);
 
     QCOMPARE(extractionFolderPath(destination, "PACMAN"), folder);
     QCOMPARE(checked.text(), checkedLine);

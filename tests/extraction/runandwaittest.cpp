@@ -1,5 +1,5 @@
+#include "childprocess.h"
 #include "extractionfixture.h"
-#include "module1.h"
 
 #include <QDir>
 #include <QTest>
@@ -32,7 +32,7 @@ void RunAndWaitTest::childInheritsDirectoryAndStandardStreams()
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(fixture.destination()));
 
-    const ChildEnd end = RunAndWait({fixture.programDirectory() + "/pkunzip", {"A.ZIP", "A"}});
+    const ChildEnd end = runAndWait({fixture.programDirectory() + "/pkunzip", {"A.ZIP", "A"}});
     QDir::setCurrent(previous);
 
     QVERIFY(end.succeeded());

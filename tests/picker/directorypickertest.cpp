@@ -1,7 +1,7 @@
-#include "apri.h"
+#include "directorypicker.h"
 #include "directorylist.h"
 #include "drives.h"
-#include "form1.h"
+#include "mainwindow.h"
 #include "messageboxcatcher.h"
 #include "picturebutton.h"
 
@@ -16,29 +16,29 @@
 
 static const QStringList untouchedFields{"/before/source", "/before/destination"};
 
-// The main window with its picker, as a user meets them: Form1 shown, the
+// The main window with its picker, as a user meets them: MainWindow shown, the
 // directory fields holding texts the picker must not touch unless told to.
 class Windows
 {
 public:
-    Windows() : form1(programDirectory.path())
+    Windows() : mainWindow(programDirectory.path())
     {
         field("origine")->setText(untouchedFields[0]);
         field("destinazione")->setText(untouchedFields[1]);
-        form1.show();
+        mainWindow.show();
     }
 
-    QLineEdit *field(const char *name) const { return form1.findChild<QLineEdit *>(name); }
+    QLineEdit *field(const char *name) const { return mainWindow.findChild<QLineEdit *>(name); }
     QStringList fields() const { return {field("origine")->text(), field("destinazione")->text()}; }
     void open(const QString &button)
     {
-        QTest::mouseClick(form1.findChild<QPushButton *>(button), Qt::LeftButton);
+        QTest::mouseClick(mainWindow.findChild<QPushButton *>(button), Qt::LeftButton);
     }
 
-    apri *picker() const
+    DirectoryPicker *picker() const
     {
         for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (auto *found = qobject_cast<apri *>(window))
+            if (auto *found = qobject_cast<DirectoryPicker *>(window))
                 return found;
         }
         return nullptr;
@@ -48,7 +48,7 @@ public:
     {
         return picker() ? picker()->findChild<Control *>(name) : nullptr;
     }
-    DirectoryList *Direct() const { return control<DirectoryList>("Direct"); }
+    DirectoryList *directoryTree() const { return control<DirectoryList>("Direct"); }
     void click(const QString &button)
     {
         QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
@@ -56,7 +56,7 @@ public:
 
     MessageBoxCatcher reports;
     QTemporaryDir programDirectory;
-    Form1 form1;
+    MainWindow mainWindow;
 };
 
 static QTreeWidgetItem *entryNamed(DirectoryList *list, const QString &name)
@@ -65,7 +65,7 @@ static QTreeWidgetItem *entryNamed(DirectoryList *list, const QString &name)
     return found.size() == 1 ? found.first() : nullptr;
 }
 
-class ApriTest : public QObject
+class DirectoryPickerTest : public QObject
 {
     Q_OBJECT
 
@@ -83,11 +83,11 @@ private slots:
     void keysPressOnlyTheFocusedButton();
 };
 
-void ApriTest::windowAndTabOrder()
+void DirectoryPickerTest::windowAndTabOrder()
 {
     Windows windows;
     windows.open("browse");
-    apri *picker = windows.picker();
+    DirectoryPicker *picker = windows.picker();
     QVERIFY(picker);
     QCOMPARE(picker->windowTitle(), "Seleziona la directory");
     QCOMPARE(picker->geometry(), QRect(275, 139, 242, 325));
@@ -108,7 +108,7 @@ void ApriTest::windowAndTabOrder()
     QCOMPARE(visited, (QStringList{"Drive1", "Direct", "ok", "Command1", "Drive1"}));
 }
 
-void ApriTest::layout_data()
+void DirectoryPickerTest::layout_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("geometry");
@@ -118,10 +118,9 @@ void ApriTest::layout_data()
     QTest::newRow("Command1") << "Command1" << QRect(120, 288, 113, 33) << "&ANNULLA" << true;
     QTest::newRow("ok") << "ok" << QRect(8, 288, 113, 33) << "&OK" << true;
     QTest::newRow("Direct") << "Direct" << QRect(8, 35, 225, 231) << QString() << true;
-    QTest::newRow("cosa") << "cosa" << QRect(121, -1, 61, 19) << "Label1" << false;
 }
 
-void ApriTest::layout()
+void DirectoryPickerTest::layout()
 {
     QFETCH(QString, name);
     QFETCH(QRect, geometry);
@@ -130,7 +129,7 @@ void ApriTest::layout()
     QWidget mainWindow;
     QLineEdit origine;
     QLineEdit destinazione;
-    apri picker(&mainWindow, &origine, &destinazione);
+    DirectoryPicker picker(&mainWindow, &origine, &destinazione);
     picker.show();
 
     auto *control = picker.findChild<QWidget *>(name);
@@ -148,7 +147,7 @@ void ApriTest::layout()
         QCOMPARE(label->text(), caption);
 }
 
-void ApriTest::openingConfirmingCancellingAndReopening_data()
+void DirectoryPickerTest::openingConfirmingCancellingAndReopening_data()
 {
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("second");
@@ -160,7 +159,7 @@ void ApriTest::openingConfirmingCancellingAndReopening_data()
                                                                       << "browse" << 1 << false;
 }
 
-void ApriTest::openingConfirmingCancellingAndReopening()
+void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
 {
     QFETCH(QString, first);
     QFETCH(QString, second);
@@ -173,19 +172,18 @@ void ApriTest::openingConfirmingCancellingAndReopening()
     QVERIFY(!windows.picker());
 
     windows.open(first);
-    apri *picker = windows.picker();
-    DirectoryList *list = windows.Direct();
+    DirectoryPicker *picker = windows.picker();
+    DirectoryList *list = windows.directoryTree();
     QVERIFY(picker->isVisible());
-    QVERIFY(!windows.form1.isVisible());
+    QVERIFY(!windows.mainWindow.isVisible());
     QCOMPARE(list->currentPath(), "/");
-    QCOMPARE(windows.control<QLabel>("cosa")->text(), QString::number(firstField));
     windows.click("ok");
 
     QStringList fields = untouchedFields;
     fields[firstField] = "/";
     QCOMPARE(windows.fields(), fields);
     QVERIFY(!picker->isVisible());
-    QVERIFY(windows.form1.isVisible());
+    QVERIFY(windows.mainWindow.isVisible());
 
     windows.open(first);
     QVERIFY(!list->setPath(fixture.path()));
@@ -204,26 +202,25 @@ void ApriTest::openingConfirmingCancellingAndReopening()
     windows.click("Command1");
 
     QVERIFY(!picker->isVisible());
-    QVERIFY(windows.form1.isVisible());
+    QVERIFY(windows.mainWindow.isVisible());
     QCOMPARE(windows.fields(), fields);
 
     windows.open(second);
 
     QCOMPARE(windows.picker(), picker);
     QCOMPARE(list->currentPath(), roms);
-    QCOMPARE(windows.control<QLabel>("cosa")->text(), QString::number(1 - firstField));
     windows.click("ok");
     fields[1 - firstField] = roms;
     QCOMPARE(windows.fields(), fields);
     QVERIFY(windows.reports.texts.isEmpty());
 }
 
-void ApriTest::driveChangeMovesTheListAtOnce()
+void DirectoryPickerTest::driveChangeMovesTheListAtOnce()
 {
     QTemporaryDir fixture;
     Windows windows;
     windows.open("Command3");
-    QVERIFY(!windows.Direct()->setPath(fixture.path()));
+    QVERIFY(!windows.directoryTree()->setPath(fixture.path()));
     auto *drives = windows.control<QComboBox>("Drive1");
     const QString mountPoint = mountPointHolding(fixture.path());
     const int index = drives->findText(mountPoint);
@@ -232,19 +229,19 @@ void ApriTest::driveChangeMovesTheListAtOnce()
     drives->setCurrentIndex(index);
     emit drives->activated(index);
 
-    QCOMPARE(windows.Direct()->currentPath(), mountPoint);
+    QCOMPARE(windows.directoryTree()->currentPath(), mountPoint);
     QVERIFY(windows.picker()->isVisible());
     QVERIFY(windows.reports.texts.isEmpty());
 }
 
-void ApriTest::unreadableDirectoryIsReportedAndTheListStays_data()
+void DirectoryPickerTest::unreadableDirectoryIsReportedAndTheListStays_data()
 {
     QTest::addColumn<bool>("asDrive");
     QTest::newRow("drive unmounted after the list was filled") << true;
     QTest::newRow("directory removed after the list was filled") << false;
 }
 
-void ApriTest::unreadableDirectoryIsReportedAndTheListStays()
+void DirectoryPickerTest::unreadableDirectoryIsReportedAndTheListStays()
 {
     QFETCH(bool, asDrive);
     QTemporaryDir fixture;
@@ -252,7 +249,7 @@ void ApriTest::unreadableDirectoryIsReportedAndTheListStays()
     QVERIFY(QDir().mkdir(roms));
     Windows windows;
     windows.open("Command3");
-    DirectoryList *list = windows.Direct();
+    DirectoryList *list = windows.directoryTree();
     auto *drives = windows.control<QComboBox>("Drive1");
     const QString shownDrive = drives->currentText();
     QVERIFY(!list->setPath(fixture.path()));
@@ -276,7 +273,7 @@ void ApriTest::unreadableDirectoryIsReportedAndTheListStays()
     QVERIFY(windows.picker()->isVisible());
 }
 
-void ApriTest::frameCloseBringsTheMainWindowBack()
+void DirectoryPickerTest::frameCloseBringsTheMainWindowBack()
 {
     Windows windows;
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
@@ -285,12 +282,12 @@ void ApriTest::frameCloseBringsTheMainWindowBack()
     windows.picker()->close();
 
     QVERIFY(!windows.picker()->isVisible());
-    QVERIFY(windows.form1.isVisible());
+    QVERIFY(windows.mainWindow.isVisible());
     QCOMPARE(windows.fields(), untouchedFields);
     QCOMPARE(lastWindowClosed.count(), 0);
 }
 
-void ApriTest::keysPressOnlyTheFocusedButton_data()
+void DirectoryPickerTest::keysPressOnlyTheFocusedButton_data()
 {
     QTest::addColumn<QString>("focused");
     QTest::addColumn<Qt::Key>("key");
@@ -307,7 +304,7 @@ void ApriTest::keysPressOnlyTheFocusedButton_data()
         << "ok" << Qt::Key_Escape << untouchedFields[0] << false;
 }
 
-void ApriTest::keysPressOnlyTheFocusedButton()
+void DirectoryPickerTest::keysPressOnlyTheFocusedButton()
 {
     QFETCH(QString, focused);
     QFETCH(Qt::Key, key);
@@ -322,8 +319,8 @@ void ApriTest::keysPressOnlyTheFocusedButton()
 
     QCOMPARE(windows.fields(), (QStringList{origine, untouchedFields[1]}));
     QCOMPARE(windows.picker()->isVisible(), !pickerClosed);
-    QCOMPARE(windows.form1.isVisible(), pickerClosed);
+    QCOMPARE(windows.mainWindow.isVisible(), pickerClosed);
 }
 
-QTEST_MAIN(ApriTest)
-#include "apritest.moc"
+QTEST_MAIN(DirectoryPickerTest)
+#include "directorypickertest.moc"

@@ -1,5 +1,5 @@
 #include "directoryfixture.h"
-#include "form1.h"
+#include "mainwindow.h"
 #include "messageboxcatcher.h"
 
 #include <QLineEdit>
@@ -14,7 +14,7 @@
 
 using namespace fixture;
 
-class Form1ArchiveListTest : public QObject
+class MainWindowArchiveListTest : public QObject
 {
     Q_OBJECT
 
@@ -34,15 +34,15 @@ private:
     QList<int> selectedRows() const;
 
     QTemporaryDir programDirectory;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
     QListView *lista = nullptr;
     QLineEdit *origine = nullptr;
     QPushButton *refresh = nullptr;
 };
 
-void Form1ArchiveListTest::init()
+void MainWindowArchiveListTest::init()
 {
-    form = std::make_unique<Form1>(programDirectory.path());
+    form = std::make_unique<MainWindow>(programDirectory.path());
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     lista = form->findChild<QListView *>(QStringLiteral("lista"));
@@ -51,24 +51,24 @@ void Form1ArchiveListTest::init()
     QVERIFY(lista && origine && refresh);
 }
 
-void Form1ArchiveListTest::refreshFrom(const QString &directory)
+void MainWindowArchiveListTest::refreshFrom(const QString &directory)
 {
     origine->setText(directory);
     refresh->click();
 }
 
-void Form1ArchiveListTest::clickEntry(int row)
+void MainWindowArchiveListTest::clickEntry(int row)
 {
     const QModelIndex entry = lista->model()->index(row, 0);
     QTest::mouseClick(lista->viewport(), Qt::LeftButton, {}, lista->visualRect(entry).center());
 }
 
-QStringList Form1ArchiveListTest::shownEntries() const
+QStringList MainWindowArchiveListTest::shownEntries() const
 {
     return qobject_cast<QStringListModel *>(lista->model())->stringList();
 }
 
-QList<int> Form1ArchiveListTest::selectedRows() const
+QList<int> MainWindowArchiveListTest::selectedRows() const
 {
     QList<int> rows;
     for (const QModelIndex &index : lista->selectionModel()->selectedIndexes())
@@ -79,7 +79,7 @@ QList<int> Form1ArchiveListTest::selectedRows() const
 
 // The mixed directory gives its archives unselected; a second refresh drops
 // a selection made since; typing another directory leaves the list alone.
-void Form1ArchiveListTest::refreshListsArchivesUnselectedEachTimeItIsPressed()
+void MainWindowArchiveListTest::refreshListsArchivesUnselectedEachTimeItIsPressed()
 {
     QTemporaryDir mixed;
     QVERIFY(makeMixedDirectory(mixed.path()));
@@ -107,7 +107,7 @@ void Form1ArchiveListTest::refreshListsArchivesUnselectedEachTimeItIsPressed()
     QCOMPARE(shownEntries(), QStringList{QStringLiteral("other.zip")});
 }
 
-void Form1ArchiveListTest::refreshWithoutArchivesEmptiesTheList_data()
+void MainWindowArchiveListTest::refreshWithoutArchivesEmptiesTheList_data()
 {
     QTest::addColumn<QStringList>("files");
     QTest::addColumn<bool>("missing");
@@ -117,7 +117,7 @@ void Form1ArchiveListTest::refreshWithoutArchivesEmptiesTheList_data()
     QTest::newRow("missing directory, reported") << QStringList{} << true;
 }
 
-void Form1ArchiveListTest::refreshWithoutArchivesEmptiesTheList()
+void MainWindowArchiveListTest::refreshWithoutArchivesEmptiesTheList()
 {
     QFETCH(QStringList, files);
     QFETCH(bool, missing);
@@ -143,7 +143,7 @@ void Form1ArchiveListTest::refreshWithoutArchivesEmptiesTheList()
     QCOMPARE(shownEntries(), inReaddirOrder(filled.path(), mixedArchives));
 }
 
-void Form1ArchiveListTest::selectAllAndDeselectAll_data()
+void MainWindowArchiveListTest::selectAllAndDeselectAll_data()
 {
     QTest::addColumn<QStringList>("archives");
     QTest::addColumn<QList<int>>("everyRow");
@@ -153,7 +153,7 @@ void Form1ArchiveListTest::selectAllAndDeselectAll_data()
         << QList<int>{0, 1, 2};
 }
 
-void Form1ArchiveListTest::selectAllAndDeselectAll()
+void MainWindowArchiveListTest::selectAllAndDeselectAll()
 {
     QFETCH(QStringList, archives);
     QFETCH(QList<int>, everyRow);
@@ -178,5 +178,5 @@ void Form1ArchiveListTest::selectAllAndDeselectAll()
     QCOMPARE(lista->currentIndex(), current);
 }
 
-QTEST_MAIN(Form1ArchiveListTest)
-#include "form1archivelisttest.moc"
+QTEST_MAIN(MainWindowArchiveListTest)
+#include "mainwindowarchivelisttest.moc"

@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "mainwindow.h"
 #include "colourcycle.h"
 
 #include <QAbstractButton>
@@ -11,7 +11,7 @@
 #include <QTest>
 #include <QTimer>
 
-class Form1Test : public QObject
+class MainWindowTest : public QObject
 {
     Q_OBJECT
 
@@ -39,21 +39,21 @@ private:
     QColor label5Colour();
 
     QTemporaryDir programDirectory;
-    Form1 *window = nullptr;
+    MainWindow *window = nullptr;
 };
 
-void Form1Test::init()
+void MainWindowTest::init()
 {
-    window = new Form1(programDirectory.path());
+    window = new MainWindow(programDirectory.path());
 }
 
-void Form1Test::cleanup()
+void MainWindowTest::cleanup()
 {
     delete window;
     window = nullptr;
 }
 
-template <typename T> T *Form1Test::control(const char *name)
+template <typename T> T *MainWindowTest::control(const char *name)
 {
     T *found = window->findChild<T *>(QLatin1String(name));
     if (!found)
@@ -61,12 +61,12 @@ template <typename T> T *Form1Test::control(const char *name)
     return found;
 }
 
-QColor Form1Test::label5Colour()
+QColor MainWindowTest::label5Colour()
 {
     return control<QLabel>("Label5")->palette().color(QPalette::WindowText);
 }
 
-void Form1Test::windowFrame()
+void MainWindowTest::windowFrame()
 {
     QCOMPARE(window->windowTitle(), QStringLiteral("The Vrillo V1.1"));
     QCOMPARE(window->geometry(), QRect(173, 155, 432, 298));
@@ -76,7 +76,7 @@ void Form1Test::windowFrame()
     QVERIFY(iconSizes.contains(QSize(16, 16)));
 }
 
-void Form1Test::controlGeometry_data()
+void MainWindowTest::controlGeometry_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QRect>("twipRect");
@@ -100,7 +100,7 @@ void Form1Test::controlGeometry_data()
                                 << QRect(row.left, row.top, row.width, row.height);
 }
 
-void Form1Test::controlGeometry()
+void MainWindowTest::controlGeometry()
 {
     QFETCH(QString, name);
     QFETCH(QRect, twipRect);
@@ -109,7 +109,7 @@ void Form1Test::controlGeometry()
     QCOMPARE(control(name.toLatin1())->geometry(), pixels);
 }
 
-void Form1Test::captionsAndToolTips_data()
+void MainWindowTest::captionsAndToolTips_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("caption");
@@ -149,7 +149,7 @@ void Form1Test::captionsAndToolTips_data()
                                 << QString::fromUtf8(row.toolTip);
 }
 
-void Form1Test::captionsAndToolTips()
+void MainWindowTest::captionsAndToolTips()
 {
     QFETCH(QString, name);
     QFETCH(QString, caption);
@@ -165,7 +165,7 @@ void Form1Test::captionsAndToolTips()
     QCOMPARE(widget->toolTip(), toolTip);
 }
 
-void Form1Test::labelsSizedToTheirTextAndBlue_data()
+void MainWindowTest::labelsSizedToTheirTextAndBlue_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QPoint>("twipPosition");
@@ -178,7 +178,7 @@ void Form1Test::labelsSizedToTheirTextAndBlue_data()
     QTest::newRow("Label2") << "Label2" << QPoint(135, 4200) << false;
 }
 
-void Form1Test::labelsSizedToTheirTextAndBlue()
+void MainWindowTest::labelsSizedToTheirTextAndBlue()
 {
     QFETCH(QString, name);
     QFETCH(QPoint, twipPosition);
@@ -192,7 +192,7 @@ void Form1Test::labelsSizedToTheirTextAndBlue()
     QCOMPARE(label->palette().color(QPalette::WindowText) == QColor(0, 0, 255), blue);
 }
 
-void Form1Test::initialValues()
+void MainWindowTest::initialValues()
 {
     QCOMPARE(control<QLineEdit>("origine")->text(), QStringLiteral("/"));
     QCOMPARE(control<QLineEdit>("destinazione")->text(), QStringLiteral("/"));
@@ -208,7 +208,7 @@ void Form1Test::initialValues()
     QCOMPARE(line->geometry().top(), 2640 / 15);
 }
 
-void Form1Test::picturesAtTheirOwnSize()
+void MainWindowTest::picturesAtTheirOwnSize()
 {
     auto *banner = control<QLabel>("Image1");
     QVERIFY(!banner->hasScaledContents());
@@ -219,7 +219,7 @@ void Form1Test::picturesAtTheirOwnSize()
     QVERIFY(icon->hasScaledContents());
 }
 
-void Form1Test::tabOrderStartsAtTheList()
+void MainWindowTest::tabOrderStartsAtTheList()
 {
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window));
@@ -234,7 +234,7 @@ void Form1Test::tabOrderStartsAtTheList()
     }
 }
 
-void Form1Test::enterPressesTheFocusedButtonEscPressesNone()
+void MainWindowTest::enterPressesTheFocusedButtonEscPressesNone()
 {
     window->show();
     QVERIFY(QTest::qWaitForWindowActive(window));
@@ -257,7 +257,7 @@ void Form1Test::enterPressesTheFocusedButtonEscPressesNone()
     QCOMPARE(vaiClicks.count() + tuttoClicks.count(), 2);
 }
 
-void Form1Test::timerRecoloursLabel5EvenWhileHidden()
+void MainWindowTest::timerRecoloursLabel5EvenWhileHidden()
 {
     // The window is never shown here.
     QTRY_VERIFY_WITH_TIMEOUT(label5Colour() != QColor(0, 0, 255), 2000);
@@ -274,17 +274,17 @@ static int runUntilExit(const std::function<void()> &action)
     return QCoreApplication::exec();
 }
 
-void Form1Test::esciEndsTheProgram()
+void MainWindowTest::esciEndsTheProgram()
 {
     window->show();
     QCOMPARE(runUntilExit([this] { QTest::mouseClick(control("Command1"), Qt::LeftButton); }), 0);
 }
 
-void Form1Test::closingTheFrameEndsTheProgram()
+void MainWindowTest::closingTheFrameEndsTheProgram()
 {
     window->show();
     QCOMPARE(runUntilExit([this] { window->close(); }), 0);
 }
 
-QTEST_MAIN(Form1Test)
-#include "form1test.moc"
+QTEST_MAIN(MainWindowTest)
+#include "mainwindowtest.moc"

@@ -1,5 +1,5 @@
 #include "extractionfixture.h"
-#include "form1.h"
+#include "mainwindow.h"
 #include "messageboxcatcher.h"
 
 #include <QCheckBox>
@@ -20,20 +20,20 @@ namespace {
 // the way the user would leave them before pressing "&Vai!!!".
 struct Window
 {
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
     QListView *lista = nullptr;
     QCheckBox *checkdir = nullptr;
 
     Window(const ExtractionFixture &fixture, const QStringList &entries,
            const QList<int> &selection)
     {
-        // The window opens with S and D from its settings file.
+        // The window opens with both directories from its settings file.
         QFile settings(fixture.programDirectory() + "/ini.ini");
         if (settings.open(QIODevice::WriteOnly))
             settings.write("\"" + QFile::encodeName(fixture.source()) + "\"\r\n\"" +
                            QFile::encodeName(fixture.destination()) + "\"\r\n");
         settings.close();
-        form = std::make_unique<Form1>(fixture.programDirectory());
+        form = std::make_unique<MainWindow>(fixture.programDirectory());
         lista = form->findChild<QListView *>("lista");
         checkdir = form->findChild<QCheckBox *>("checkdir");
         qobject_cast<QStringListModel *>(lista->model())->setStringList(entries);
@@ -48,7 +48,7 @@ struct Window
 
 } // namespace
 
-class Form1BatchTest : public QObject
+class MainWindowBatchTest : public QObject
 {
     Q_OBJECT
 
@@ -59,7 +59,7 @@ private slots:
     void reportsInMessageBoxesAndGoesOn();
 };
 
-void Form1BatchTest::runsWhatTheWindowShowsAndLeavesItAsItWas_data()
+void MainWindowBatchTest::runsWhatTheWindowShowsAndLeavesItAsItWas_data()
 {
     QTest::addColumn<bool>("checkdir");
     QTest::addColumn<QStringList>("folders");
@@ -70,7 +70,7 @@ void Form1BatchTest::runsWhatTheWindowShowsAndLeavesItAsItWas_data()
     QTest::newRow("unchecked") << false << QStringList() << QStringList({"", ""});
 }
 
-void Form1BatchTest::runsWhatTheWindowShowsAndLeavesItAsItWas()
+void MainWindowBatchTest::runsWhatTheWindowShowsAndLeavesItAsItWas()
 {
     QFETCH(bool, checkdir);
     QFETCH(QStringList, folders);
@@ -99,7 +99,7 @@ void Form1BatchTest::runsWhatTheWindowShowsAndLeavesItAsItWas()
 }
 
 // Every entry is selected. In the messages, $ROOT stands for the fixture.
-void Form1BatchTest::reportsInMessageBoxesAndGoesOn_data()
+void MainWindowBatchTest::reportsInMessageBoxesAndGoesOn_data()
 {
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QStringList>("ends");
@@ -131,7 +131,7 @@ void Form1BatchTest::reportsInMessageBoxesAndGoesOn_data()
                         summary + "STREETFIGHTER2.ZIP: pkunzip terminato con codice 3"});
 }
 
-void Form1BatchTest::reportsInMessageBoxesAndGoesOn()
+void MainWindowBatchTest::reportsInMessageBoxesAndGoesOn()
 {
     QFETCH(QStringList, entries);
     QFETCH(QStringList, ends);
@@ -154,5 +154,5 @@ void Form1BatchTest::reportsInMessageBoxesAndGoesOn()
     QVERIFY(window.form->isVisible());
 }
 
-QTEST_MAIN(Form1BatchTest)
-#include "form1batchtest.moc"
+QTEST_MAIN(MainWindowBatchTest)
+#include "mainwindowbatchtest.moc"

@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "mainwindow.h"
 #include "messageboxcatcher.h"
 #include "platform.h"
 #include "settingsfile.h"
@@ -13,7 +13,7 @@
 
 #include <memory>
 
-class Form1SettingsTest : public QObject
+class MainWindowSettingsTest : public QObject
 {
     Q_OBJECT
 
@@ -27,7 +27,7 @@ private slots:
     void failureIsReportedAndChangesNothing();
 
 private:
-    void openWindow() { window = std::make_unique<Form1>(programDirectory->path()); }
+    void openWindow() { window = std::make_unique<MainWindow>(programDirectory->path()); }
     QLineEdit *field(const char *name) const { return window->findChild<QLineEdit *>(name); }
     void click(const char *name) const { window->findChild<QPushButton *>(name)->click(); }
     // Whether exactly one report was shown, naming the settings file and error.
@@ -40,10 +40,10 @@ private:
     std::unique_ptr<QTemporaryDir> programDirectory;
     QString settingsPath;
     std::unique_ptr<MessageBoxCatcher> reports;
-    std::unique_ptr<Form1> window;
+    std::unique_ptr<MainWindow> window;
 };
 
-void Form1SettingsTest::init()
+void MainWindowSettingsTest::init()
 {
     window.reset();
     programDirectory = std::make_unique<QTemporaryDir>();
@@ -52,7 +52,7 @@ void Form1SettingsTest::init()
     reports = std::make_unique<MessageBoxCatcher>();
 }
 
-void Form1SettingsTest::startUp_data()
+void MainWindowSettingsTest::startUp_data()
 {
     QTest::addColumn<QString>("settings");
     QTest::addColumn<QString>("source");
@@ -71,7 +71,7 @@ void Form1SettingsTest::startUp_data()
         << QStringLiteral("directory") << root << root << QStringLiteral("21: ");
 }
 
-void Form1SettingsTest::startUp()
+void MainWindowSettingsTest::startUp()
 {
     QFETCH(QString, settings);
     QFETCH(QString, source);
@@ -87,7 +87,7 @@ void Form1SettingsTest::startUp()
              qPrintable(reports->texts.join(QLatin1Char('|'))));
 }
 
-void Form1SettingsTest::savedFieldsComeBackAndListIsLeftAlone()
+void MainWindowSettingsTest::savedFieldsComeBackAndListIsLeftAlone()
 {
     openWindow();
     field("origine")->setText(QStringLiteral("c:\\roms"));
@@ -110,7 +110,7 @@ void Form1SettingsTest::savedFieldsComeBackAndListIsLeftAlone()
     QCOMPARE(reports->texts, QStringList());
 }
 
-void Form1SettingsTest::failureIsReportedAndChangesNothing_data()
+void MainWindowSettingsTest::failureIsReportedAndChangesNothing_data()
 {
     QTest::addColumn<QString>("settings");
     QTest::addColumn<QString>("button");
@@ -124,7 +124,7 @@ void Form1SettingsTest::failureIsReportedAndChangesNothing_data()
         << QStringLiteral("roms and mame") << QStringLiteral("cmdsalva") << QStringLiteral("27: ");
 }
 
-void Form1SettingsTest::failureIsReportedAndChangesNothing()
+void MainWindowSettingsTest::failureIsReportedAndChangesNothing()
 {
     QFETCH(QString, settings);
     QFETCH(QString, button);
@@ -145,5 +145,5 @@ void Form1SettingsTest::failureIsReportedAndChangesNothing()
     QCOMPARE(contentOf(settingsPath), settingsBefore);
 }
 
-QTEST_MAIN(Form1SettingsTest)
-#include "form1settingstest.moc"
+QTEST_MAIN(MainWindowSettingsTest)
+#include "mainwindowsettingstest.moc"
