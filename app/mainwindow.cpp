@@ -1,7 +1,7 @@
 #include "mainwindow.h"
 
 #include "archivelist.h"
-#include "batchviewofwindow.h"
+#include "batch.h"
 #include "errorreport.h"
 #include "picturebutton.h"
 #include "platform.h"
@@ -294,14 +294,25 @@ void MainWindow::setEveryEntrySelected(bool selected)
 // ends, so nothing can change the list or the fields while it runs.
 void MainWindow::extractSelected()
 {
-    const BatchResult result =
-        runBatch(BatchViewOfWindow(archiveList, archiveNames, sourceField, destinationField,
-                                   folderPerArchiveBox, programDirectory));
+    const BatchResult result = runBatch(batchRequest());
     if (result.stoppedBy)
         reportFailure(this, *result.stoppedBy);
     if (!result.failedExtractions.isEmpty())
         QMessageBox::warning(this, windowTitle(),
                              failedExtractionsMessage(result.failedExtractions));
+}
+
+BatchRequest MainWindow::batchRequest() const
+{
+    BatchRequest request;
+    request.archives = archiveNames->stringList();
+    for (int row = 0; row < archiveNames->rowCount(); ++row)
+        request.selected << archiveList->selectionModel()->isSelected(archiveNames->index(row));
+    request.source = sourceField->text();
+    request.destination = destinationField->text();
+    request.extractorDirectory = programDirectory;
+    request.folderPerArchive = folderPerArchiveBox->isChecked();
+    return request;
 }
 
 void MainWindow::exitProgram()

@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+struct BatchRequest;
+
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -55,6 +57,9 @@ private:
     // Puts the directories of the settings file into both directory fields; on
     // a failure both keep their texts.
     std::optional<Failure> loadDirectories();
+
+    // What the batch works on, as the window shows it now.
+    BatchRequest batchRequest() const;
 
     void createTimer();
     void createButtons();

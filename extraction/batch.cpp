@@ -23,41 +23,37 @@ namespace {
 class Batch
 {
 public:
-    explicit Batch(const BatchView &view) : view(view) {}
+    explicit Batch(const BatchRequest &request) : request(request) {}
 
     BatchResult run()
     {
-        const int count = view.count();
-        for (int i = 0; i < count && !result.stoppedBy; ++i)
-            processEntry(i);
+        for (qsizetype i = 0; i < request.archives.size() && !result.stoppedBy; ++i)
+            processEntry(request.archives[i], request.selected.value(i));
         return result;
     }
 
 private:
-    void processEntry(int i)
+    void processEntry(const QString &archiveName, bool selected)
     {
-        const bool selected = view.selected(i);
-        const QString source = view.source();
-        const QString archiveName = view.text(i);
         auto folderName = deriveFolderName(archiveName);
         if (auto *failure = std::get_if<Failure>(&folderName)) {
             result.stoppedBy = *failure;
             return;
         }
-        const QString &folder = std::get<QString>(folderName);
-
-        if (view.folderPerArchive() && selected) {
-            result.stoppedBy = createFolder(extractionFolderPath(view.destination(), folder));
-            if (result.stoppedBy)
-                return;
-        }
-        if (view.folderPerArchive() && selected)
+        if (!selected)
+            return;
+        if (!request.folderPerArchive) {
             extract(archiveName,
-                    extractorCommandIntoFolder(view.programDirectory(), source, archiveName,
-                                               view.destination(), folder));
-        if (!view.folderPerArchive() && selected)
-            extract(archiveName, extractorCommandIntoDestination(view.programDirectory(), source,
-                                                                 archiveName, view.destination()));
+                    extractorCommandIntoDestination(request.extractorDirectory, request.source,
+                                                    archiveName, request.destination));
+            return;
+        }
+        const QString &folder = std::get<QString>(folderName);
+        result.stoppedBy = createFolder(extractionFolderPath(request.destination, folder));
+        if (result.stoppedBy)
+            return;
+        extract(archiveName, extractorCommandIntoFolder(request.extractorDirectory, request.source,
+                                                        archiveName, request.destination, folder));
     }
 
     void extract(const QString &archiveName, const ExtractorCommand &command)
@@ -81,15 +77,15 @@ private:
         }
     }
 
-    const BatchView &view;
+    const BatchRequest &request;
     BatchResult result;
 };
 
 } // namespace
 
-BatchResult runBatch(const BatchView &view)
+BatchResult runBatch(const BatchRequest &request)
 {
-    return Batch(view).run();
+    return Batch(request).run();
 }
 
 static QString describeEnd(const ChildEnd &end)

@@ -69,10 +69,10 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime()
     QFETCH(QStringList, targets);
     ExtractionFixture fixture;
     QVERIFY(fixture.isValid());
-    PlainView view = fixture.view(entries, selection);
-    view.folderPerArchiveOn = checkdir;
+    BatchRequest request = fixture.request(entries, selection);
+    request.folderPerArchive = checkdir;
 
-    QVERIFY(!runBatch(view).stoppedBy);
+    QVERIFY(!runBatch(request).stoppedBy);
 
     // Each stub run takes 20 ms: a batch that did not wait for an extractor
     // would overlap the next one or return before the last one had logged.
@@ -84,7 +84,7 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime()
     }
     QStringList folders = checkdir ? targets : QStringList();
     folders.sort();
-    QCOMPARE(ExtractionFixture::entriesOf(view.destinationText), folders);
+    QCOMPARE(ExtractionFixture::entriesOf(request.destination), folders);
 }
 
 // Entries before the failing one are fully done, its extractor is not run and
@@ -139,18 +139,18 @@ void BatchTest::stopsAtTheFirstFailure()
     QVERIFY(fixture.isValid());
     if (!extractorPresent)
         QFile::remove(fixture.programDirectory() + "/pkunzip");
-    PlainView view = fixture.view(entries, selection);
-    view.destinationText = fixture.root() + '/' + destination;
+    BatchRequest request = fixture.request(entries, selection);
+    request.destination = fixture.root() + '/' + destination;
 
     for (int i = 1; i < batches; ++i)
-        QVERIFY(!runBatch(view).stoppedBy);
-    const BatchResult result = runBatch(view);
+        QVERIFY(!runBatch(request).stoppedBy);
+    const BatchResult result = runBatch(request);
 
     QVERIFY(result.stoppedBy);
     QCOMPARE(result.stoppedBy->operation, operation.replace("$ROOT", fixture.root()));
     QCOMPARE(result.stoppedBy->number, errorNumber);
     QCOMPARE(fixture.runs().size(), runs);
-    QCOMPARE(ExtractionFixture::entriesOf(view.destinationText), folders);
+    QCOMPARE(ExtractionFixture::entriesOf(request.destination), folders);
 }
 
 QTEST_APPLESS_MAIN(BatchTest)

@@ -73,10 +73,11 @@ void ExtractionEndToEndTest::unpacksRealArchives()
     QVERIFY(broken.open(QIODevice::WriteOnly));
     broken.write("this is not a zip archive");
     broken.close();
-    PlainView view = fixture.view({"BROKEN.ZIP", "PACMAN.ZIP", "NEO GEO CUP.ZIP"}, {0, 1, 2});
-    view.folderPerArchiveOn = checkdir;
+    BatchRequest request =
+        fixture.request({"BROKEN.ZIP", "PACMAN.ZIP", "NEO GEO CUP.ZIP"}, {0, 1, 2});
+    request.folderPerArchive = checkdir;
 
-    const BatchResult result = runBatch(view);
+    const BatchResult result = runBatch(request);
 
     QVERIFY(!result.stoppedBy);
     QCOMPARE(result.failedExtractions.size(), 1);

@@ -19,15 +19,17 @@ ExtractionFixture::ExtractionFixture(const QString &extractor)
     qunsetenv(endsVariable);
 }
 
-PlainView ExtractionFixture::view(const QStringList &entries, const QList<int> &selection) const
+BatchRequest ExtractionFixture::request(const QStringList &entries,
+                                        const QList<int> &selection) const
 {
-    PlainView view;
-    view.entries = entries;
-    view.selection = selection;
-    view.sourceText = source();
-    view.destinationText = destination();
-    view.program = programDirectory();
-    return view;
+    BatchRequest request;
+    request.archives = entries;
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        request.selected << selection.contains(i);
+    request.source = source();
+    request.destination = destination();
+    request.extractorDirectory = programDirectory();
+    return request;
 }
 
 QByteArrayList ExtractionFixture::arguments(const QString &archiveName, const QString &target) const

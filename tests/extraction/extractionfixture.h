@@ -18,26 +18,6 @@ struct StubRun
     QByteArrayList arguments;
 };
 
-// The list and fields as plain values; entry i is selected when selection
-// holds i.
-struct PlainView : BatchView
-{
-    QStringList entries;
-    QList<int> selection;
-    QString sourceText;
-    QString destinationText;
-    bool folderPerArchiveOn = true;
-    QString program;
-
-    int count() const override { return int(entries.size()); }
-    bool selected(int i) const override { return selection.contains(i); }
-    QString text(int i) const override { return entries.at(i); }
-    QString source() const override { return sourceText; }
-    QString destination() const override { return destinationText; }
-    bool folderPerArchive() const override { return folderPerArchiveOn; }
-    QString programDirectory() const override { return program; }
-};
-
 // A fresh temporary directory holding "program" with an extractor linked as
 // pkunzip (the stub unless told otherwise), and the empty directories "roms"
 // and "games". The stub's log and its exit table go through the environment,
@@ -54,8 +34,9 @@ public:
     QString source() const { return root() + QStringLiteral("/roms"); }
     QString destination() const { return root() + QStringLiteral("/games"); }
 
-    // A view over these entries with the source, destination and program directory in this fixture.
-    PlainView view(const QStringList &entries, const QList<int> &selection) const;
+    // A batch over these entries, those at the indexes in selection selected,
+    // with the source, destination and program directory of this fixture.
+    BatchRequest request(const QStringList &entries, const QList<int> &selection) const;
     // What the stub receives for this archive in the source and this target in the destination.
     QByteArrayList arguments(const QString &archiveName, const QString &target) const;
     // Lines "NAME=3" or "NAME=signal 9" telling the stub how to end.
