@@ -1,10 +1,14 @@
 #include "batch.h"
 #include "extractionfixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/stat.h>
 
 class BatchTest : public QObject
 {
@@ -15,6 +19,8 @@ private slots:
     void runsSelectedEntriesInListOrderOneAtATime();
     void stopsAtTheFirstFailure_data();
     void stopsAtTheFirstFailure();
+    void failedExtractorsAreToldInOneMessage();
+    void extractorInheritsDirectoryAndStandardStreams();
 };
 
 // runs names the archives the extractor is started for, in order, and targets
@@ -24,7 +30,7 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime_data()
 {
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QList<int>>("selection");
-    QTest::addColumn<bool>("checkdir");
+    QTest::addColumn<bool>("folderPerArchive");
     QTest::addColumn<QStringList>("runs");
     QTest::addColumn<QStringList>("targets");
 
@@ -43,8 +49,6 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime_data()
         << QStringList() << QList<int>() << true << QStringList() << QStringList();
     QTest::newRow("nothing selected") << QStringList({"PACMAN.ZIP", ".ZIP"}) << QList<int>() << true
                                       << QStringList() << QStringList();
-    QTest::newRow("nothing selected, unchecked")
-        << QStringList({"PACMAN.ZIP"}) << QList<int>() << false << QStringList() << QStringList();
 
     // Names that a shell or a command line split at blanks would break apart.
     const auto awkward = [](const char *row, const QString &archive, const QString &folder) {
@@ -64,13 +68,13 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime()
 {
     QFETCH(QStringList, entries);
     QFETCH(QList<int>, selection);
-    QFETCH(bool, checkdir);
+    QFETCH(bool, folderPerArchive);
     QFETCH(QStringList, runs);
     QFETCH(QStringList, targets);
     ExtractionFixture fixture;
     QVERIFY(fixture.isValid());
     BatchRequest request = fixture.request(entries, selection);
-    request.folderPerArchive = checkdir;
+    request.folderPerArchive = folderPerArchive;
 
     QVERIFY(!runBatch(request).stoppedBy);
 
@@ -82,7 +86,7 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime()
         QCOMPARE(stubRuns[i].arguments, fixture.arguments(runs[i], targets[i]));
         QVERIFY(i == 0 || stubRuns[i].start >= stubRuns[i - 1].end);
     }
-    QStringList folders = checkdir ? targets : QStringList();
+    QStringList folders = folderPerArchive ? targets : QStringList();
     folders.sort();
     QCOMPARE(ExtractionFixture::entriesOf(request.destination), folders);
 }
@@ -151,6 +155,55 @@ void BatchTest::stopsAtTheFirstFailure()
     QCOMPARE(result.stoppedBy->number, errorNumber);
     QCOMPARE(fixture.runs().size(), runs);
     QCOMPARE(ExtractionFixture::entriesOf(request.destination), folders);
+}
+
+// Failed extractors do not stop the batch; they are gathered in list order.
+void BatchTest::failedExtractorsAreToldInOneMessage()
+{
+    ExtractionFixture fixture;
+    QVERIFY(fixture.isValid());
+    fixture.setEnds({"GALAGA.ZIP=1", "DIGDUG.ZIP=signal 15"});
+
+    const BatchResult result = runBatch(
+        fixture.request({"PACMAN.ZIP", "GALAGA.ZIP", "DIGDUG.ZIP", "ZAXXON.ZIP"}, {0, 1, 2, 3}));
+
+    QVERIFY(!result.stoppedBy);
+    QCOMPARE(fixture.runs().size(), 4);
+    QCOMPARE(failedExtractionsMessage(result.failedExtractions),
+             "Alcuni archivi non sono stati scompattati del tutto:\n\n"
+             "GALAGA.ZIP: pkunzip terminato con codice 1\n"
+             "DIGDUG.ZIP: pkunzip interrotto dal segnale 15 (" +
+                 QString::fromLocal8Bit(strsignal(SIGTERM)) + ")");
+}
+
+static QByteArray streamIdentity(int fd)
+{
+    struct stat status
+    {
+    };
+    if (fstat(fd, &status) != 0)
+        return "closed";
+    return QByteArray::number(quint64(status.st_dev)) + ':' +
+           QByteArray::number(quint64(status.st_ino));
+}
+
+void BatchTest::extractorInheritsDirectoryAndStandardStreams()
+{
+    ExtractionFixture fixture;
+    QVERIFY(fixture.isValid());
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(fixture.destination()));
+
+    const ChildEnd end = runAndWait({fixture.programDirectory() + "/pkunzip", {"A.ZIP", "A"}});
+    QDir::setCurrent(previous);
+
+    QVERIFY(end.succeeded());
+    const QList<StubRun> runs = fixture.runs();
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs[0].workingDirectory,
+             QFile::encodeName(QDir(fixture.destination()).canonicalPath()));
+    QCOMPARE(runs[0].standardStreams,
+             QByteArrayList({streamIdentity(0), streamIdentity(1), streamIdentity(2)}));
 }
 
 QTEST_APPLESS_MAIN(BatchTest)

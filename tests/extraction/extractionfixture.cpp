@@ -5,16 +5,13 @@
 
 static const char endsVariable[] = "VRILLO_STUB_STATUS";
 
-ExtractionFixture::ExtractionFixture() : ExtractionFixture(QStringLiteral(VRILLO_STUB_EXTRACTOR))
-{
-}
-
-ExtractionFixture::ExtractionFixture(const QString &extractor)
+ExtractionFixture::ExtractionFixture()
 {
     QDir dir(root());
     valid = directory.isValid() && dir.mkdir(QStringLiteral("program")) &&
             dir.mkdir(QStringLiteral("roms")) && dir.mkdir(QStringLiteral("games")) &&
-            QFile::link(extractor, programDirectory() + QStringLiteral("/pkunzip"));
+            QFile::link(QStringLiteral(VRILLO_STUB_EXTRACTOR),
+                        programDirectory() + QStringLiteral("/pkunzip"));
     qputenv("VRILLO_STUB_LOG", QFile::encodeName(root() + QStringLiteral("/stub.log")));
     qunsetenv(endsVariable);
 }

@@ -6,8 +6,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// One run of the stub extractor, as it recorded itself: start and end on the
-// monotonic clock, working directory, the identity (device:inode) of its
+// One run of the stub extractor, as it recorded itself: start and end in
+// nanoseconds, working directory, the identity (device:inode) of its
 // standard input, output and error, and its arguments.
 struct StubRun
 {
@@ -18,15 +18,14 @@ struct StubRun
     QByteArrayList arguments;
 };
 
-// A fresh temporary directory holding "program" with an extractor linked as
-// pkunzip (the stub unless told otherwise), and the empty directories "roms"
+// A fresh temporary directory holding "program" with the stub extractor
+// linked as pkunzip, and the empty directories "roms"
 // and "games". The stub's log and its exit table go through the environment,
 // which the extractor inherits.
 class ExtractionFixture
 {
 public:
     ExtractionFixture();
-    explicit ExtractionFixture(const QString &extractor);
 
     bool isValid() const { return valid; }
     QString root() const { return directory.path(); }

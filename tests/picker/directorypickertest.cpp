@@ -1,15 +1,15 @@
 #include "directorypicker.h"
 #include "directorylist.h"
+#include "directorypaths.h"
 #include "drives.h"
 #include "mainwindow.h"
 #include "messageboxcatcher.h"
-#include "picturebutton.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,16 +71,17 @@ class DirectoryPickerTest : public QObject
 
 private slots:
     void windowAndTabOrder();
-    void layout_data();
-    void layout();
     void openingConfirmingCancellingAndReopening_data();
     void openingConfirmingCancellingAndReopening();
-    void driveChangeMovesTheListAtOnce();
     void unreadableDirectoryIsReportedAndTheListStays_data();
     void unreadableDirectoryIsReportedAndTheListStays();
     void frameCloseBringsTheMainWindowBack();
     void keysPressOnlyTheFocusedButton_data();
     void keysPressOnlyTheFocusedButton();
+    void pathTextIsAbsoluteWithoutTrailingSeparator_data();
+    void pathTextIsAbsoluteWithoutTrailingSeparator();
+    void pathChainRunsFromTheRootDown();
+    void subdirectories();
 };
 
 void DirectoryPickerTest::windowAndTabOrder()
@@ -94,6 +95,8 @@ void DirectoryPickerTest::windowAndTabOrder()
     QCOMPARE(picker->minimumSize(), QSize(242, 325));
     QCOMPARE(picker->maximumSize(), QSize(242, 325));
     QVERIFY(!picker->testAttribute(Qt::WA_SetWindowIcon));
+    QCOMPARE(windows.control<QPushButton>("ok")->text(), "&OK");
+    QCOMPARE(windows.control<QPushButton>("Command1")->text(), "&ANNULLA");
     QVERIFY(!picker->isModal());
     QCOMPARE(windows.control<QComboBox>("Drive1")->currentText(),
              mountPointHolding(QDir::currentPath()));
@@ -106,45 +109,6 @@ void DirectoryPickerTest::windowAndTabOrder()
         visited << QApplication::focusWidget()->objectName();
     }
     QCOMPARE(visited, (QStringList{"Drive1", "Direct", "ok", "Command1", "Drive1"}));
-}
-
-void DirectoryPickerTest::layout_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QRect>("geometry");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<bool>("visible");
-    QTest::newRow("Drive1") << "Drive1" << QRect(9, 11, 224, 21) << QString() << true;
-    QTest::newRow("Command1") << "Command1" << QRect(120, 288, 113, 33) << "&ANNULLA" << true;
-    QTest::newRow("ok") << "ok" << QRect(8, 288, 113, 33) << "&OK" << true;
-    QTest::newRow("Direct") << "Direct" << QRect(8, 35, 225, 231) << QString() << true;
-}
-
-void DirectoryPickerTest::layout()
-{
-    QFETCH(QString, name);
-    QFETCH(QRect, geometry);
-    QFETCH(QString, caption);
-    QFETCH(bool, visible);
-    QWidget mainWindow;
-    QLineEdit origine;
-    QLineEdit destinazione;
-    DirectoryPicker picker(&mainWindow, &origine, &destinazione);
-    picker.show();
-
-    auto *control = picker.findChild<QWidget *>(name);
-    QVERIFY(control);
-    QCOMPARE(control->geometry(), geometry);
-    QCOMPARE(control->isVisible(), visible);
-    QVERIFY(control->isEnabled());
-    if (auto *button = qobject_cast<QPushButton *>(control)) {
-        QVERIFY(qobject_cast<PictureButton *>(button));
-        QCOMPARE(button->text(), caption);
-        QVERIFY(!button->isDefault());
-        QVERIFY(button->toolTip().isEmpty());
-    }
-    if (auto *label = qobject_cast<QLabel *>(control))
-        QCOMPARE(label->text(), caption);
 }
 
 void DirectoryPickerTest::openingConfirmingCancellingAndReopening_data()
@@ -212,25 +176,6 @@ void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
     windows.click("ok");
     fields[1 - firstField] = roms;
     QCOMPARE(windows.fields(), fields);
-    QVERIFY(windows.reports.texts.isEmpty());
-}
-
-void DirectoryPickerTest::driveChangeMovesTheListAtOnce()
-{
-    QTemporaryDir fixture;
-    Windows windows;
-    windows.open("Command3");
-    QVERIFY(!windows.directoryTree()->setPath(fixture.path()));
-    auto *drives = windows.control<QComboBox>("Drive1");
-    const QString mountPoint = mountPointHolding(fixture.path());
-    const int index = drives->findText(mountPoint);
-    QVERIFY(index >= 0);
-
-    drives->setCurrentIndex(index);
-    emit drives->activated(index);
-
-    QCOMPARE(windows.directoryTree()->currentPath(), mountPoint);
-    QVERIFY(windows.picker()->isVisible());
     QVERIFY(windows.reports.texts.isEmpty());
 }
 
@@ -320,6 +265,55 @@ void DirectoryPickerTest::keysPressOnlyTheFocusedButton()
     QCOMPARE(windows.fields(), (QStringList{origine, untouchedFields[1]}));
     QCOMPARE(windows.picker()->isVisible(), !pickerClosed);
     QCOMPARE(windows.mainWindow.isVisible(), pickerClosed);
+}
+
+void DirectoryPickerTest::pathTextIsAbsoluteWithoutTrailingSeparator_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("root stays the root") << "/" << QStringLiteral("/");
+    QTest::newRow("trailing separator is dropped") << "/home/user/" << QStringLiteral("/home/user");
+    QTest::newRow("doubled separators become one")
+        << "//home//user" << QStringLiteral("/home/user");
+    QTest::newRow("dot parts are resolved")
+        << "/home/./user/../guest" << QStringLiteral("/home/guest");
+    QTest::newRow("going above the root stays at the root") << "/.." << QStringLiteral("/");
+    QTest::newRow("relative path is taken from the working directory")
+        << "roms" << QDir::currentPath() + "/roms";
+}
+
+void DirectoryPickerTest::pathTextIsAbsoluteWithoutTrailingSeparator()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, text);
+    QCOMPARE(pathText(path), text);
+}
+
+void DirectoryPickerTest::pathChainRunsFromTheRootDown()
+{
+    QCOMPARE(pathChain("/"), QStringList{"/"});
+    QCOMPARE(pathChain("/home/user/roms/"),
+             QStringList({"/", "/home", "/home/user", "/home/user/roms"}));
+}
+
+// Only directories and links to them, hidden ones left out, sorted without
+// regard to case.
+void DirectoryPickerTest::subdirectories()
+{
+    QTemporaryDir fixture;
+    const QDir root(fixture.path());
+    for (const char *directory : {"zeta", "Alpha", "beta", "Gamma", ".hidden", "àccento"})
+        QVERIFY(root.mkdir(directory));
+    QVERIFY(QFile(root.filePath("PACMAN.ZIP")).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(root.filePath("zeta"), root.filePath("link to zeta")));
+    QVERIFY(QFile::link(root.filePath("PACMAN.ZIP"), root.filePath("link to a file")));
+    QVERIFY(QFile::link(root.filePath("gone"), root.filePath("dangling link")));
+
+    const Subdirectories listing = listSubdirectories(fixture.path());
+
+    QVERIFY(!listing.failure);
+    QCOMPARE(listing.names,
+             QStringList({"Alpha", "beta", "Gamma", "link to zeta", "zeta", "àccento"}));
 }
 
 QTEST_MAIN(DirectoryPickerTest)
