@@ -16,54 +16,52 @@
 
 static const QStringList untouchedFields{"/before/source", "/before/destination"};
 
-// The main window with its picker, as a user meets them: MainWindow shown, the
-// directory fields holding texts the picker must not touch unless told to.
-class Windows
+static DirectoryPicker *existingPicker()
 {
-public:
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *picker = qobject_cast<DirectoryPicker *>(window))
+            return picker;
+    }
+    return nullptr;
+}
+
+// The main window with its picker, as a user meets them: the main window
+// shown, its directory fields holding texts the picker must not touch unless
+// told to.
+struct Windows
+{
     Windows() : mainWindow(programDirectory.path())
     {
         field("origine")->setText(untouchedFields[0]);
         field("destinazione")->setText(untouchedFields[1]);
         mainWindow.show();
     }
-
     QLineEdit *field(const char *name) const { return mainWindow.findChild<QLineEdit *>(name); }
     QStringList fields() const { return {field("origine")->text(), field("destinazione")->text()}; }
-    void open(const QString &button)
+    void open(const char *button)
     {
         QTest::mouseClick(mainWindow.findChild<QPushButton *>(button), Qt::LeftButton);
+        picker = existingPicker();
+        list = picker->findChild<DirectoryList *>("Direct");
+        drives = picker->findChild<QComboBox *>("Drive1");
     }
-
-    DirectoryPicker *picker() const
+    void click(const char *button)
     {
-        for (QWidget *window : QApplication::topLevelWidgets()) {
-            if (auto *found = qobject_cast<DirectoryPicker *>(window))
-                return found;
-        }
-        return nullptr;
+        QTest::mouseClick(picker->findChild<QPushButton *>(button), Qt::LeftButton);
     }
-
-    template <typename Control = QWidget> Control *control(const QString &name) const
+    QTreeWidgetItem *entryNamed(const QString &name) const
     {
-        return picker() ? picker()->findChild<Control *>(name) : nullptr;
-    }
-    DirectoryList *directoryTree() const { return control<DirectoryList>("Direct"); }
-    void click(const QString &button)
-    {
-        QTest::mouseClick(control<QPushButton>(button), Qt::LeftButton);
+        const auto found = list->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.size() == 1 ? found.first() : nullptr;
     }
 
     MessageBoxCatcher reports;
     QTemporaryDir programDirectory;
     MainWindow mainWindow;
+    DirectoryPicker *picker = nullptr;
+    DirectoryList *list = nullptr;
+    QComboBox *drives = nullptr;
 };
-
-static QTreeWidgetItem *entryNamed(DirectoryList *list, const QString &name)
-{
-    const auto found = list->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
-    return found.size() == 1 ? found.first() : nullptr;
-}
 
 class DirectoryPickerTest : public QObject
 {
@@ -75,31 +73,25 @@ private slots:
     void openingConfirmingCancellingAndReopening();
     void unreadableDirectoryIsReportedAndTheListStays_data();
     void unreadableDirectoryIsReportedAndTheListStays();
-    void frameCloseBringsTheMainWindowBack();
-    void keysPressOnlyTheFocusedButton_data();
-    void keysPressOnlyTheFocusedButton();
-    void pathTextIsAbsoluteWithoutTrailingSeparator_data();
-    void pathTextIsAbsoluteWithoutTrailingSeparator();
-    void pathChainRunsFromTheRootDown();
-    void subdirectories();
+    void keysAndTheFramePressOnlyWhatTheyShould_data();
+    void keysAndTheFramePressOnlyWhatTheyShould();
+    void pathText_data();
+    void pathText();
+    void pathChainAndSubdirectories();
 };
 
 void DirectoryPickerTest::windowAndTabOrder()
 {
     Windows windows;
     windows.open("browse");
-    DirectoryPicker *picker = windows.picker();
-    QVERIFY(picker);
+    DirectoryPicker *picker = windows.picker;
     QCOMPARE(picker->windowTitle(), "Seleziona la directory");
     QCOMPARE(picker->geometry(), QRect(275, 139, 242, 325));
-    QCOMPARE(picker->minimumSize(), QSize(242, 325));
-    QCOMPARE(picker->maximumSize(), QSize(242, 325));
-    QVERIFY(!picker->testAttribute(Qt::WA_SetWindowIcon));
-    QCOMPARE(windows.control<QPushButton>("ok")->text(), "&OK");
-    QCOMPARE(windows.control<QPushButton>("Command1")->text(), "&ANNULLA");
-    QVERIFY(!picker->isModal());
-    QCOMPARE(windows.control<QComboBox>("Drive1")->currentText(),
-             mountPointHolding(QDir::currentPath()));
+    QCOMPARE(picker->minimumSize(), picker->maximumSize());
+    QVERIFY(!picker->testAttribute(Qt::WA_SetWindowIcon) && !picker->isModal());
+    QCOMPARE(picker->findChild<QPushButton *>("ok")->text(), "&OK");
+    QCOMPARE(picker->findChild<QPushButton *>("Command1")->text(), "&ANNULLA");
+    QCOMPARE(windows.drives->currentText(), mountPointHolding(QDir::currentPath()));
     picker->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(picker));
 
@@ -113,66 +105,55 @@ void DirectoryPickerTest::windowAndTabOrder()
 
 void DirectoryPickerTest::openingConfirmingCancellingAndReopening_data()
 {
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("second");
-    QTest::addColumn<int>("firstField");
-    QTest::addColumn<bool>("byKeyboard");
-    QTest::newRow("source, then destination, moving by Enter") << "browse"
-                                                               << "Command3" << 0 << true;
-    QTest::newRow("destination, then source, moving by double click") << "Command3"
-                                                                      << "browse" << 1 << false;
+    QTest::addColumn<bool>("sourceFirst");
+    QTest::newRow("source, then destination, moving by Enter") << true;
+    QTest::newRow("destination, then source, moving by double click") << false;
 }
 
+// The picker keeps its directory from one opening to the next, and "&OK"
+// fills the field of the button that opened it.
 void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
 {
-    QFETCH(QString, first);
-    QFETCH(QString, second);
-    QFETCH(int, firstField);
-    QFETCH(bool, byKeyboard);
+    QFETCH(bool, sourceFirst);
+    const char *first = sourceFirst ? "browse" : "Command3";
+    const int firstField = sourceFirst ? 0 : 1;
     QTemporaryDir fixture;
     const QString roms = fixture.filePath("roms");
     QVERIFY(QDir().mkdir(roms));
     Windows windows;
-    QVERIFY(!windows.picker());
+    QVERIFY(!existingPicker());
 
     windows.open(first);
-    DirectoryPicker *picker = windows.picker();
-    DirectoryList *list = windows.directoryTree();
-    QVERIFY(picker->isVisible());
-    QVERIFY(!windows.mainWindow.isVisible());
-    QCOMPARE(list->currentPath(), "/");
+    DirectoryPicker *picker = windows.picker;
+    QVERIFY(picker->isVisible() && !windows.mainWindow.isVisible());
+    QCOMPARE(windows.list->currentPath(), "/");
     windows.click("ok");
-
     QStringList fields = untouchedFields;
     fields[firstField] = "/";
     QCOMPARE(windows.fields(), fields);
-    QVERIFY(!picker->isVisible());
-    QVERIFY(windows.mainWindow.isVisible());
+    QVERIFY(!picker->isVisible() && windows.mainWindow.isVisible());
 
     windows.open(first);
-    QVERIFY(!list->setPath(fixture.path()));
-    QTreeWidgetItem *entry = entryNamed(list, "roms");
+    QVERIFY(!windows.list->setPath(fixture.path()));
+    QTreeWidgetItem *entry = windows.entryNamed("roms");
     QVERIFY(entry);
-    if (byKeyboard) {
-        list->setCurrentItem(entry);
-        QTest::keyClick(list, Qt::Key_Return);
+    if (sourceFirst) {
+        windows.list->setCurrentItem(entry);
+        QTest::keyClick(windows.list, Qt::Key_Return);
     } else {
         // A double click reaches a widget as a click followed by a double-click event.
-        const QPoint centre = list->visualItemRect(entry).center();
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, centre);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, centre);
+        const QPoint centre = windows.list->visualItemRect(entry).center();
+        QTest::mouseClick(windows.list->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(windows.list->viewport(), Qt::LeftButton, {}, centre);
     }
-    QCOMPARE(list->currentPath(), roms);
+    QCOMPARE(windows.list->currentPath(), roms);
     windows.click("Command1");
-
-    QVERIFY(!picker->isVisible());
-    QVERIFY(windows.mainWindow.isVisible());
+    QVERIFY(!picker->isVisible() && windows.mainWindow.isVisible());
     QCOMPARE(windows.fields(), fields);
 
-    windows.open(second);
-
-    QCOMPARE(windows.picker(), picker);
-    QCOMPARE(list->currentPath(), roms);
+    windows.open(sourceFirst ? "Command3" : "browse");
+    QCOMPARE(windows.picker, picker);
+    QCOMPARE(windows.list->currentPath(), roms);
     windows.click("ok");
     fields[1 - firstField] = roms;
     QCOMPARE(windows.fields(), fields);
@@ -194,112 +175,103 @@ void DirectoryPickerTest::unreadableDirectoryIsReportedAndTheListStays()
     QVERIFY(QDir().mkdir(roms));
     Windows windows;
     windows.open("Command3");
-    DirectoryList *list = windows.directoryTree();
-    auto *drives = windows.control<QComboBox>("Drive1");
-    const QString shownDrive = drives->currentText();
-    QVERIFY(!list->setPath(fixture.path()));
+    const QString shownDrive = windows.drives->currentText();
+    QVERIFY(!windows.list->setPath(fixture.path()));
     QVERIFY(QDir().rmdir(roms));
 
     if (asDrive) {
-        drives->addItem(roms);
-        drives->setCurrentIndex(drives->count() - 1);
-        emit drives->activated(drives->count() - 1);
+        windows.drives->addItem(roms);
+        windows.drives->setCurrentIndex(windows.drives->count() - 1);
+        emit windows.drives->activated(windows.drives->count() - 1);
     } else {
-        list->setCurrentItem(entryNamed(list, "roms"));
-        QTest::keyClick(list, Qt::Key_Return);
+        windows.list->setCurrentItem(windows.entryNamed("roms"));
+        QTest::keyClick(windows.list, Qt::Key_Return);
     }
 
-    QTRY_COMPARE(windows.reports.texts.size(), 1);
-    QVERIFY(windows.reports.texts.first().contains("Impossibile leggere la directory " + roms));
-    QVERIFY(windows.reports.texts.first().contains("2: No such file or directory"));
-    QCOMPARE(list->currentPath(), fixture.path());
-    QVERIFY(entryNamed(list, "roms"));
-    QCOMPARE(drives->currentText(), shownDrive);
-    QVERIFY(windows.picker()->isVisible());
+    QTRY_COMPARE(windows.reports.texts, QStringList("Impossibile leggere la directory " + roms +
+                                                    "\n\n2: No such file or directory"));
+    QCOMPARE(windows.list->currentPath(), fixture.path());
+    QVERIFY(windows.entryNamed("roms"));
+    QCOMPARE(windows.drives->currentText(), shownDrive);
+    QVERIFY(windows.picker->isVisible());
 }
 
-void DirectoryPickerTest::frameCloseBringsTheMainWindowBack()
+void DirectoryPickerTest::keysAndTheFramePressOnlyWhatTheyShould_data()
 {
+    QTest::addColumn<QString>("focused"); // empty: the frame's close box
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("origine");
+    QTest::addColumn<bool>("pickerClosed");
+    const QString untouched = untouchedFields[0];
+    QTest::newRow("Enter on OK confirms") << "ok" << int(Qt::Key_Return) << "/" << true;
+    QTest::newRow("Enter on ANNULLA cancels")
+        << "Command1" << int(Qt::Key_Return) << untouched << true;
+    QTest::newRow("Enter on the drive list presses nothing")
+        << "Drive1" << int(Qt::Key_Return) << untouched << false;
+    QTest::newRow("Escape on the directory list presses nothing")
+        << "Direct" << int(Qt::Key_Escape) << untouched << false;
+    QTest::newRow("Escape on OK presses nothing")
+        << "ok" << int(Qt::Key_Escape) << untouched << false;
+    QTest::newRow("the frame's close box cancels") << "" << 0 << untouched << true;
+}
+
+void DirectoryPickerTest::keysAndTheFramePressOnlyWhatTheyShould()
+{
+    QFETCH(QString, focused);
+    QFETCH(int, key);
+    QFETCH(QString, origine);
+    QFETCH(bool, pickerClosed);
     Windows windows;
     QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
     windows.open("browse");
 
-    windows.picker()->close();
+    if (focused.isEmpty()) {
+        windows.picker->close();
+    } else {
+        QWidget *control = windows.picker->findChild<QWidget *>(focused);
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key(key));
+    }
 
-    QVERIFY(!windows.picker()->isVisible());
-    QVERIFY(windows.mainWindow.isVisible());
-    QCOMPARE(windows.fields(), untouchedFields);
+    QCOMPARE(windows.fields(), (QStringList{origine, untouchedFields[1]}));
+    QCOMPARE(windows.picker->isVisible(), !pickerClosed);
+    QCOMPARE(windows.mainWindow.isVisible(), pickerClosed);
     QCOMPARE(lastWindowClosed.count(), 0);
 }
 
-void DirectoryPickerTest::keysPressOnlyTheFocusedButton_data()
-{
-    QTest::addColumn<QString>("focused");
-    QTest::addColumn<Qt::Key>("key");
-    QTest::addColumn<QString>("origine");
-    QTest::addColumn<bool>("pickerClosed");
-    QTest::newRow("Enter on OK confirms") << "ok" << Qt::Key_Return << "/" << true;
-    QTest::newRow("Enter on ANNULLA cancels")
-        << "Command1" << Qt::Key_Return << untouchedFields[0] << true;
-    QTest::newRow("Enter on the drive list presses nothing")
-        << "Drive1" << Qt::Key_Return << untouchedFields[0] << false;
-    QTest::newRow("Escape on the directory list presses nothing")
-        << "Direct" << Qt::Key_Escape << untouchedFields[0] << false;
-    QTest::newRow("Escape on OK presses nothing")
-        << "ok" << Qt::Key_Escape << untouchedFields[0] << false;
-}
-
-void DirectoryPickerTest::keysPressOnlyTheFocusedButton()
-{
-    QFETCH(QString, focused);
-    QFETCH(Qt::Key, key);
-    QFETCH(QString, origine);
-    QFETCH(bool, pickerClosed);
-    Windows windows;
-    windows.open("browse");
-    QWidget *control = windows.control(focused);
-    control->setFocus();
-
-    QTest::keyClick(control, key);
-
-    QCOMPARE(windows.fields(), (QStringList{origine, untouchedFields[1]}));
-    QCOMPARE(windows.picker()->isVisible(), !pickerClosed);
-    QCOMPARE(windows.mainWindow.isVisible(), pickerClosed);
-}
-
-void DirectoryPickerTest::pathTextIsAbsoluteWithoutTrailingSeparator_data()
+void DirectoryPickerTest::pathText_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("text");
-    QTest::newRow("root stays the root") << "/" << QStringLiteral("/");
-    QTest::newRow("trailing separator is dropped") << "/home/user/" << QStringLiteral("/home/user");
-    QTest::newRow("doubled separators become one")
-        << "//home//user" << QStringLiteral("/home/user");
-    QTest::newRow("dot parts are resolved")
-        << "/home/./user/../guest" << QStringLiteral("/home/guest");
-    QTest::newRow("going above the root stays at the root") << "/.." << QStringLiteral("/");
+    QTest::newRow("root stays the root") << "/"
+                                         << "/";
+    QTest::newRow("trailing separator is dropped") << "/home/user/"
+                                                   << "/home/user";
+    QTest::newRow("doubled separators become one") << "//home//user"
+                                                   << "/home/user";
+    QTest::newRow("dot parts are resolved") << "/home/./user/../guest"
+                                            << "/home/guest";
+    QTest::newRow("going above the root stays at the root") << "/.."
+                                                            << "/";
     QTest::newRow("relative path is taken from the working directory")
         << "roms" << QDir::currentPath() + "/roms";
 }
 
-void DirectoryPickerTest::pathTextIsAbsoluteWithoutTrailingSeparator()
+void DirectoryPickerTest::pathText()
 {
     QFETCH(QString, path);
     QFETCH(QString, text);
-    QCOMPARE(pathText(path), text);
+    QCOMPARE(::pathText(path), text);
 }
 
-void DirectoryPickerTest::pathChainRunsFromTheRootDown()
+// Subdirectories are only directories and links to them, hidden ones left
+// out, sorted without regard to case.
+void DirectoryPickerTest::pathChainAndSubdirectories()
 {
     QCOMPARE(pathChain("/"), QStringList{"/"});
     QCOMPARE(pathChain("/home/user/roms/"),
              QStringList({"/", "/home", "/home/user", "/home/user/roms"}));
-}
 
-// Only directories and links to them, hidden ones left out, sorted without
-// regard to case.
-void DirectoryPickerTest::subdirectories()
-{
     QTemporaryDir fixture;
     const QDir root(fixture.path());
     for (const char *directory : {"zeta", "Alpha", "beta", "Gamma", ".hidden", "àccento"})
@@ -308,9 +280,7 @@ void DirectoryPickerTest::subdirectories()
     QVERIFY(QFile::link(root.filePath("zeta"), root.filePath("link to zeta")));
     QVERIFY(QFile::link(root.filePath("PACMAN.ZIP"), root.filePath("link to a file")));
     QVERIFY(QFile::link(root.filePath("gone"), root.filePath("dangling link")));
-
     const Subdirectories listing = listSubdirectories(fixture.path());
-
     QVERIFY(!listing.failure);
     QCOMPARE(listing.names,
              QStringList({"Alpha", "beta", "Gamma", "link to zeta", "zeta", "àccento"}));
