@@ -187,6 +187,7 @@ void MainWindowTest::selectAllAndDeselectAllChangeOnlyTheSelection()
     const QStringList shown = {"a.zip", "b.zip", "c.zip"};
     fill(shown, {1});
     auto *list = control<QListView>("lista");
+    QCOMPARE(list->selectionMode(), QAbstractItemView::MultiSelection);
     list->setCurrentIndex(list->model()->index(1, 0));
 
     click("Tutto");

@@ -71,6 +71,7 @@ private slots:
     void windowAndTabOrder();
     void openingConfirmingCancellingAndReopening_data();
     void openingConfirmingCancellingAndReopening();
+    void driveChangeMovesTheListAtOnce();
     void unreadableDirectoryIsReportedAndTheListStays_data();
     void unreadableDirectoryIsReportedAndTheListStays();
     void keysAndTheFramePressOnlyWhatTheyShould_data();
@@ -158,6 +159,22 @@ void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
     fields[1 - firstField] = roms;
     QCOMPARE(windows.fields(), fields);
     QVERIFY(windows.reports.texts.isEmpty());
+}
+
+void DirectoryPickerTest::driveChangeMovesTheListAtOnce()
+{
+    QTemporaryDir fixture;
+    Windows windows;
+    windows.open("Command3");
+    QVERIFY(!windows.list->setPath(fixture.path()));
+    const int index = windows.drives->findText(mountPointHolding(fixture.path()));
+    QVERIFY(index >= 0);
+
+    windows.drives->setCurrentIndex(index);
+    emit windows.drives->activated(index);
+
+    QCOMPARE(windows.list->currentPath(), windows.drives->currentText());
+    QVERIFY(windows.picker->isVisible() && windows.reports.texts.isEmpty());
 }
 
 void DirectoryPickerTest::unreadableDirectoryIsReportedAndTheListStays_data()
