@@ -20,7 +20,10 @@ Result<void> BitReader::refillSlowly()
         if (next_ == end_ && !ended_)
             if (Result<void> read = nextBlock(); !read)
                 return read;
-        // Past the end, whole bytes of zeros, so that byte alignment holds.
+        // Past the end, whole bytes of zeros, so that byte alignment holds;
+        // a decoder that took some of them already read past the end.
+        if (next_ == end_ && overrun())
+            return damagedData();
         if (next_ == end_)
             padding_ += 8;
         else

@@ -21,20 +21,45 @@ public:
     {
     }
 
-    // Makes at least 56 bits available to peek(), zeros past the end of the data.
+    // Makes at least 56 bits available to peek(), zeros past the end of the
+    // data; damagedData() once bits past the end were taken.
     Result<void> refill()
     {
         if (count_ > 56)
             return {};
-        if (end_ - next_ >= 8) {
-            uint64_t word;
-            std::memcpy(&word, next_, 8);
-            bits_ |= littleEndian(word) << count_;
-            next_ += (63 - count_) >> 3;
-            count_ |= 56;
-            return {};
-        }
-        return refillSlowly();
+        if (end_ - next_ < 8)
+            return refillSlowly();
+        Hand hand = this->hand();
+        refillWord(hand);
+        setHand(hand);
+        return {};
+    }
+
+    // The bits in hand, for a decoder's innermost loop to keep in locals,
+    // where its stores into the output cannot force them back to memory.
+    struct Hand
+    {
+        uint64_t bits;
+        unsigned count;
+        const unsigned char *next;
+    };
+    Hand hand() const { return Hand{bits_, count_, next_}; }
+    void setHand(const Hand &hand)
+    {
+        bits_ = hand.bits;
+        count_ = hand.count;
+        next_ = hand.next;
+    }
+    // The end of the data read so far, up to which a hand may be refilled.
+    const unsigned char *endOfBlock() const { return end_; }
+    // Tops the hand up to at least 56 bits from the 8 bytes it must have ahead.
+    static void refillWord(Hand &hand)
+    {
+        uint64_t word;
+        std::memcpy(&word, hand.next, 8);
+        hand.bits |= littleEndian(word) << hand.count;
+        hand.next += (63 - hand.count) >> 3;
+        hand.count |= 56;
     }
 
     uint32_t peek(unsigned n) const { return static_cast<uint32_t>(bits_ & ((1ull << n) - 1)); }

@@ -11,7 +11,7 @@ namespace {
 
 constexpr size_t window = 64 * 1024;
 constexpr unsigned literalRootBits = 9;
-constexpr unsigned distanceRootBits = 8;
+constexpr unsigned distanceRootBits = 6;
 constexpr unsigned endOfBlock = 256;
 constexpr size_t literalCodes = 288;
 constexpr size_t distanceCodes = 32;
@@ -98,32 +98,26 @@ private:
         std::fill(lengths + 256, lengths + 280, 7);
         std::fill(lengths + 280, lengths + literalCodes, 8);
         std::fill(lengths + literalCodes, lengths + literalCodes + distanceCodes, 5);
+        // Both fixed codes are complete.
         buildCodes(lengths, literalCodes, lengths + literalCodes, distanceCodes);
-    }
-
-    void buildCodes(const uint8_t *literalLengths, size_t literalCount,
-                    const uint8_t *distanceLengths, size_t distanceCount)
-    {
-        uint16_t codes[literalCodes];
-        canonicalCodes(literalLengths, literalCount, codes);
-        literals_.build(literalLengths, codes, literalCount, literalRootBits);
-        canonicalCodes(distanceLengths, distanceCount, codes);
-        distances_.build(distanceLengths, codes, distanceCount, distanceRootBits);
     }
 
     // A code set may leave space unused only when it has a single code, of
     // one bit (RFC 1951 allows a lone distance code), or none.
-    static bool usable(const uint8_t *lengths, size_t count)
+    static bool usable(CodeSpace space, const uint8_t *lengths, size_t count)
     {
-        switch (codeSpaceOf(lengths, count)) {
-        case CodeSpace::complete:
-            return true;
-        case CodeSpace::overSubscribed:
-            return false;
-        case CodeSpace::incomplete:
-            return std::count_if(lengths, lengths + count, [](uint8_t l) { return l != 0; }) <= 1;
-        }
-        return false;
+        return space == CodeSpace::complete ||
+               (space == CodeSpace::incomplete &&
+                std::count_if(lengths, lengths + count, [](uint8_t l) { return l != 0; }) <= 1);
+    }
+
+    bool buildCodes(const uint8_t *literalLengths, size_t literalCount,
+                    const uint8_t *distanceLengths, size_t distanceCount)
+    {
+        return usable(literals_.build(literalLengths, literalCount, literalRootBits),
+                      literalLengths, literalCount) &&
+               usable(distances_.build(distanceLengths, distanceCount, distanceRootBits),
+                      distanceLengths, distanceCount);
     }
 
     Result<void> readDynamicCodes()
@@ -146,20 +140,16 @@ private:
                 return length.error();
             lengthCodeLengths[order[i]] = static_cast<uint8_t>(*length);
         }
-        if (codeSpaceOf(lengthCodeLengths, 19) != CodeSpace::complete)
+        if (lengthCodes_.build(lengthCodeLengths, 19, 7) != CodeSpace::complete)
             return damagedData();
-        uint16_t codes[19];
-        canonicalCodes(lengthCodeLengths, 19, codes);
-        lengthCodes_.build(lengthCodeLengths, codes, 19, 7);
 
         uint8_t lengths[literalCodes + distanceCodes] = {};
         if (Result<void> read = readCodeLengths(lengths, literalCount + distanceCount); !read)
             return read;
         const uint8_t *distanceLengths = lengths + literalCount;
-        if (lengths[endOfBlock] == 0 || !usable(lengths, literalCount) ||
-            !usable(distanceLengths, distanceCount))
+        if (lengths[endOfBlock] == 0 ||
+            !buildCodes(lengths, literalCount, distanceLengths, distanceCount))
             return damagedData();
-        buildCodes(lengths, literalCount, distanceLengths, distanceCount);
         return {};
     }
 
@@ -192,14 +182,66 @@ private:
         return bits_.overrun() ? damagedData() : Result<void>();
     }
 
-    // The hot loop: one refill per literal, two per match.
+    // Decodes symbols with the reader's and the window's state in locals
+    // while the input holds two word refills and the window a longest run;
+    // leaves the end of the block and anything amiss to the careful loop.
+    Result<void> decodeQuickly()
+    {
+        BitReader::Hand in = bits_.hand();
+        const unsigned char *const inEnd = bits_.endOfBlock();
+        unsigned char *out = out_.next();
+        unsigned char *const outStart = out;
+        const unsigned char *const outEnd = out_.endOfRoom();
+        const uint64_t producedBefore = out_.produced();
+        const PrefixCode::View literals = literals_.view();
+        const PrefixCode::View distances = distances_.view();
+        while (inEnd - in.next >= 16 && outEnd - out >= ptrdiff_t{OutputWindow::maxRun}) {
+            if (in.count <= 56)
+                BitReader::refillWord(in);
+            PrefixCode::Entry entry = literals.lookUp(in.bits);
+            if (entry.kind != PrefixCode::leaf || entry.symbol == endOfBlock ||
+                entry.symbol >= usableLiteralCodes)
+                break;
+            in.bits >>= entry.length;
+            in.count -= entry.length;
+            if (entry.symbol < 256) {
+                *out++ = static_cast<unsigned char>(entry.symbol);
+                continue;
+            }
+            const unsigned lengthCode = entry.symbol - 257;
+            const size_t length =
+                lengthBase[lengthCode] + (in.bits & ((1u << lengthExtra[lengthCode]) - 1));
+            in.bits >>= lengthExtra[lengthCode];
+            in.count -= lengthExtra[lengthCode];
+            if (in.count <= 56)
+                BitReader::refillWord(in);
+            entry = distances.lookUp(in.bits);
+            if (entry.kind != PrefixCode::leaf)
+                return damagedData();
+            in.bits >>= entry.length;
+            in.count -= entry.length;
+            const unsigned extra = distanceExtra[entry.symbol];
+            const size_t distance = distanceBase[entry.symbol] + (in.bits & ((1u << extra) - 1));
+            in.bits >>= extra;
+            in.count -= extra;
+            if (distance > producedBefore + static_cast<uint64_t>(out - outStart))
+                return damagedData();
+            out = OutputWindow::copy(out, distance, length);
+        }
+        bits_.setHand(in);
+        out_.setNext(out);
+        return {};
+    }
+
+    // One symbol at a time, every step checked, after decodeQuickly().
     Result<void> decodeCompressedBlock()
     {
         for (;;) {
+            if (Result<void> quick = decodeQuickly(); !quick)
+                return quick;
+            // Bits past the end show at the next refill or at the block's end.
             if (Result<void> filled = bits_.refill(); !filled)
                 return filled;
-            if (bits_.overrun())
-                return damagedData();
             unsigned symbol;
             if (!literals_.decode(bits_, symbol))
                 return damagedData();
@@ -223,7 +265,7 @@ private:
                 return damagedData();
             const size_t distance = distanceBase[symbol] + bits_.peek(distanceExtra[symbol]);
             bits_.drop(distanceExtra[symbol]);
-            if (bits_.overrun() || distance > out_.produced())
+            if (distance > out_.produced())
                 return damagedData();
             if (Result<void> reserved = out_.reserve(length); !reserved)
                 return reserved;

@@ -56,11 +56,12 @@ Result<void> readTree(BitReader &bits, size_t count, PrefixCode &tree)
         std::fill(lengths + filled, lengths + filled + times, (*run & 15) + 1);
         filled += times;
     }
-    if (filled != count || codeSpaceOf(lengths, count) != CodeSpace::complete)
+    if (filled != count)
         return damagedData();
     uint16_t codes[256];
     shannonFanoCodes(lengths, count, codes);
-    tree.build(lengths, codes, count, rootBits);
+    if (tree.build(lengths, count, rootBits, codes) != CodeSpace::complete)
+        return damagedData();
     return {};
 }
 

@@ -4,7 +4,9 @@
 
 namespace {
 
-constexpr size_t chunkSize = 256 * 1024;
+// Large beside the longest run, so that Deflate64's quick loop, which wants
+// room for one, seldom stops short of a chunk's end.
+constexpr size_t chunkSize = 1024 * 1024;
 constexpr size_t slack = 8;
 static_assert(chunkSize >= OutputWindow::maxRun, "a chunk must hold the longest run");
 
@@ -12,9 +14,10 @@ static_assert(chunkSize >= OutputWindow::maxRun, "a chunk must hold the longest 
 
 OutputWindow::OutputWindow(DecodedOutput &output, size_t history, uint64_t limit)
     : output_(output), history_(history), limit_(limit),
-      buffer_(new unsigned char[history + chunkSize + slack]()), next_(buffer_.get() + history),
+      buffer_(new unsigned char[history + chunkSize + slack]), next_(buffer_.get() + history),
       pending_(next_)
 {
+    std::memset(buffer_.get(), 0, history);
     setEnd();
 }
 

@@ -42,18 +42,25 @@ public:
 
     // Copies `length` bytes from `distance` back (1 <= distance <= history),
     // the copy overlapping itself when the distance is shorter.
-    void copy(size_t distance, size_t length)
+    void copy(size_t distance, size_t length) { next_ = copy(next_, distance, length); }
+
+    // The write position, for a decoder's innermost loop to keep in a local
+    // and write through, directly and with copy(at, ...), short of
+    // endOfRoom(); setNext() hands it back.
+    unsigned char *next() const { return next_; }
+    const unsigned char *endOfRoom() const { return end_; }
+    void setNext(unsigned char *next) { next_ = next; }
+    static unsigned char *copy(unsigned char *to, size_t distance, size_t length)
     {
-        unsigned char *to = next_;
         const unsigned char *from = to - distance;
-        next_ += length;
+        unsigned char *const end = to + length;
         if (distance >= 8) {
             // Whole words, possibly running up to 7 bytes past the end: the
             // buffer keeps that much slack.
             for (;;) {
                 std::memcpy(to, from, 8);
                 if (length <= 8)
-                    return;
+                    return end;
                 to += 8;
                 from += 8;
                 length -= 8;
@@ -61,10 +68,11 @@ public:
         }
         if (distance == 1) {
             std::memset(to, *from, length);
-            return;
+            return end;
         }
-        while (length-- > 0)
+        while (to != end)
             *to++ = *from++;
+        return end;
     }
 
     // Hands everything produced so far to the file.
