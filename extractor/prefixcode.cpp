@@ -34,6 +34,8 @@ CodeSpace PrefixCode::build(const uint8_t *lengths, size_t count, unsigned rootB
         nextCode[length] = code;
     }
     const CodeSpace space = left == 0 ? CodeSpace::complete : CodeSpace::incomplete;
+    if (space != CodeSpace::complete && codes != nullptr)
+        return space;
 
     rootBits_ = rootBits;
     rootMask_ = (1u << rootBits) - 1;

@@ -29,7 +29,8 @@ public:
     // Builds the table from each symbol's code length (0: not used) and its
     // code, most significant bit first, or without `codes` deflate's
     // canonical codes (RFC 1951, 3.2.2). Tells what the lengths make of the
-    // code space; an over-subscribed set builds no table.
+    // code space; builds no table for an over-subscribed set, nor for given
+    // codes that do not fill the space, which need not be a prefix code.
     CodeSpace build(const uint8_t *lengths, size_t count, unsigned rootBits,
                     const uint16_t *codes = nullptr);
 
