@@ -9,6 +9,7 @@ import os
 import random
 import subprocess
 import sys
+import tempfile
 import zipfile
 
 
@@ -172,15 +173,16 @@ def reduce(data, factor):
     return out.bytes()
 
 
-def deflate64(directory, name, data):
-    plain, archive = os.path.join(directory, name), os.path.join(directory, name + ".zip")
-    with open(plain, "wb") as f:
-        f.write(data)
-    subprocess.run(["7zz", "a", "-tzip", "-mm=Deflate64", "-mx=9", archive, plain], check=True,
-                   stdout=subprocess.DEVNULL)
-    with open(archive, "rb") as f:
-        raw = f.read()
-    info = zipfile.ZipFile(archive).infolist()[0]
+def deflate64(data):
+    with tempfile.TemporaryDirectory() as directory:
+        plain, archive = os.path.join(directory, "data"), os.path.join(directory, "data.zip")
+        with open(plain, "wb") as f:
+            f.write(data)
+        subprocess.run(["7zz", "a", "-tzip", "-mm=Deflate64", "-mx=9", archive, plain],
+                       check=True, stdout=subprocess.DEVNULL)
+        with open(archive, "rb") as f:
+            raw = f.read()
+        info = zipfile.ZipFile(archive).infolist()[0]
     at = info.header_offset
     at += 30 + int.from_bytes(raw[at + 26:at + 28], "little") + \
         int.from_bytes(raw[at + 28:at + 30], "little")
@@ -210,7 +212,7 @@ def streams(directory):
     # Distances past 32 KiB, stored and dynamic blocks; a fixed block.
     for name, plain in (("deflate64_far", far + random.Random(3).randbytes(50000) + far +
                          b"y" * 70000 + data), ("deflate64_fixed", b"short and fixed, fixed")):
-        cases[name] = (deflate64(directory, name, plain), plain)
+        cases[name] = (deflate64(plain), plain)
     # 7zz writes no match past 257 bytes: length code 285 with 16 extra bits by hand.
     long_run = Bits()
     long_run.put(0b011, 3), long_run.code(0x30 + ord("y"), 8), long_run.code(0b11000101, 8)
