@@ -7,6 +7,7 @@
 #include "picturebutton.h"
 #include "platform.h"
 #include "settingsfile.h"
+#include "settingsplace.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -45,7 +46,7 @@ static QLabel *contactLabel(QWidget *parent, const char *name, int left, int top
 
 Form1::Form1(const QString &programDirectory, QWidget *parent)
     : BackdropWindow(QStringLiteral("The Vrillo V1.1"), twips(2595, 2325, 6480, 4470), parent),
-      programDirectory(programDirectory)
+      programDirectory(programDirectory), settingsPath(settingsFileOfProgram(programDirectory))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/vrillo.ico")));
@@ -204,13 +205,12 @@ void Form1::Form_Load()
 
 std::optional<Failure> Form1::SaveSettings()
 {
-    return saveSettingsFile(settingsFilePath(programDirectory),
-                            {origine->text(), destinazione->text()});
+    return saveSettingsFile(settingsPath, {origine->text(), destinazione->text()});
 }
 
 std::optional<Failure> Form1::LoadSettings()
 {
-    const SettingsOrFailure loaded = loadSettingsFile(settingsFilePath(programDirectory));
+    const SettingsOrFailure loaded = loadSettingsFile(settingsPath);
     if (const Failure *failure = std::get_if<Failure>(&loaded))
         return *failure;
     const auto &directories = std::get<SavedDirectories>(loaded);

@@ -26,7 +26,8 @@ class Form1 : public BackdropWindow
     Q_OBJECT
 
 public:
-    // programDirectory is where the extractor and the settings file are found.
+    // programDirectory is where the extractor is found; the settings file is
+    // found from it once, as the window opens.
     explicit Form1(const QString &programDirectory, QWidget *parent = nullptr);
     ~Form1() override;
 
@@ -69,6 +70,7 @@ private:
     void openPicker(int targetFlag);
 
     QString programDirectory;
+    QString settingsPath;
     ColourCycle colours;
     std::unique_ptr<apri> picker;
 
