@@ -49,7 +49,7 @@ fi
 
 # The package holds only the program and pkunzip, so only they are built.
 package() {
-    cmake --build build -j"$jobs" --target vrillo pkunzip_shared
+    cmake --build build -j"$jobs" --target vrillo pkunzip_packaged
     (cd build && cpack)
 }
 
