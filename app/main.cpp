@@ -1,4 +1,4 @@
-#include "form1.h"
+#include "mainwindow.h"
 #include "platform.h"
 
 #include <QApplication>
@@ -6,7 +6,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    Form1 window(platform::programDirectory());
+    MainWindow window(platform::programDirectory());
     window.show();
     return app.exec();
 }

@@ -23,48 +23,42 @@ namespace {
 class Batch
 {
 public:
-    explicit Batch(const BatchView &view) : view(view) {}
+    explicit Batch(const BatchRequest &request) : request(request) {}
 
     BatchResult run()
     {
-        const int count = view.count();
-        for (int i = 0; i < count && !result.stoppedBy; ++i)
-            processEntry(i);
+        for (qsizetype i = 0; i < request.archives.size() && !result.stoppedBy; ++i)
+            processEntry(request.archives[i], request.selected.value(i));
         return result;
     }
 
 private:
-    void processEntry(int i)
+    void processEntry(const QString &archiveName, bool selected)
     {
-        const bool selected = view.selected(i);
-        const QString source = view.source();
-        const QString archiveName = view.text(i);
-        auto folderName = DeriveFolderName(archiveName);
+        auto folderName = deriveFolderName(archiveName);
         if (auto *failure = std::get_if<Failure>(&folderName)) {
             result.stoppedBy = *failure;
             return;
         }
-        const QString &folder = std::get<QString>(folderName);
-
-        // Each step asks the window afresh for checkdir and D rather than
-        // keeping one answer for the entry, so every step acts on what the
-        // window shows at that moment.
-        if (view.checkdir() && selected) {
-            result.stoppedBy = createFolder(extractionFolderPath(view.destination(), folder));
-            if (result.stoppedBy)
-                return;
+        if (!selected)
+            return;
+        if (!request.folderPerArchive) {
+            extract(archiveName,
+                    extractorCommandIntoDestination(request.extractorDirectory, request.source,
+                                                    archiveName, request.destination));
+            return;
         }
-        if (view.checkdir() && selected)
-            extract(archiveName, checkedExtractorCommand(view.programDirectory(), source,
-                                                         archiveName, view.destination(), folder));
-        if (!view.checkdir() && selected)
-            extract(archiveName, uncheckedExtractorCommand(view.programDirectory(), source,
-                                                           archiveName, view.destination()));
+        const QString &folder = std::get<QString>(folderName);
+        result.stoppedBy = createFolder(extractionFolderPath(request.destination, folder));
+        if (result.stoppedBy)
+            return;
+        extract(archiveName, extractorCommandIntoFolder(request.extractorDirectory, request.source,
+                                                        archiveName, request.destination, folder));
     }
 
     void extract(const QString &archiveName, const ExtractorCommand &command)
     {
-        const ChildEnd end = RunAndWait(command);
+        const ChildEnd end = runAndWait(command);
         switch (end.kind) {
         case ChildEnd::Kind::NotStarted:
             result.stoppedBy = Failure::fromErrno(
@@ -83,15 +77,15 @@ private:
         }
     }
 
-    const BatchView &view;
+    const BatchRequest &request;
     BatchResult result;
 };
 
 } // namespace
 
-BatchResult runBatch(const BatchView &view)
+BatchResult runBatch(const BatchRequest &request)
 {
-    return Batch(view).run();
+    return Batch(request).run();
 }
 
 static QString describeEnd(const ChildEnd &end)

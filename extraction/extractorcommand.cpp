@@ -19,16 +19,17 @@ QString extractionFolderPath(const QString &destination, const QString &folderNa
     return joined(destination, folderName);
 }
 
-ExtractorCommand checkedExtractorCommand(const QString &programDirectory, const QString &source,
-                                         const QString &archiveName, const QString &destination,
-                                         const QString &folderName)
+ExtractorCommand extractorCommandIntoFolder(const QString &programDirectory, const QString &source,
+                                            const QString &archiveName, const QString &destination,
+                                            const QString &folderName)
 {
     return {joined(programDirectory, platform::extractorName),
             {joined(source, archiveName), extractionFolderPath(destination, folderName)}};
 }
 
-ExtractorCommand uncheckedExtractorCommand(const QString &programDirectory, const QString &source,
-                                           const QString &archiveName, const QString &destination)
+ExtractorCommand extractorCommandIntoDestination(const QString &programDirectory,
+                                                 const QString &source, const QString &archiveName,
+                                                 const QString &destination)
 {
     return {joined(programDirectory, platform::extractorName),
             {joined(source, archiveName), joined(destination, QString())}};

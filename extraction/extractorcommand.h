@@ -17,17 +17,21 @@ struct ExtractorCommand
     QString text() const;
 };
 
-// The folder an archive gets in the destination directory: D + "/" + F,
-// joined without looking at the last character of D.
+// The folder an archive gets in the destination directory: the destination,
+// "/" and the folder name, joined without looking at the destination's last
+// character.
 QString extractionFolderPath(const QString &destination, const QString &folderName);
 
 // The command that unpacks archiveName from the source directory into its own
-// folder in the destination: P/pkunzip S/N D/F.
-ExtractorCommand checkedExtractorCommand(const QString &programDirectory, const QString &source,
-                                         const QString &archiveName, const QString &destination,
-                                         const QString &folderName);
+// folder in the destination: the extractor in programDirectory, given the
+// archive's path in the source and the folder's path in the destination.
+ExtractorCommand extractorCommandIntoFolder(const QString &programDirectory, const QString &source,
+                                            const QString &archiveName, const QString &destination,
+                                            const QString &folderName);
 
 // The command that unpacks archiveName straight into the destination
-// directory: P/pkunzip S/N D/ (the target ends in the separator).
-ExtractorCommand uncheckedExtractorCommand(const QString &programDirectory, const QString &source,
-                                           const QString &archiveName, const QString &destination);
+// directory: the extractor in programDirectory, given the archive's path in
+// the source and the destination followed by "/".
+ExtractorCommand extractorCommandIntoDestination(const QString &programDirectory,
+                                                 const QString &source, const QString &archiveName,
+                                                 const QString &destination);

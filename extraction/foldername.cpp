@@ -15,7 +15,7 @@ static QString withoutTrailingBlanks(QString text)
     return text;
 }
 
-std::variant<QString, Failure> DeriveFolderName(const QString &archiveName)
+std::variant<QString, Failure> deriveFolderName(const QString &archiveName)
 {
     // Counting code points keeps a letter outside the Basic Multilingual Plane
     // from being counted twice or cut in half.

@@ -12,4 +12,4 @@
 // the extension is never looked at, so ".ZIP" gives an empty name. Characters
 // are Unicode code points, not bytes or UTF-16 units. A name of fewer than
 // four characters has no folder name and gives a Failure instead.
-std::variant<QString, Failure> DeriveFolderName(const QString &archiveName);
+std::variant<QString, Failure> deriveFolderName(const QString &archiveName);

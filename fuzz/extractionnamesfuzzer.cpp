@@ -1,7 +1,7 @@
 // Feeds arbitrary names to the folder-name rule and the extractor's command
 // lines. The input is up to four texts separated by NUL bytes: the archive
-// name N, then the program directory P, the source S and the destination D,
-// each read as UTF-8 as the file system gives names to the program.
+// name, then the program directory, the source and the destination, each read
+// as UTF-8 as the file system gives names to the program.
 #include "extractorcommand.h"
 #include "foldername.h"
 #include "platform.h"
@@ -41,7 +41,9 @@ Names namesFrom(const uint8_t *data, size_t size)
 
 [[noreturn]] void fail(const char *what, const Names &names, const QString &detail = {})
 {
-    std::fprintf(stderr, "%s\n  N: \"%s\"\n  P: \"%s\"\n  S: \"%s\"\n  D: \"%s\"\n  got: \"%s\"\n",
+    std::fprintf(stderr,
+                 "%s\n  archive: \"%s\"\n  program directory: \"%s\"\n  source: \"%s\"\n"
+                 "  destination: \"%s\"\n  got: \"%s\"\n",
                  what, qUtf8Printable(names.archive), qUtf8Printable(names.programDirectory),
                  qUtf8Printable(names.source), qUtf8Printable(names.destination),
                  qUtf8Printable(detail));
@@ -80,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const Names names = namesFrom(data, size);
 
-    const auto derived = DeriveFolderName(names.archive);
+    const auto derived = deriveFolderName(names.archive);
     const qsizetype characters = names.archive.toUcs4().size();
     if (const auto *failure = std::get_if<Failure>(&derived)) {
         if (characters >= 4 || failure->number == 0 || failure->operation.isEmpty())
@@ -91,13 +93,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fail("a name of fewer than four characters got a folder", names, folder);
         checkFolderName(names, folder);
         checkCommand(names,
-                     checkedExtractorCommand(names.programDirectory, names.source, names.archive,
-                                             names.destination, folder),
+                     extractorCommandIntoFolder(names.programDirectory, names.source, names.archive,
+                                                names.destination, folder),
                      names.destination + platform::separator + folder);
     }
     checkCommand(names,
-                 uncheckedExtractorCommand(names.programDirectory, names.source, names.archive,
-                                           names.destination),
+                 extractorCommandIntoDestination(names.programDirectory, names.source,
+                                                 names.archive, names.destination),
                  names.destination + platform::separator);
     return 0;
 }

@@ -46,7 +46,7 @@ void FolderNameTest::derivesFolderName()
     QFETCH(QString, archiveName);
     QFETCH(QString, folderName);
 
-    const auto derived = DeriveFolderName(archiveName);
+    const auto derived = deriveFolderName(archiveName);
 
     QVERIFY(std::holds_alternative<QString>(derived));
     QCOMPARE(std::get<QString>(derived), folderName);
@@ -65,7 +65,7 @@ void FolderNameTest::failsBelowFourCharacters()
 {
     QFETCH(QString, archiveName);
 
-    const auto derived = DeriveFolderName(archiveName);
+    const auto derived = deriveFolderName(archiveName);
 
     QVERIFY(std::holds_alternative<Failure>(derived));
     QCOMPARE(std::get<Failure>(derived).number, EINVAL);

@@ -2,7 +2,7 @@
 
 #include "extractorcommand.h"
 
-// How a child started by RunAndWait came to its end.
+// How a child started by runAndWait came to its end.
 struct ChildEnd
 {
     enum class Kind {
@@ -23,4 +23,4 @@ struct ChildEnd
 // program's environment, working directory and standard input, output and
 // error, at the program's own priority. There is no time-out: a child that
 // never ends keeps the caller waiting. Nothing is shown to the user.
-ChildEnd RunAndWait(const ExtractorCommand &command);
+ChildEnd runAndWait(const ExtractorCommand &command);

@@ -1,4 +1,4 @@
-#include "module1.h"
+#include "childprocess.h"
 
 #include <QFile>
 
@@ -49,7 +49,7 @@ static ChildEnd waitForEnd(pid_t child)
     return {ChildEnd::Kind::Exited, WEXITSTATUS(status)};
 }
 
-ChildEnd RunAndWait(const ExtractorCommand &command)
+ChildEnd runAndWait(const ExtractorCommand &command)
 {
     const QByteArray program = QFile::encodeName(command.program);
     const QByteArray archive = QFile::encodeName(command.arguments[0]);
