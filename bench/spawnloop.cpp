@@ -1,10 +1,8 @@
-// Times extractors the way a batch runs them: one tool started once per
+// Times extractors the way a batch runs them: each tool started once per
 // archive by the same loop, each archive into a new folder of its own, every
-// output kept until the tool has been through all the archives. Each round
-// takes every tool once, starting with a different tool each round; between
-// passes the output is removed and the disk left to settle, untimed. Prints
-// each pass's wall time, the median per tool, and the median over the rounds
-// of each tool's total over unzip's total.
+// output kept until the end of the round. Prints each tool's total wall time
+// per round, the median per tool, and the median over the rounds of each
+// tool's total over unzip's total.
 //
 // usage: spawnloop [--rounds N] [--only TOOL] PKUNZIP SCRATCH_DIR ARCHIVE...
 #include "timing.h"
@@ -91,21 +89,46 @@ std::vector<Tool> toolsToRun(const Options &options)
     return tools;
 }
 
-// The folder is made by the loop, as the batch makes it, and timed with the run.
-double timePass(const Tool &tool, const std::vector<std::string> &archives, const fs::path &output,
-                int &failures)
+// Leaves the disk quiet after a run without waiting for the rest of the
+// machine: only the scratch file system is written back.
+void settle(const fs::path &scratch)
 {
-    fs::create_directories(output);
-    return secondsTaken([&] {
-        for (size_t i = 0; i < archives.size(); ++i) {
-            const std::string folder = output / std::to_string(i);
-            if (mkdir(folder.c_str(), 0777) != 0 ||
-                !runQuietly(tool.command(tool.program, archives[i], folder))) {
-                std::fprintf(stderr, "%s failed on %s\n", tool.name.c_str(), archives[i].c_str());
+    const int descriptor = open(scratch.c_str(), O_RDONLY | O_DIRECTORY);
+    if (descriptor >= 0) {
+        syncfs(descriptor);
+        close(descriptor);
+    }
+}
+
+// Each archive goes through every tool, starting with a different tool from
+// one archive to the next and from one round to the next, so load from the
+// rest of the machine falls on every tool alike. The folder is made by the
+// loop, as the batch makes it, and timed with the run; the disk settles
+// after each run, untimed, so no run pays for the write-back of another.
+std::vector<double> timeRound(const std::vector<Tool> &tools, const Options &options, size_t round,
+                              int &failures)
+{
+    std::vector<double> seconds(tools.size());
+    for (const auto &tool : tools)
+        fs::create_directories(options.scratch / tool.name);
+    for (size_t i = 0; i < options.archives.size(); ++i)
+        for (size_t k = 0; k < tools.size(); ++k) {
+            const size_t t = (k + i + round) % tools.size();
+            const Tool &tool = tools[t];
+            const std::string folder = options.scratch / tool.name / std::to_string(i);
+            const std::string &archive = options.archives[i];
+            bool done = false;
+            seconds[t] += secondsTaken([&] {
+                done = mkdir(folder.c_str(), 0777) == 0 &&
+                       runQuietly(tool.command(tool.program, archive, folder));
+            });
+            if (!done) {
+                std::fprintf(stderr, "%s failed on %s\n", tool.name.c_str(), archive.c_str());
                 ++failures;
             }
+            settle(options.scratch);
         }
-    });
+    return seconds;
 }
 
 void printRow(const char *label, const std::vector<double> &values)
@@ -128,19 +151,20 @@ int main(int argc, char **argv)
     }
     const std::vector<Tool> tools = toolsToRun(options);
     readIntoCache(options.archives);
-    // seconds[t][r]: tool t's pass in round r.
+    // seconds[t][r]: tool t's total in round r.
     std::vector<std::vector<double>> seconds(tools.size(), std::vector<double>(options.rounds));
     int failures = 0;
-    for (int r = 0; r < options.rounds; ++r)
-        for (size_t k = 0; k < tools.size(); ++k) {
-            const size_t t = (k + static_cast<size_t>(r)) % tools.size();
-            const fs::path output = options.scratch / tools[t].name;
-            removeAndSettle(output);
-            seconds[t][r] = timePass(tools[t], options.archives, output, failures);
-            removeAndSettle(output);
-        }
+    for (int r = 0; r < options.rounds; ++r) {
+        for (const auto &tool : tools)
+            removeAndSettle(options.scratch / tool.name);
+        const auto round = timeRound(tools, options, static_cast<size_t>(r), failures);
+        for (size_t t = 0; t < tools.size(); ++t)
+            seconds[t][r] = round[t];
+    }
+    for (const auto &tool : tools)
+        removeAndSettle(options.scratch / tool.name);
 
-    std::printf("%zu archives, %d rounds, failed runs %d; wall time of each pass in s\n%-8s",
+    std::printf("%zu archives, %d rounds, failed runs %d; total wall time in s\n%-8s",
                 options.archives.size(), options.rounds, failures, "round");
     for (const auto &tool : tools)
         std::printf(" %9s", tool.name.c_str());
