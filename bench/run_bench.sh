@@ -78,7 +78,8 @@ if [ "$perf" = yes ]; then
     perf record -q -g -o "$build/bench-perf.data" -- \
         "$build/spawnloop" --rounds 1 --only pkunzip "$pkunzip" "$scratch" "$corpus/roms"/*.ZIP \
         > /dev/null
-    perf report -i "$build/bench-perf.data" --no-children --comms pkunzip --sort dso,symbol \
-        --stdio --percent-limit 1 -g none 2> /dev/null | grep -v -e '^#' -e '^$' | cut -c 1-80
+    perf report -i "$build/bench-perf.data" --no-children --comms pkunzip --percentage relative \
+        --sort dso,symbol --stdio --percent-limit 1 -g none 2> /dev/null |
+        grep -v -e '^#' -e '^$' | cut -c 1-80
 fi
 rm -rf "$scratch"
