@@ -49,6 +49,18 @@ static ChildEnd waitForEnd(pid_t child)
     return {ChildEnd::Kind::Exited, WEXITSTATUS(status)};
 }
 
+void restoreChildSignalDefault()
+{
+    // SIGCHLD is the only signal whose disposition decides whether a child can
+    // be waited for; the flags are cleared with it, SA_NOCLDWAIT included.
+    struct sigaction defaultAction
+    {
+    };
+    defaultAction.sa_handler = SIG_DFL;
+    sigemptyset(&defaultAction.sa_mask);
+    sigaction(SIGCHLD, &defaultAction, nullptr);
+}
+
 ChildEnd runAndWait(const ExtractorCommand &command)
 {
     const QByteArray program = QFile::encodeName(command.program);

@@ -21,6 +21,8 @@ private slots:
     void stopsAtTheFirstFailure();
     void failedExtractorsAreToldInOneMessage();
     void extractorInheritsDirectoryAndStandardStreams();
+    void inheritedChildSignalDispositionIsUndoneAtStart_data();
+    void inheritedChildSignalDispositionIsUndoneAtStart();
 };
 
 // runs names the archives the extractor is started for, in order, and targets
@@ -204,6 +206,38 @@ void BatchTest::extractorInheritsDirectoryAndStandardStreams()
              QFile::encodeName(QDir(fixture.destination()).canonicalPath()));
     QCOMPARE(runs[0].standardStreams,
              QByteArrayList({streamIdentity(0), streamIdentity(1), streamIdentity(2)}));
+}
+
+static void ignoreChildSignal(int)
+{
+}
+
+void BatchTest::inheritedChildSignalDispositionIsUndoneAtStart_data()
+{
+    QTest::addColumn<bool>("ignored");
+    QTest::newRow("SIGCHLD ignored") << true;
+    QTest::newRow("SIGCHLD handled with SA_NOCLDWAIT") << false;
+}
+
+// As a program started by a parent that set SIGCHLD so before exec: every
+// child would be reaped by the system and none could be waited for.
+void BatchTest::inheritedChildSignalDispositionIsUndoneAtStart()
+{
+    QFETCH(bool, ignored);
+    struct sigaction inherited
+    {
+    };
+    inherited.sa_handler = ignored ? SIG_IGN : ignoreChildSignal;
+    inherited.sa_flags = ignored ? 0 : SA_NOCLDWAIT;
+    QCOMPARE(sigaction(SIGCHLD, &inherited, nullptr), 0);
+    ExtractionFixture fixture;
+    QVERIFY(fixture.isValid());
+
+    restoreChildSignalDefault();
+    const BatchResult result = runBatch(fixture.request({"PACMAN.ZIP", "GALAGA.ZIP"}, {0, 1}));
+
+    QVERIFY(!result.stoppedBy);
+    QCOMPARE(fixture.runs().size(), 2);
 }
 
 QTEST_APPLESS_MAIN(BatchTest)
