@@ -33,8 +33,9 @@ void DirectoryPicker::createDriveList()
     driveList = new QComboBox(this);
     driveList->setObjectName(QStringLiteral("Drive1"));
     driveList->setGeometry(twips(135, 165, 3360, 315));
-    driveList->addItems(readyMountPoints());
-    driveList->setCurrentIndex(driveList->findText(mountPointHolding(QDir::currentPath())));
+    const QStringList drives = readyMountPoints();
+    driveList->addItems(drives);
+    driveList->setCurrentIndex(drives.indexOf(driveHolding(QDir::currentPath(), drives)));
     shownDrive = driveList->currentText();
     // activated, unlike currentIndexChanged, comes only from the user's pick.
     connect(driveList, &QComboBox::activated, this, &DirectoryPicker::driveChanged);
@@ -93,6 +94,10 @@ void DirectoryPicker::showRootDirectory()
 
 void DirectoryPicker::driveChanged()
 {
+    // Picking the drive already shown is no change, and where the user has
+    // moved on it is kept.
+    if (driveList->currentText() == shownDrive)
+        return;
     if (const auto failure = directoryTree->setPath(driveList->currentText())) {
         driveList->setCurrentIndex(driveList->findText(shownDrive));
         reportFailure(this, *failure);

@@ -1,6 +1,7 @@
 #include "drives.h"
 
 #include "directorypaths.h"
+#include "platform.h"
 
 #include <QFileInfo>
 #include <QStorageInfo>
@@ -17,7 +18,15 @@ QStringList readyMountPoints()
     return mountPoints;
 }
 
-QString mountPointHolding(const QString &path)
+QString driveHolding(const QString &path, const QStringList &drives)
 {
-    return pathText(QStorageInfo(path).rootPath());
+    const QString text = pathText(path);
+    QString holding;
+    for (const QString &drive : drives) {
+        const bool holds = drive == platform::rootText || text == drive ||
+                           text.startsWith(drive + platform::separator);
+        if (holds && drive.size() > holding.size())
+            holding = drive;
+    }
+    return holding;
 }

@@ -71,7 +71,10 @@ private slots:
     void windowAndTabOrder();
     void openingConfirmingCancellingAndReopening_data();
     void openingConfirmingCancellingAndReopening();
-    void driveChangeMovesTheListAtOnce();
+    void onlyAChangedDriveMovesTheList_data();
+    void onlyAChangedDriveMovesTheList();
+    void driveHoldingAPath_data();
+    void driveHoldingAPath();
     void unreadableDirectoryIsReportedAndTheListStays_data();
     void unreadableDirectoryIsReportedAndTheListStays();
     void keysAndTheFramePressOnlyWhatTheyShould_data();
@@ -92,7 +95,7 @@ void DirectoryPickerTest::windowAndTabOrder()
     QVERIFY(!picker->testAttribute(Qt::WA_SetWindowIcon) && !picker->isModal());
     QCOMPARE(picker->findChild<QPushButton *>("ok")->text(), "&OK");
     QCOMPARE(picker->findChild<QPushButton *>("Command1")->text(), "&ANNULLA");
-    QCOMPARE(windows.drives->currentText(), mountPointHolding(QDir::currentPath()));
+    QCOMPARE(windows.drives->currentText(), driveHolding(QDir::currentPath(), readyMountPoints()));
     picker->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(picker));
 
@@ -161,20 +164,54 @@ void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
     QVERIFY(windows.reports.texts.isEmpty());
 }
 
-void DirectoryPickerTest::driveChangeMovesTheListAtOnce()
+void DirectoryPickerTest::onlyAChangedDriveMovesTheList_data()
 {
+    QTest::addColumn<bool>("anotherDrive");
+    QTest::newRow("another drive moves the list to its root at once") << true;
+    QTest::newRow("the drive shown, picked again, keeps the directory") << false;
+}
+
+void DirectoryPickerTest::onlyAChangedDriveMovesTheList()
+{
+    QFETCH(bool, anotherDrive);
     QTemporaryDir fixture;
+    const QString roms = fixture.filePath("roms");
+    QVERIFY(QDir().mkdir(roms));
     Windows windows;
     windows.open("Command3");
-    QVERIFY(!windows.list->setPath(fixture.path()));
-    const int index = windows.drives->findText(mountPointHolding(fixture.path()));
-    QVERIFY(index >= 0);
+    QVERIFY(!windows.list->setPath(roms));
+    if (anotherDrive)
+        windows.drives->addItem(fixture.path());
+    const int index = anotherDrive ? windows.drives->count() - 1 : windows.drives->currentIndex();
 
     windows.drives->setCurrentIndex(index);
     emit windows.drives->activated(index);
 
-    QCOMPARE(windows.list->currentPath(), windows.drives->currentText());
+    QCOMPARE(windows.list->currentPath(), anotherDrive ? fixture.path() : roms);
     QVERIFY(windows.picker->isVisible() && windows.reports.texts.isEmpty());
+}
+
+// A path on a file system the list leaves out, such as /dev/shm, is shown on
+// the listed drive above it.
+void DirectoryPickerTest::driveHoldingAPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("drive");
+    const auto row = [](const char *name, const char *path, const char *drive) {
+        QTest::newRow(name) << path << drive;
+    };
+    row("a drive's root", "/home", "/home");
+    row("inside the deepest drive", "/home/user/roms/", "/home/user");
+    row("unlisted file system below a listed drive", "/dev/shm/roms", "/dev");
+    row("unlisted file system below the root only", "/run/shm", "/");
+    row("a longer name is not inside a drive", "/homework", "/");
+}
+
+void DirectoryPickerTest::driveHoldingAPath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, drive);
+    QCOMPARE(::driveHolding(path, {"/", "/dev", "/home", "/home/user", "/media/usb"}), drive);
 }
 
 void DirectoryPickerTest::unreadableDirectoryIsReportedAndTheListStays_data()
