@@ -298,8 +298,17 @@ void MainWindow::extractSelected()
     if (result.stoppedBy)
         reportFailure(this, *result.stoppedBy);
     if (!result.failedExtractions.isEmpty())
-        QMessageBox::warning(this, windowTitle(),
-                             failedExtractionsMessage(result.failedExtractions));
+        reportFailedExtractions(failedExtractionsReport(result.failedExtractions));
+}
+
+// A long list goes into the box's details, which scroll, so the box and its
+// button stay on the screen.
+void MainWindow::reportFailedExtractions(const FailedExtractionsReport &report)
+{
+    QMessageBox box(QMessageBox::Warning, windowTitle(), report.message, QMessageBox::Ok, this);
+    if (!report.fullList.isEmpty())
+        box.setDetailedText(report.fullList);
+    box.exec();
 }
 
 BatchRequest MainWindow::batchRequest() const

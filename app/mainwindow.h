@@ -9,6 +9,7 @@
 #include <optional>
 
 struct BatchRequest;
+struct FailedExtractionsReport;
 
 class QCheckBox;
 class QLabel;
@@ -57,6 +58,8 @@ private:
     // Puts the directories of the settings file into both directory fields; on
     // a failure both keep their texts.
     std::optional<Failure> loadDirectories();
+
+    void reportFailedExtractions(const FailedExtractionsReport &report);
 
     // What the batch works on, as the window shows it now.
     BatchRequest batchRequest() const;

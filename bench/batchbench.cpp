@@ -94,7 +94,7 @@ static Timing timeBatch(const BatchRequest &request)
         std::fprintf(stderr, "batch did not succeed: %s\n",
                      qPrintable(result.stoppedBy
                                     ? result.stoppedBy->operation
-                                    : failedExtractionsMessage(result.failedExtractions)));
+                                    : failedExtractionsReport(result.failedExtractions).message));
     return timing;
 }
 

@@ -97,11 +97,22 @@ static QString describeEnd(const ChildEnd &end)
     return QStringLiteral("terminato con codice %1").arg(end.value);
 }
 
-QString failedExtractionsMessage(const QList<FailedExtraction> &failures)
+// About twenty lines leave the box well within a 768-pixel screen.
+static constexpr qsizetype shownFailures = 20;
+
+FailedExtractionsReport failedExtractionsReport(const QList<FailedExtraction> &failures)
 {
-    QString message = QStringLiteral("Alcuni archivi non sono stati scompattati del tutto:\n");
+    QStringList lines;
     for (const FailedExtraction &failure : failures)
-        message += QStringLiteral("\n%1: %2 %3")
-                       .arg(failure.archiveName, platform::extractorName, describeEnd(failure.end));
-    return message;
+        lines << QStringLiteral("%1: %2 %3")
+                     .arg(failure.archiveName, platform::extractorName, describeEnd(failure.end));
+
+    FailedExtractionsReport report;
+    report.message = QStringLiteral("Alcuni archivi non sono stati scompattati del tutto:\n\n") +
+                     lines.mid(0, shownFailures).join(QLatin1Char('\n'));
+    if (lines.size() > shownFailures) {
+        report.message += QStringLiteral("\n… e altri %1").arg(lines.size() - shownFailures);
+        report.fullList = lines.join(QLatin1Char('\n'));
+    }
+    return report;
 }

@@ -52,5 +52,13 @@ struct BatchResult
 BatchResult runBatch(const BatchRequest &request);
 
 // The one message telling the user which archives were not fully extracted
-// and how their extractor ended.
-QString failedExtractionsMessage(const QList<FailedExtraction> &failures);
+// and how their extractor ended, one line each. However many there are, the
+// message keeps a height a screen can show: past the first lines it only says
+// how many more there are, and fullList then holds every line.
+struct FailedExtractionsReport
+{
+    QString message;
+    // Empty when the message holds every line.
+    QString fullList;
+};
+FailedExtractionsReport failedExtractionsReport(const QList<FailedExtraction> &failures);

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QStringListModel>
 #include <QTest>
 #include <QTimer>
@@ -38,6 +39,7 @@ private slots:
     void extractRunsWhatTheWindowShowsAndLeavesItAsItWas_data();
     void extractRunsWhatTheWindowShowsAndLeavesItAsItWas();
     void extractReportsAStopAndFailedExtractorsAndGoesOn();
+    void manyFailedExtractionsFitOnTheScreenAndAreAllNamed();
 
 private:
     void open() { window = std::make_unique<MainWindow>(fixture->programDirectory()); }
@@ -310,6 +312,33 @@ void MainWindowTest::extractReportsAStopAndFailedExtractorsAndGoesOn()
                           "Alcuni archivi non sono stati scompattati del tutto:\n\n"
                           "STREETFIGHTER2.ZIP: pkunzip terminato con codice 3"}));
     QVERIFY(window->isVisible());
+}
+
+void MainWindowTest::manyFailedExtractionsFitOnTheScreenAndAreAllNamed()
+{
+    const QString extractor = fixture->programDirectory() + "/pkunzip";
+    QVERIFY(QFile::remove(extractor) &&
+            QFile::link(QStandardPaths::findExecutable("false"), extractor));
+    open();
+    field("origine")->setText(fixture->source());
+    field("destinazione")->setText(fixture->destination());
+    control<QCheckBox>("checkdir")->setChecked(false);
+    QStringList names;
+    QList<int> rows;
+    for (int i = 0; i < 300; ++i) {
+        names << QStringLiteral("GAME%1.ZIP").arg(i, 3, 10, QLatin1Char('0'));
+        rows << i;
+    }
+    fill(names, rows);
+
+    click("vai");
+
+    QCOMPARE(reports->texts.size(), 1);
+    QVERIFY(reports->texts[0].startsWith("Alcuni archivi non sono stati scompattati del tutto:\n\n"
+                                         "GAME000.ZIP: pkunzip terminato con codice 1\n"));
+    QCOMPARE_LE(reports->heights[0], 768);
+    for (const QString &name : names)
+        QVERIFY(reports->detailedTexts[0].contains(name + ": pkunzip terminato con codice 1"));
 }
 
 QTEST_MAIN(MainWindowTest)
