@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "archivelist.h"
+#include "archivenamesmodel.h"
 #include "batch.h"
 #include "errorreport.h"
 #include "picturebutton.h"
@@ -15,7 +16,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
-#include <QStringListModel>
 #include <QTimer>
 
 static const QColor labelBlue(0, 0, 255);
@@ -128,7 +128,7 @@ void MainWindow::createButtons()
 
 void MainWindow::createList()
 {
-    archiveNames = new QStringListModel(this);
+    archiveNames = new ArchiveNamesModel(this);
     archiveList = place(new QListView(this), "lista", twips(60, 945, 3300, 3180));
     archiveList->setModel(archiveNames);
     archiveList->setSelectionMode(QAbstractItemView::MultiSelection);
@@ -259,13 +259,13 @@ void MainWindow::loadSettings()
 
 void MainWindow::fillZipList()
 {
-    archiveNames->setStringList({});
+    archiveNames->setFileNames({});
     const ArchiveListing listing = listZipArchives(sourceField->text());
     if (listing.failure) {
         reportFailure(this, *listing.failure);
         return;
     }
-    archiveNames->setStringList(listing.names);
+    archiveNames->setFileNames(listing.names);
 }
 
 void MainWindow::selectAll()
@@ -314,7 +314,7 @@ void MainWindow::reportFailedExtractions(const FailedExtractionsReport &report)
 BatchRequest MainWindow::batchRequest() const
 {
     BatchRequest request;
-    request.archives = archiveNames->stringList();
+    request.archives = archiveNames->fileNames();
     for (int row = 0; row < archiveNames->rowCount(); ++row)
         request.selected << archiveList->selectionModel()->isSelected(archiveNames->index(row));
     request.source = sourceField->text();

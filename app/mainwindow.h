@@ -11,12 +11,12 @@
 struct BatchRequest;
 struct FailedExtractionsReport;
 
+class ArchiveNamesModel;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
-class QStringListModel;
 
 // The main window: the one window open at start, from which every command is
 // given. Its controls keep their design names as object names ("lista",
@@ -87,7 +87,7 @@ private:
     QPushButton *selectAllButton;
     QPushButton *refreshButton;
     QListView *archiveList;
-    QStringListModel *archiveNames;
+    ArchiveNamesModel *archiveNames;
     QPushButton *extractButton;
     QLineEdit *destinationField;
     QLineEdit *sourceField;

@@ -3,6 +3,7 @@
 #include "childprocess.h"
 #include "failure.h"
 
+#include <QByteArrayList>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -14,8 +15,9 @@
 // can change on the way.
 struct BatchRequest
 {
-    // The entries of the archive list in list order, each a bare file name.
-    QStringList archives;
+    // The entries of the archive list in list order, each a bare file name as
+    // the file system's bytes.
+    QByteArrayList archives;
     // Whether each entry, by the same index, is selected.
     QList<bool> selected;
     // The source and destination directories as typed.
@@ -30,7 +32,7 @@ struct BatchRequest
 // An archive whose extractor ran but did not end with status 0.
 struct FailedExtraction
 {
-    QString archiveName;
+    QByteArray archiveName;
     ChildEnd end;
 };
 

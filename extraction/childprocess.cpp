@@ -1,7 +1,5 @@
 #include "childprocess.h"
 
-#include <QFile>
-
 #include <cerrno>
 #include <csignal>
 #include <spawn.h>
@@ -63,13 +61,11 @@ void restoreChildSignalDefault()
 
 ChildEnd runAndWait(const ExtractorCommand &command)
 {
-    const QByteArray program = QFile::encodeName(command.program);
-    const QByteArray archive = QFile::encodeName(command.arguments[0]);
-    const QByteArray target = QFile::encodeName(command.arguments[1]);
+    const QByteArray &program = command.program;
     // posix_spawn takes non-const pointers but does not write through them.
     char *const argv[] = {const_cast<char *>(program.constData()),
-                          const_cast<char *>(archive.constData()),
-                          const_cast<char *>(target.constData()), nullptr};
+                          const_cast<char *>(command.arguments[0].constData()),
+                          const_cast<char *>(command.arguments[1].constData()), nullptr};
 
     SpawnAttributes spawn;
     resetSignals(spawn);

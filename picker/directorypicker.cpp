@@ -1,6 +1,7 @@
 #include "directorypicker.h"
 
 #include "directorylist.h"
+#include "directorynames.h"
 #include "drives.h"
 #include "errorreport.h"
 #include "picturebutton.h"
@@ -9,7 +10,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
+
+#include <cerrno>
 
 DirectoryPicker::DirectoryPicker(QWidget *mainWindow, QLineEdit *sourceField,
                                  QLineEdit *destinationField, QWidget *parent)
@@ -88,7 +92,7 @@ void DirectoryPicker::closeEvent(QCloseEvent *event)
 
 void DirectoryPicker::showRootDirectory()
 {
-    if (const auto failure = directoryTree->setPath(platform::rootText))
+    if (const auto failure = directoryTree->setPath(QFile::encodeName(platform::rootText)))
         reportFailure(this, *failure);
 }
 
@@ -98,7 +102,7 @@ void DirectoryPicker::driveChanged()
     // moved on it is kept.
     if (driveList->currentText() == shownDrive)
         return;
-    if (const auto failure = directoryTree->setPath(driveList->currentText())) {
+    if (const auto failure = directoryTree->setPath(QFile::encodeName(driveList->currentText()))) {
         driveList->setCurrentIndex(driveList->findText(shownDrive));
         reportFailure(this, *failure);
         return;
@@ -106,10 +110,22 @@ void DirectoryPicker::driveChanged()
     shownDrive = driveList->currentText();
 }
 
+// A path that is not valid UTF-8 would change on its way into a text field
+// and name another directory, or none; the user is told and can pick again.
 void DirectoryPicker::confirm()
 {
+    const QByteArray path = directoryTree->currentPath();
+    const std::optional<QString> text = exactFileNameText(path);
+    if (!text) {
+        reportFailure(this, Failure::fromErrno(
+                                QStringLiteral("Impossibile scrivere nel campo il percorso %1 "
+                                               "senza cambiarlo: il suo nome non è testo valido")
+                                    .arg(shownFileName(path)),
+                                EILSEQ));
+        return;
+    }
     QLineEdit *field = target == PickerTarget::Source ? sourceField : destinationField;
-    field->setText(directoryTree->currentPath());
+    field->setText(*text);
     returnToMainWindow();
 }
 

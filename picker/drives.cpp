@@ -1,8 +1,8 @@
 #include "drives.h"
 
-#include "directorypaths.h"
 #include "platform.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
 
@@ -11,7 +11,7 @@ QStringList readyMountPoints()
     QStringList mountPoints;
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir())
-            mountPoints << pathText(volume.rootPath());
+            mountPoints << QDir::cleanPath(volume.rootPath());
     }
     mountPoints.sort();
     mountPoints.removeDuplicates();
@@ -20,7 +20,7 @@ QStringList readyMountPoints()
 
 QString driveHolding(const QString &path, const QStringList &drives)
 {
-    const QString text = pathText(path);
+    const QString text = QDir::cleanPath(path);
     QString holding;
     for (const QString &drive : drives) {
         const bool holds = drive == platform::rootText || text == drive ||

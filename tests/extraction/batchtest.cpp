@@ -197,7 +197,8 @@ void BatchTest::extractorInheritsDirectoryAndStandardStreams()
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(fixture.destination()));
 
-    const ChildEnd end = runAndWait({fixture.programDirectory() + "/pkunzip", {"A.ZIP", "A"}});
+    const ChildEnd end =
+        runAndWait({QFile::encodeName(fixture.programDirectory() + "/pkunzip"), {"A.ZIP", "A"}});
     QDir::setCurrent(previous);
 
     QVERIFY(end.succeeded());
