@@ -160,7 +160,7 @@ def hostile_archives():
                                             Member("two.txt", b"2" * 3000, method=8)])
     data = open(path("whole.zip"), "rb").read()
     with open(path("cut_in_member.zip"), "wb") as f:
-        f.write(data[:body // 2])
+        f.write(data[:body - 5])
     with open(path("cut_in_central.zip"), "wb") as f:
         f.write(data[:body + central // 2])
     with open(path("not_a_zip.zip"), "w") as f:
