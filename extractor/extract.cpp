@@ -70,6 +70,37 @@ private:
     uint64_t end_;
 };
 
+// Writes that failed for lack of space: a member that failed so beside
+// others may fit when it is written alone.
+bool lackOfSpace(const Error &error)
+{
+    return error.systemError == ENOSPC || error.systemError == EDQUOT || error.systemError == EFBIG;
+}
+
+// Tells a member being extracted beside others that an earlier member ran
+// out of space: it gives up, leaving the space to that member, and is
+// extracted again later, in archive order.
+class SpaceWatch
+{
+public:
+    SpaceWatch() = default;
+    SpaceWatch(const std::atomic<size_t> &ranOutAt, size_t index)
+        : ranOutAt_(&ranOutAt), index_(index)
+    {
+    }
+
+    Result<void> check() const
+    {
+        if (ranOutAt_ != nullptr && *ranOutAt_ < index_)
+            return Error{"left for an earlier member that ran out of space", ENOSPC};
+        return {};
+    }
+
+private:
+    const std::atomic<size_t> *ranOutAt_ = nullptr;
+    size_t index_ = 0;
+};
+
 // A symbolic link's target is a path, never longer than this.
 constexpr size_t longestLinkTarget = 4096;
 
@@ -78,15 +109,18 @@ constexpr size_t longestLinkTarget = 4096;
 class CheckedOutput final : public DecodedOutput
 {
 public:
-    explicit CheckedOutput(PendingFile &file) : file_(&file) {}
+    CheckedOutput(PendingFile &file, const SpaceWatch &space) : file_(&file), space_(space) {}
     explicit CheckedOutput(std::string &text) : text_(&text) {}
 
     Result<void> write(const unsigned char *data, size_t size) override
     {
         crc_ = crc32_z(crc_, data, size);
         size_ += size;
-        if (file_ != nullptr)
+        if (file_ != nullptr) {
+            if (Result<void> going = space_.check(); !going)
+                return going;
             return file_->write(data, size);
+        }
         if (size > longestLinkTarget - text_->size())
             return Error{"the link's target is too long"};
         text_->append(reinterpret_cast<const char *>(data), size);
@@ -99,6 +133,7 @@ public:
 private:
     PendingFile *file_ = nullptr;
     std::string *text_ = nullptr;
+    SpaceWatch space_;
     uLong crc_ = crc32_z(0, nullptr, 0);
     uint64_t size_ = 0;
 };
@@ -118,17 +153,15 @@ Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry, u
         return consumed.error();
     uint64_t length = *consumed;
     uint32_t crc = entry.crc;
-    std::optional<uint64_t> size = entry.uncompressedSize;
     if (!entry.compressedSize) {
         const Result<DataDescriptor> descriptor =
-            readDataDescriptor(file, dataOffset + length, length);
+            readDataDescriptor(file, dataOffset + length, length, output.size());
         if (!descriptor)
             return descriptor.error();
         crc = descriptor->crc;
-        size = descriptor->uncompressedSize;
         length = descriptor->end - dataOffset;
     }
-    if (output.crc() != crc || (size && output.size() != *size))
+    if (output.crc() != crc || (entry.uncompressedSize && output.size() != *entry.uncompressedSize))
         return Error{"damaged data: the CRC-32 does not match"};
     return length;
 }
@@ -166,7 +199,7 @@ Result<uint64_t> dataOffsetOf(const ArchiveFile &file, const ZipEntry &entry,
 
 Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
                               std::optional<uint64_t> knownDataOffset, const MemberPath &path,
-                              SafeTarget &target)
+                              SafeTarget &target, const SpaceWatch &space)
 {
     const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, knownDataOffset);
     if (!dataOffset)
@@ -174,10 +207,12 @@ Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
     Result<std::unique_ptr<PendingFile>> pending = target.startFile(path, entry.executable);
     if (!pending)
         return pending.error();
-    CheckedOutput output(**pending);
+    CheckedOutput output(**pending, space);
     const Result<uint64_t> length = decodeChecked(file, entry, *dataOffset, output);
     if (!length)
         return length.error();
+    if (const Result<void> going = space.check(); !going)
+        return going.error();
     if (const Result<void> committed = (*pending)->commit(timesOf(entry)); !committed)
         return committed.error();
     return Extracted{path.text(), *length};
@@ -204,7 +239,8 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
 }
 
 Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
-                               std::optional<uint64_t> knownDataOffset, SafeTarget &target)
+                               std::optional<uint64_t> knownDataOffset, SafeTarget &target,
+                               const SpaceWatch &space = {})
 {
     const Result<MemberPath> path = extractionRules::checkMemberPath(entry.name);
     if (!path)
@@ -214,8 +250,6 @@ Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
         if (const Result<void> made = target.makeDirectory(*path, timesOf(entry)); !made)
             return made.error();
         return Extracted{path->components.empty() ? "./" : path->text() + "/", std::nullopt};
-    case EntryKind::Special:
-        return Error{"not a file, directory or symbolic link"};
     case EntryKind::SymbolicLink:
     case EntryKind::File:
         break;
@@ -224,7 +258,7 @@ Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
         return Error{"encrypted; no password is asked for"};
     if (entry.kind == EntryKind::SymbolicLink)
         return extractSymlink(file, entry, knownDataOffset, *path, target);
-    return extractFile(file, entry, knownDataOffset, *path, target);
+    return extractFile(file, entry, knownDataOffset, *path, target, space);
 }
 
 MemberLines linesFor(const ZipEntry &entry, const Result<Extracted> &extracted)
@@ -235,13 +269,6 @@ MemberLines linesFor(const ZipEntry &entry, const Result<Extracted> &extracted)
     else
         lines.problem(entry.name, extracted.error().text);
     return lines;
-}
-
-// Writes that failed for lack of space: a member that failed so beside
-// others may fit when it is written alone.
-bool lackOfSpace(const Error &error)
-{
-    return error.systemError == ENOSPC || error.systemError == EDQUOT || error.systemError == EFBIG;
 }
 
 // Decompression is most of the time on large archives, and their members are
@@ -309,36 +336,49 @@ public:
     }
 
     // Takes members in archive order until none is left. Beside other
-    // threads, a member that failed for lack of space is kept for later.
+    // threads, once a member has run out of space after all (a quota, another
+    // writer), it and every later member not yet written are left for
+    // extractLeftInOrder.
     void extractTaken()
     {
         for (size_t index; (index = next_++) < entries_.size();) {
-            Result<Extracted> extracted = extract(index);
+            if (sideBySide && spaceRanOutAt_ < index) {
+                leaveForLater(index);
+                continue;
+            }
+            const SpaceWatch space = sideBySide ? SpaceWatch(spaceRanOutAt_, index) : SpaceWatch();
+            Result<Extracted> extracted =
+                extractEntry(file_, entries_[index], std::nullopt, target_, space);
             if (!extracted && sideBySide && lackOfSpace(extracted.error())) {
-                const std::lock_guard<std::mutex> lock(mutex_);
-                lackingSpace_.push_back(index);
+                leaveForLater(index);
                 continue;
             }
             report_.publish(index, linesFor(entries_[index], extracted));
         }
     }
 
-    // Once every thread is done: the members that lacked space, alone and in
-    // archive order, now that the others have taken what they need.
-    void retryAlone()
+    // Once every thread is done, what was left goes one member at a time in
+    // archive order, as if side by side had stopped at the first member that
+    // ran out of space.
+    void extractLeftInOrder()
     {
-        std::sort(lackingSpace_.begin(), lackingSpace_.end());
-        for (const size_t index : lackingSpace_)
-            report_.publish(index, linesFor(entries_[index], extract(index)));
+        std::sort(left_.begin(), left_.end());
+        for (const size_t index : left_)
+            report_.publish(index, linesFor(entries_[index], extractEntry(file_, entries_[index],
+                                                                          std::nullopt, target_)));
     }
 
     // Set before any helper starts, or when none did.
     bool sideBySide = false;
 
 private:
-    Result<Extracted> extract(size_t index)
+    void leaveForLater(size_t index)
     {
-        return extractEntry(file_, entries_[index], std::nullopt, target_);
+        const std::lock_guard<std::mutex> lock(mutex_);
+        left_.push_back(index);
+        size_t earliest = spaceRanOutAt_;
+        while (index < earliest && !spaceRanOutAt_.compare_exchange_weak(earliest, index)) {
+        }
     }
 
     const ArchiveFile file_;
@@ -346,8 +386,9 @@ private:
     SafeTarget &target_;
     Report &report_;
     std::atomic<size_t> next_{0};
+    std::atomic<size_t> spaceRanOutAt_{SIZE_MAX};
     std::mutex mutex_;
-    std::vector<size_t> lackingSpace_;
+    std::vector<size_t> left_;
 };
 
 struct HelperStart
@@ -389,13 +430,27 @@ std::vector<pthread_t> startHelpers(unsigned threads, HelperStart &start)
     return started;
 }
 
+// Side by side, a later member may take the space an earlier one would have
+// had in archive order; where the file system has no room for every member,
+// they go one after the other.
+bool roomForAll(const std::vector<ZipEntry> &entries, const SafeTarget &target)
+{
+    const Result<uint64_t> room = target.room();
+    uint64_t needed = 0;
+    for (const ZipEntry &entry : entries)
+        needed += std::min(entry.uncompressedSize.value_or(0), UINT64_MAX - needed);
+    return room && needed < *room;
+}
+
 void extractListed(const ArchiveFile &file, const CentralDirectory &directory, SafeTarget &target,
                    Report &report)
 {
     SharedRun run(file, directory.entries, target, report);
     HelperStart start{&run, {}};
     const unsigned threads =
-        membersIndependent(directory.entries) ? threadCount(file.size, start.anywhere) : 1;
+        membersIndependent(directory.entries) && roomForAll(directory.entries, target)
+            ? threadCount(file.size, start.anywhere)
+            : 1;
     run.sideBySide = threads > 1;
     const std::vector<pthread_t> helpers = startHelpers(threads, start);
     if (helpers.empty())
@@ -403,7 +458,7 @@ void extractListed(const ArchiveFile &file, const CentralDirectory &directory, S
     run.extractTaken();
     for (const pthread_t thread : helpers)
         ::pthread_join(thread, nullptr);
-    run.retryAlone();
+    run.extractLeftInOrder();
     if (directory.missingEntries > 0)
         report.damaged("damaged archive: the central directory lacks " +
                        std::to_string(directory.missingEntries) + " of the members it counts");

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -418,6 +419,14 @@ Result<std::unique_ptr<PendingFile>> SafeTarget::startFile(const MemberPath &pat
     pendingFileDirectories_.insert(directoryPath);
     return std::make_unique<PendingFile>(*this, std::move(directory), directoryPath, name,
                                          std::move(data), temporaryName, createdForMember_);
+}
+
+Result<uint64_t> SafeTarget::room() const
+{
+    struct statvfs status;
+    if (::fstatvfs(root_.get(), &status) != 0)
+        return systemError("cannot tell the free space");
+    return static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
 }
 
 void SafeTarget::finish()

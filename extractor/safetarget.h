@@ -114,6 +114,9 @@ public:
     // Starts a regular file member, creating its missing parent directories.
     Result<std::unique_ptr<PendingFile>> startFile(const MemberPath &path, bool executable);
 
+    // The bytes the target's file system still has room for.
+    Result<uint64_t> room() const;
+
     // Removes what failed members left, then gives the directory members
     // their recorded times, deepest first, now that nothing more is written
     // into them. Every PendingFile must be gone by then.

@@ -289,19 +289,13 @@ void setKind(ZipEntry &entry, uint16_t madeBy, uint32_t externalAttributes)
         return;
     const auto mode = static_cast<mode_t>(externalAttributes >> 16);
     entry.executable = (mode & 0111) != 0;
-    switch (mode & S_IFMT) {
-    case 0:
-    case S_IFREG:
-        return;
-    case S_IFDIR:
+    // Any other type (zip records data read from a pipe as a FIFO) is
+    // written as a plain file of the member's data: nothing special is ever
+    // created.
+    if ((mode & S_IFMT) == S_IFDIR)
         entry.kind = EntryKind::Directory;
-        return;
-    case S_IFLNK:
+    else if ((mode & S_IFMT) == S_IFLNK)
         entry.kind = EntryKind::SymbolicLink;
-        return;
-    default:
-        entry.kind = EntryKind::Special;
-    }
 }
 
 // The end of the archive as its end records give it: where the central
@@ -444,6 +438,21 @@ struct LocalHeader
     uint64_t dataOffset = 0;
 };
 
+// A local ZIP64 field should hold both sizes whenever either is saturated;
+// some writers give only the saturated one, as the central directory does.
+void applyLocalZip64(LocalHeader &header)
+{
+    if (header.compressedSize != saturated32 && header.uncompressedSize != saturated32)
+        return;
+    forEachExtraField(header.extra, [&](uint16_t id, std::string_view data) {
+        if (id == zip64Field && data.size() >= 16) {
+            header.uncompressedSize = le64(data, 0);
+            header.compressedSize = le64(data, 8);
+        }
+    });
+    applyZip64(header.extra, {&header.uncompressedSize, &header.compressedSize});
+}
+
 Result<LocalHeader> readLocalHeader(const ArchiveFile &file, uint64_t offset)
 {
     const Result<std::string> fixed = readExactly(file, localHeaderSize, offset);
@@ -468,14 +477,7 @@ Result<LocalHeader> readLocalHeader(const ArchiveFile &file, uint64_t offset)
     header.rawName = variable->substr(0, nameLength);
     header.extra = variable->substr(nameLength);
     header.dataOffset = offset + localHeaderSize + nameLength + extraLength;
-    // A local ZIP64 field holds both sizes whenever either is saturated.
-    if (header.compressedSize == saturated32 || header.uncompressedSize == saturated32) {
-        uint64_t uncompressed = saturated32;
-        uint64_t compressed = saturated32;
-        applyZip64(header.extra, {&uncompressed, &compressed});
-        header.uncompressedSize = uncompressed;
-        header.compressedSize = compressed;
-    }
+    applyLocalZip64(header);
     return header;
 }
 
@@ -608,7 +610,7 @@ Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset)
 }
 
 Result<DataDescriptor> readDataDescriptor(const ArchiveFile &file, uint64_t offset,
-                                          uint64_t compressedSize)
+                                          uint64_t compressedSize, uint64_t uncompressedSize)
 {
     std::string bytes(24, '\0');
     const Result<size_t> got = readAt(file, bytes.data(), bytes.size(), offset);
@@ -616,15 +618,15 @@ Result<DataDescriptor> readDataDescriptor(const ArchiveFile &file, uint64_t offs
         return got.error();
     bytes.resize(*got);
     const bool signature = startsWith(bytes, descriptorSignature);
-    // Sizes of 4 bytes, or 8 in a ZIP64 member; the compressed size, known
-    // from the data itself, tells which.
+    // Sizes of 4 bytes, or 8 in a ZIP64 member: the sizes, known from the
+    // data itself, tell which, and whether a signature starts it.
     for (const size_t start : {signature ? size_t{4} : size_t{0}, size_t{0}}) {
         for (const size_t width : {size_t{4}, size_t{8}}) {
             const size_t length = start + 4 + 2 * width;
-            if (length <= bytes.size() && little(bytes, start + 4, width) == compressedSize)
-                return DataDescriptor{le32(bytes, start), little(bytes, start + 4 + width, width),
-                                      offset + length};
+            if (length <= bytes.size() && little(bytes, start + 4, width) == compressedSize &&
+                little(bytes, start + 4 + width, width) == uncompressedSize)
+                return DataDescriptor{le32(bytes, start), offset + length};
         }
     }
-    return Error{"its data descriptor cannot be read"};
+    return Error{"its data descriptor cannot be read or does not match its data"};
 }

@@ -20,7 +20,7 @@ struct ArchiveFile
 // file ends.
 Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64_t offset);
 
-enum class EntryKind { File, Directory, SymbolicLink, Special };
+enum class EntryKind { File, Directory, SymbolicLink };
 
 // One member as a header of the archive describes it.
 struct ZipEntry
@@ -83,13 +83,12 @@ struct LocalEntry
 Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset);
 
 // ... and the data descriptor after a member's data, with or without its
-// signature, found by the compressed size it must record.
+// signature, found by the sizes it must record.
 struct DataDescriptor
 {
     uint32_t crc = 0;
-    uint64_t uncompressedSize = 0;
     // The offset just past it.
     uint64_t end = 0;
 };
 Result<DataDescriptor> readDataDescriptor(const ArchiveFile &file, uint64_t offset,
-                                          uint64_t compressedSize);
+                                          uint64_t compressedSize, uint64_t uncompressedSize);

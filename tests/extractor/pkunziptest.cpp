@@ -177,6 +177,7 @@ private slots:
     void extractsSideBySideAsInOrder();
     void keepsTimesAndFollowsUmask();
     void fullDiskLeavesNoFile();
+    void writesAsInOrderWhenSpaceRunsOut();
 
 private:
     Run extract(const QString &archive, const QString &target = QStringLiteral("target"));
@@ -243,6 +244,20 @@ void PkunzipTest::extractsWholeArchives_data()
         << "-x.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"};
     QTest::newRow("large member") << "big.zip"
                                   << QStringList{"big.bin=<200000 bytes>", "good.txt=good"};
+    const QStringList wholeTree = {"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"};
+    const QStringList zip64Tree = {"a.txt=<3300 bytes>", "b.bin=<5000 bytes>"};
+    QTest::newRow("stub before the first header") << "stub.zip" << wholeTree;
+    QTest::newRow("ZIP64, forced") << "zip64.zip" << zip64Tree;
+    QTest::newRow("ZIP64 with a stub before it") << "zip64_stub.zip" << zip64Tree;
+    QTest::newRow("ZIP64 from a pipe, sizes after the data")
+        << "zip64_pipe.zip" << QStringList{"-=<3300 bytes>"};
+    QTest::newRow("ZIP64 field with the compressed size alone")
+        << "zip64_compressed_only.zip" << QStringList{"big.txt=<6300 bytes>", "x.txt=x"};
+    QTest::newRow("data descriptors with and without signature")
+        << "descriptors.zip"
+        << QStringList{"bare.txt=<2000 bytes>", "plain.txt=plain", "signed.txt=<6300 bytes>"};
+    QTest::newRow("overrunning and short extra fields")
+        << "odd_extra_fields.zip" << QStringList{"over.txt=over", "short.txt=short"};
 }
 
 void PkunzipTest::extractsWholeArchives()
@@ -295,6 +310,18 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
     QTest::newRow("cut in the central directory: every member")
         << "cut_in_central.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"}
         << QStringList{damaged};
+    QTest::newRow("cut in the central directory, sizes after the data")
+        << "descriptors_cut.zip"
+        << QStringList{"bare.txt=<2000 bytes>", "plain.txt=plain", "signed.txt=<6300 bytes>"}
+        << QStringList{damaged};
+    QTest::newRow("ZIP64 from a pipe, cut in the central directory")
+        << "zip64_pipe_cut.zip" << QStringList{"-=<3300 bytes>"} << QStringList{damaged};
+    QTest::newRow("cut, after a damaged member of unknown size")
+        << "found_again_cut.zip" << QStringList{"after.txt=<6300 bytes>"}
+        << QStringList{"broken.txt: damaged data", damaged};
+    QTest::newRow("local headers unreadable or disagreeing")
+        << "bad_local_headers.zip" << QStringList{"first.txt=first", "last.txt=last"}
+        << QStringList{"past_end.txt: its local header", "renamed.txt: its local header"};
 }
 
 void PkunzipTest::refusesAndReportsBadMembers()
@@ -594,6 +621,34 @@ void PkunzipTest::fullDiskLeavesNoFile()
     QCOMPARE(run.err.size(), 1);
     QVERIFY2(run.err.first().contains(QStringLiteral("big.bin: cannot write")),
              qPrintable(run.err.first()));
+}
+
+// Side by side, both large members can run out of space where, one after
+// the other, the first fits: the result must be the one in archive order.
+void PkunzipTest::writesAsInOrderWhenSpaceRunsOut()
+{
+    if (::geteuid() != 0)
+        QSKIP("mounting a small file system needs root");
+    const QString mountPoint = work_->filePath(QStringLiteral("small"));
+    const QString smallTarget = mountPoint + QStringLiteral("/target");
+    QVERIFY(QDir().mkpath(mountPoint));
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const Run mounted =
+            runProgram(QStringLiteral("mount"),
+                       {"-t", "tmpfs", "-o", "size=3m", "tmpfs", mountPoint}, work_->path());
+        if (mounted.status != 0)
+            QSKIP("no tmpfs can be mounted here");
+        const Run run = extract(QStringLiteral("space.zip"), smallTarget);
+        const QStringList tree = describeTree(smallTarget);
+        QCOMPARE(runProgram(QStringLiteral("umount"), {mountPoint}, work_->path()).status, 0);
+
+        QCOMPARE(run.status, 1);
+        QCOMPARE(tree, (QStringList{"first.bin=<2097152 bytes>", "small.txt=small\n"}));
+        QCOMPARE(run.out, (QStringList{"first.bin", "small.txt"}));
+        QCOMPARE(run.err.size(), 1);
+        QVERIFY2(run.err.first().contains(QStringLiteral("second.bin: cannot write")),
+                 qPrintable(run.err.first()));
+    }
 }
 
 QTEST_GUILESS_MAIN(PkunzipTest)
