@@ -151,7 +151,8 @@ Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry, u
     const Result<uint64_t> consumed = decodeMember(member, input, output);
     if (!consumed)
         return consumed.error();
-    uint64_t length = *consumed;
+    // A stream may end before the data its member declares does.
+    uint64_t length = entry.compressedSize.value_or(*consumed);
     uint32_t crc = entry.crc;
     if (!entry.compressedSize) {
         const Result<DataDescriptor> descriptor =

@@ -80,7 +80,7 @@ uint32_t readLittleEndian(std::string_view bytes, size_t at, size_t width)
 
 // Every CRC-32 that any central directory header, local header or data
 // descriptor anywhere in the bytes records. Taking them all, rather than
-// reading the archive the way libarchive does, keeps this check independent
+// reading the archive the way pkunzip's reader does, keeps this check independent
 // of it; a file cut short or left with damaged data matches none of them.
 // Sizes are not compared: headers may disagree about them while the data
 // still matches its CRC-32 in full.
