@@ -249,6 +249,10 @@ def layout_archives():
         Member("past_end.txt", b"x", offset=1 << 30),
         Member("renamed.txt", b"x", local_name=b"other.txt"),
         Member("last.txt", b"last")])
+    # NTFS times of 2010-01-01 00:00:00.5 UTC, in 100-ns ticks since 1601.
+    ticks = (1262304000 + 11644473600) * 10**7 + 5 * 10**6
+    ntfs = struct.pack("<HHIHHQQQ", 0x000a, 32, 0, 1, 24, ticks, ticks, ticks)
+    write_zip("times.zip", [Member("dos", b"d"), Member("ntfs", b"n", extra=ntfs)])
     rng = random.Random(3)
     write_zip("space.zip", [Member("first.bin", rng.randbytes(2 << 20)),
                             Member("second.bin", rng.randbytes(2 << 20)),

@@ -176,6 +176,8 @@ private slots:
     void extractsSideBySideAsInOrder_data();
     void extractsSideBySideAsInOrder();
     void keepsTimesAndFollowsUmask();
+    void takesTimesFromTheirFields_data();
+    void takesTimesFromTheirFields();
     void fullDiskLeavesNoFile();
     void writesAsInOrderWhenSpaceRunsOut();
 
@@ -605,6 +607,52 @@ void PkunzipTest::keepsTimesAndFollowsUmask()
     // 2001-02-03 04:05:06 UTC, also on the directory written into after it.
     for (const char *name : {"tool", "plain", "dated", "dated/inside.txt"})
         QCOMPARE(statusOf(name).st_mtim.tv_sec, time_t(981173106));
+}
+
+void PkunzipTest::takesTimesFromTheirFields_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QString>("member");
+    QTest::addColumn<QString>("zone");
+    QTest::addColumn<qint64>("nanoseconds");
+
+    // The archives' DOS times read 2001-02-03 04:05:06.
+    QTest::newRow("DOS time is local time: Rome") << "times.zip"
+                                                  << "dos"
+                                                  << "Europe/Rome" << Q_INT64_C(981169506000000000);
+    QTest::newRow("DOS time is local time: New York")
+        << "times.zip"
+        << "dos"
+        << "America/New_York" << Q_INT64_C(981191106000000000);
+    QTest::newRow("extended timestamp before the DOS time")
+        << "bsdtar.zip"
+        << "readme.txt"
+        << "Europe/Rome" << Q_INT64_C(981173106000000000);
+    QTest::newRow("NTFS times before the DOS time")
+        << "times.zip"
+        << "ntfs"
+        << "Europe/Rome" << Q_INT64_C(1262304000500000000);
+}
+
+void PkunzipTest::takesTimesFromTheirFields()
+{
+    QFETCH(QString, archive);
+    QFETCH(QString, member);
+    QFETCH(QString, zone);
+    QFETCH(qint64, nanoseconds);
+
+    auto environment = testEnvironment();
+    environment.insert(QStringLiteral("TZ"), zone);
+    const Run run = runProgram(QStringLiteral(PKUNZIP_PATH), {archive, target()}, fixtures_.path(),
+                               environment);
+
+    QCOMPARE(run.status, 0);
+    struct stat status
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(target() + QLatin1Char('/') + member).constData(), &status),
+             0);
+    QCOMPARE(qint64(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec, nanoseconds);
 }
 
 void PkunzipTest::fullDiskLeavesNoFile()
