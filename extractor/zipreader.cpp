@@ -563,7 +563,9 @@ Result<uint64_t> locateData(const ArchiveFile &file, const ZipEntry &entry)
 
 std::optional<uint64_t> findLocalHeader(const ArchiveFile &file, uint64_t from)
 {
-    constexpr size_t blockSize = 64 * 1024;
+    if (from >= file.size)
+        return std::nullopt;
+    const auto blockSize = static_cast<size_t>(std::min<uint64_t>(64 * 1024, file.size - from));
     std::string block(blockSize, '\0');
     for (uint64_t at = from; at < file.size; at += blockSize - (localSignature.size() - 1)) {
         const Result<size_t> got = readAt(file, block.data(), blockSize, at);
