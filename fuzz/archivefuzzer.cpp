@@ -100,21 +100,15 @@ std::set<uint32_t> recordedCrcs(std::string_view zip)
 }
 
 // A data descriptor without its signature is known only by what it records:
-// the CRC-32, then the compressed size and the size, both of 4 or both of 8
-// bytes.
+// the CRC-32, then the compressed size and the size, of 4 or of 8 bytes.
 bool inBareDescriptor(std::string_view zip, uint32_t crc, uint64_t size)
 {
-    const char crcBytes[4] = {static_cast<char>(crc), static_cast<char>(crc >> 8),
-                              static_cast<char>(crc >> 16), static_cast<char>(crc >> 24)};
-    const std::string_view wanted(crcBytes, 4);
-    for (size_t at = zip.find(wanted); at != std::string_view::npos;
-         at = zip.find(wanted, at + 1)) {
-        if (at + 12 <= zip.size() && readLittleEndian(zip, at + 8, 4) == size)
+    const uint32_t low = static_cast<uint32_t>(size);
+    for (size_t at = 0; at + 12 <= zip.size(); ++at)
+        if (readLittleEndian(zip, at, 4) == crc &&
+            (readLittleEndian(zip, at + 8, 4) == size ||
+             (at + 20 <= zip.size() && readLittleEndian(zip, at + 12, 4) == low)))
             return true;
-        if (at + 20 <= zip.size() && readLittleEndian(zip, at + 12, 4) == (size & 0xFFFFFFFF) &&
-            readLittleEndian(zip, at + 16, 4) == size >> 32)
-            return true;
-    }
     return false;
 }
 
