@@ -1,3 +1,4 @@
+#include "childprocess.h"
 #include "mainwindow.h"
 #include "platform.h"
 
@@ -5,6 +6,7 @@
 
 int main(int argc, char *argv[])
 {
+    restoreChildSignalDefault();
     QApplication app(argc, argv);
     MainWindow window(platform::programDirectory());
     window.show();

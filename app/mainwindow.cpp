@@ -1,11 +1,13 @@
 #include "mainwindow.h"
 
 #include "archivelist.h"
+#include "archivenamesmodel.h"
 #include "batch.h"
 #include "errorreport.h"
 #include "picturebutton.h"
 #include "platform.h"
 #include "settingsfile.h"
+#include "settingsplace.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -15,7 +17,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
-#include <QStringListModel>
 #include <QTimer>
 
 static const QColor labelBlue(0, 0, 255);
@@ -44,7 +45,7 @@ static QLabel *coloured(QWidget *parent, const char *name, int left, int top, co
 
 MainWindow::MainWindow(const QString &programDirectory, QWidget *parent)
     : BackdropWindow(QStringLiteral("The Vrillo V1.1"), twips(2595, 2325, 6480, 4470), parent),
-      programDirectory(programDirectory)
+      programDirectory(programDirectory), settingsPath(settingsFileOfProgram(programDirectory))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/vrillo.ico")));
@@ -128,7 +129,7 @@ void MainWindow::createButtons()
 
 void MainWindow::createList()
 {
-    archiveNames = new QStringListModel(this);
+    archiveNames = new ArchiveNamesModel(this);
     archiveList = place(new QListView(this), "lista", twips(60, 945, 3300, 3180));
     archiveList->setModel(archiveNames);
     archiveList->setSelectionMode(QAbstractItemView::MultiSelection);
@@ -209,13 +210,12 @@ void MainWindow::loadSettingsAtStart()
 
 std::optional<Failure> MainWindow::saveDirectories()
 {
-    return saveSettingsFile(settingsFilePath(programDirectory),
-                            {sourceField->text(), destinationField->text()});
+    return saveSettingsFile(settingsPath, {sourceField->text(), destinationField->text()});
 }
 
 std::optional<Failure> MainWindow::loadDirectories()
 {
-    const SettingsOrFailure loaded = loadSettingsFile(settingsFilePath(programDirectory));
+    const SettingsOrFailure loaded = loadSettingsFile(settingsPath);
     if (const Failure *failure = std::get_if<Failure>(&loaded))
         return *failure;
     const auto &directories = std::get<SavedDirectories>(loaded);
@@ -259,13 +259,13 @@ void MainWindow::loadSettings()
 
 void MainWindow::fillZipList()
 {
-    archiveNames->setStringList({});
+    archiveNames->setFileNames({});
     const ArchiveListing listing = listZipArchives(sourceField->text());
     if (listing.failure) {
         reportFailure(this, *listing.failure);
         return;
     }
-    archiveNames->setStringList(listing.names);
+    archiveNames->setFileNames(listing.names);
 }
 
 void MainWindow::selectAll()
@@ -298,14 +298,23 @@ void MainWindow::extractSelected()
     if (result.stoppedBy)
         reportFailure(this, *result.stoppedBy);
     if (!result.failedExtractions.isEmpty())
-        QMessageBox::warning(this, windowTitle(),
-                             failedExtractionsMessage(result.failedExtractions));
+        reportFailedExtractions(failedExtractionsReport(result.failedExtractions));
+}
+
+// A long list goes into the box's details, which scroll, so the box and its
+// button stay on the screen.
+void MainWindow::reportFailedExtractions(const FailedExtractionsReport &report)
+{
+    QMessageBox box(QMessageBox::Warning, windowTitle(), report.message, QMessageBox::Ok, this);
+    if (!report.fullList.isEmpty())
+        box.setDetailedText(report.fullList);
+    box.exec();
 }
 
 BatchRequest MainWindow::batchRequest() const
 {
     BatchRequest request;
-    request.archives = archiveNames->stringList();
+    request.archives = archiveNames->fileNames();
     for (int row = 0; row < archiveNames->rowCount(); ++row)
         request.selected << archiveList->selectionModel()->isSelected(archiveNames->index(row));
     request.source = sourceField->text();

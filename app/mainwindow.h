@@ -9,13 +9,14 @@
 #include <optional>
 
 struct BatchRequest;
+struct FailedExtractionsReport;
 
+class ArchiveNamesModel;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListView;
 class QPushButton;
-class QStringListModel;
 
 // The main window: the one window open at start, from which every command is
 // given. Its controls keep their design names as object names ("lista",
@@ -25,7 +26,8 @@ class MainWindow : public BackdropWindow
     Q_OBJECT
 
 public:
-    // programDirectory is where the extractor and the settings file are found.
+    // programDirectory is where the extractor is found; the settings file is
+    // found from it once, as the window opens.
     explicit MainWindow(const QString &programDirectory, QWidget *parent = nullptr);
     ~MainWindow() override;
 
@@ -58,6 +60,8 @@ private:
     // a failure both keep their texts.
     std::optional<Failure> loadDirectories();
 
+    void reportFailedExtractions(const FailedExtractionsReport &report);
+
     // What the batch works on, as the window shows it now.
     BatchRequest batchRequest() const;
 
@@ -71,6 +75,7 @@ private:
     void openPicker(PickerTarget target);
 
     QString programDirectory;
+    QString settingsPath;
     ColourCycle colours;
     std::unique_ptr<DirectoryPicker> picker;
 
@@ -84,7 +89,7 @@ private:
     QPushButton *selectAllButton;
     QPushButton *refreshButton;
     QListView *archiveList;
-    QStringListModel *archiveNames;
+    ArchiveNamesModel *archiveNames;
     QPushButton *extractButton;
     QLineEdit *destinationField;
     QLineEdit *sourceField;

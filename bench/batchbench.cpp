@@ -40,7 +40,8 @@ struct PlainRun
 
 static bool makeArchives(const QTemporaryDir &root, const BatchRequest &request)
 {
-    const QString first = request.source + QLatin1Char('/') + request.archives.first();
+    const QString first =
+        request.source + QLatin1Char('/') + QFile::decodeName(request.archives.first());
     QFile content(root.filePath(QStringLiteral("ROM.BIN")));
     if (!content.open(QIODevice::WriteOnly) || content.write("tiny rom\n") != 9)
         return false;
@@ -51,7 +52,8 @@ static bool makeArchives(const QTemporaryDir &root, const BatchRequest &request)
     if (!zip.waitForFinished() || zip.exitCode() != 0)
         return false;
     for (qsizetype i = 1; i < request.archives.size(); ++i)
-        if (!QFile::copy(first, request.source + QLatin1Char('/') + request.archives[i]))
+        if (!QFile::copy(first, request.source + QLatin1Char('/') +
+                                    QFile::decodeName(request.archives[i])))
             return false;
     return true;
 }
@@ -94,7 +96,7 @@ static Timing timeBatch(const BatchRequest &request)
         std::fprintf(stderr, "batch did not succeed: %s\n",
                      qPrintable(result.stoppedBy
                                     ? result.stoppedBy->operation
-                                    : failedExtractionsMessage(result.failedExtractions)));
+                                    : failedExtractionsReport(result.failedExtractions).message));
     return timing;
 }
 
@@ -154,11 +156,11 @@ int main(int argc, char *argv[])
     std::vector<PlainRun> plainRuns;
     for (int i = 0; i < archives; ++i) {
         const QString folder = QStringLiteral("G%1").arg(i, 5, 10, QLatin1Char('0'));
-        request.archives << folder + QStringLiteral(".ZIP");
+        request.archives << QFile::encodeName(folder + QStringLiteral(".ZIP"));
         request.selected << true;
         plainRuns.push_back(
             {QFile::encodeName(request.destination + '/' + folder).toStdString(),
-             QFile::encodeName(request.source + '/' + request.archives.last()).toStdString()});
+             (QFile::encodeName(request.source + '/') + request.archives.last()).toStdString()});
     }
     if (!makeArchives(root, request)) {
         std::fprintf(stderr, "could not make the archives (is zip installed?)\n");

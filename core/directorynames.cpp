@@ -1,6 +1,6 @@
 #include "directorynames.h"
 
-#include <QFile>
+#include <QByteArrayView>
 
 #include <cerrno>
 #include <memory>
@@ -39,10 +39,10 @@ DirectoryNames unreadable(const QString &shownAs, int errorNumber)
 
 } // namespace
 
-DirectoryNames readDirectoryNames(const QString &path, const QString &shownAs, mode_t type,
+DirectoryNames readDirectoryNames(const QByteArray &path, const QString &shownAs, mode_t type,
                                   bool (*keep)(std::string_view name))
 {
-    const DirectoryHandle directory(opendir(QFile::encodeName(path).constData()));
+    const DirectoryHandle directory(opendir(path.constData()));
     if (!directory)
         return unreadable(shownAs, errno);
 
@@ -52,10 +52,22 @@ DirectoryNames readDirectoryNames(const QString &path, const QString &shownAs, m
     errno = 0;
     while (const dirent *entry = readdir(directory.get())) {
         if (keep(entry->d_name) && hasType(directory.get(), *entry, type))
-            result.names.append(QFile::decodeName(entry->d_name));
+            result.names.append(QByteArray(entry->d_name));
         errno = 0;
     }
     if (errno != 0)
         return unreadable(shownAs, errno);
     return result;
+}
+
+QString shownFileName(const QByteArray &name)
+{
+    return QString::fromUtf8(name);
+}
+
+std::optional<QString> exactFileNameText(const QByteArray &name)
+{
+    if (!QByteArrayView(name).isValidUtf8())
+        return std::nullopt;
+    return QString::fromUtf8(name);
 }

@@ -1,21 +1,21 @@
 #include "batch.h"
 
+#include "directorynames.h"
 #include "foldername.h"
 #include "platform.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
-static std::optional<Failure> createFolder(const QString &path)
+static std::optional<Failure> createFolder(const QByteArray &path)
 {
     // One level only, and an existing folder is an error: each archive must
     // start from a folder of its own, never from another archive's files.
-    if (mkdir(QFile::encodeName(path).constData(), 0777) == 0)
+    if (mkdir(path.constData(), 0777) == 0)
         return std::nullopt;
-    return Failure::fromErrno(QStringLiteral("Impossibile creare la cartella %1").arg(path), errno);
+    return Failure::fromErrno(
+        QStringLiteral("Impossibile creare la cartella %1").arg(shownFileName(path)), errno);
 }
 
 namespace {
@@ -33,7 +33,7 @@ public:
     }
 
 private:
-    void processEntry(const QString &archiveName, bool selected)
+    void processEntry(const QByteArray &archiveName, bool selected)
     {
         auto folderName = deriveFolderName(archiveName);
         if (auto *failure = std::get_if<Failure>(&folderName)) {
@@ -48,7 +48,7 @@ private:
                                                     archiveName, request.destination));
             return;
         }
-        const QString &folder = std::get<QString>(folderName);
+        const QByteArray &folder = std::get<QByteArray>(folderName);
         result.stoppedBy = createFolder(extractionFolderPath(request.destination, folder));
         if (result.stoppedBy)
             return;
@@ -56,18 +56,20 @@ private:
                                                         archiveName, request.destination, folder));
     }
 
-    void extract(const QString &archiveName, const ExtractorCommand &command)
+    void extract(const QByteArray &archiveName, const ExtractorCommand &command)
     {
         const ChildEnd end = runAndWait(command);
         switch (end.kind) {
         case ChildEnd::Kind::NotStarted:
             result.stoppedBy = Failure::fromErrno(
-                QStringLiteral("Impossibile avviare %1").arg(command.program), end.value);
+                QStringLiteral("Impossibile avviare %1").arg(shownFileName(command.program)),
+                end.value);
             break;
         case ChildEnd::Kind::Lost:
-            result.stoppedBy = Failure::fromErrno(
-                QStringLiteral("Impossibile attendere la fine di %1").arg(command.program),
-                end.value);
+            result.stoppedBy =
+                Failure::fromErrno(QStringLiteral("Impossibile attendere la fine di %1")
+                                       .arg(shownFileName(command.program)),
+                                   end.value);
             break;
         case ChildEnd::Kind::Exited:
         case ChildEnd::Kind::Signalled:
@@ -97,11 +99,23 @@ static QString describeEnd(const ChildEnd &end)
     return QStringLiteral("terminato con codice %1").arg(end.value);
 }
 
-QString failedExtractionsMessage(const QList<FailedExtraction> &failures)
+// About twenty lines leave the box well within a 768-pixel screen.
+static constexpr qsizetype shownFailures = 20;
+
+FailedExtractionsReport failedExtractionsReport(const QList<FailedExtraction> &failures)
 {
-    QString message = QStringLiteral("Alcuni archivi non sono stati scompattati del tutto:\n");
+    QStringList lines;
     for (const FailedExtraction &failure : failures)
-        message += QStringLiteral("\n%1: %2 %3")
-                       .arg(failure.archiveName, platform::extractorName, describeEnd(failure.end));
-    return message;
+        lines << QStringLiteral("%1: %2 %3")
+                     .arg(shownFileName(failure.archiveName), platform::extractorName,
+                          describeEnd(failure.end));
+
+    FailedExtractionsReport report;
+    report.message = QStringLiteral("Alcuni archivi non sono stati scompattati del tutto:\n\n") +
+                     lines.mid(0, shownFailures).join(QLatin1Char('\n'));
+    if (lines.size() > shownFailures) {
+        report.message += QStringLiteral("\n… e altri %1").arg(lines.size() - shownFailures);
+        report.fullList = lines.join(QLatin1Char('\n'));
+    }
+    return report;
 }

@@ -3,6 +3,7 @@
 #include "childprocess.h"
 #include "failure.h"
 
+#include <QByteArrayList>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -14,8 +15,9 @@
 // can change on the way.
 struct BatchRequest
 {
-    // The entries of the archive list in list order, each a bare file name.
-    QStringList archives;
+    // The entries of the archive list in list order, each a bare file name as
+    // the file system's bytes.
+    QByteArrayList archives;
     // Whether each entry, by the same index, is selected.
     QList<bool> selected;
     // The source and destination directories as typed.
@@ -30,7 +32,7 @@ struct BatchRequest
 // An archive whose extractor ran but did not end with status 0.
 struct FailedExtraction
 {
-    QString archiveName;
+    QByteArray archiveName;
     ChildEnd end;
 };
 
@@ -52,5 +54,13 @@ struct BatchResult
 BatchResult runBatch(const BatchRequest &request);
 
 // The one message telling the user which archives were not fully extracted
-// and how their extractor ended.
-QString failedExtractionsMessage(const QList<FailedExtraction> &failures);
+// and how their extractor ended, one line each. However many there are, the
+// message keeps a height a screen can show: past the first lines it only says
+// how many more there are, and fullList then holds every line.
+struct FailedExtractionsReport
+{
+    QString message;
+    // Empty when the message holds every line.
+    QString fullList;
+};
+FailedExtractionsReport failedExtractionsReport(const QList<FailedExtraction> &failures);

@@ -1,7 +1,5 @@
 #include "childprocess.h"
 
-#include <QFile>
-
 #include <cerrno>
 #include <csignal>
 #include <spawn.h>
@@ -49,15 +47,25 @@ static ChildEnd waitForEnd(pid_t child)
     return {ChildEnd::Kind::Exited, WEXITSTATUS(status)};
 }
 
+void restoreChildSignalDefault()
+{
+    // SIGCHLD is the only signal whose disposition decides whether a child can
+    // be waited for; the flags are cleared with it, SA_NOCLDWAIT included.
+    struct sigaction defaultAction
+    {
+    };
+    defaultAction.sa_handler = SIG_DFL;
+    sigemptyset(&defaultAction.sa_mask);
+    sigaction(SIGCHLD, &defaultAction, nullptr);
+}
+
 ChildEnd runAndWait(const ExtractorCommand &command)
 {
-    const QByteArray program = QFile::encodeName(command.program);
-    const QByteArray archive = QFile::encodeName(command.arguments[0]);
-    const QByteArray target = QFile::encodeName(command.arguments[1]);
+    const QByteArray &program = command.program;
     // posix_spawn takes non-const pointers but does not write through them.
     char *const argv[] = {const_cast<char *>(program.constData()),
-                          const_cast<char *>(archive.constData()),
-                          const_cast<char *>(target.constData()), nullptr};
+                          const_cast<char *>(command.arguments[0].constData()),
+                          const_cast<char *>(command.arguments[1].constData()), nullptr};
 
     SpawnAttributes spawn;
     resetSignals(spawn);

@@ -24,3 +24,9 @@ struct ChildEnd
 // error, at the program's own priority. There is no time-out: a child that
 // never ends keeps the caller waiting. Nothing is shown to the user.
 ChildEnd runAndWait(const ExtractorCommand &command);
+
+// Gives SIGCHLD its default disposition, whatever the program inherited from
+// what started it: an ignored SIGCHLD, or one handled with SA_NOCLDWAIT, lets
+// the system reap every child at once, so runAndWait could no longer learn how
+// one ended. Called at start-up, before any child is started.
+void restoreChildSignalDefault();

@@ -1,6 +1,7 @@
 #include "directorypicker.h"
 
 #include "directorylist.h"
+#include "directorynames.h"
 #include "drives.h"
 #include "errorreport.h"
 #include "picturebutton.h"
@@ -9,7 +10,10 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
+
+#include <cerrno>
 
 DirectoryPicker::DirectoryPicker(QWidget *mainWindow, QLineEdit *sourceField,
                                  QLineEdit *destinationField, QWidget *parent)
@@ -33,8 +37,9 @@ void DirectoryPicker::createDriveList()
     driveList = new QComboBox(this);
     driveList->setObjectName(QStringLiteral("Drive1"));
     driveList->setGeometry(twips(135, 165, 3360, 315));
-    driveList->addItems(readyMountPoints());
-    driveList->setCurrentIndex(driveList->findText(mountPointHolding(QDir::currentPath())));
+    const QStringList drives = readyMountPoints();
+    driveList->addItems(drives);
+    driveList->setCurrentIndex(drives.indexOf(driveHolding(QDir::currentPath(), drives)));
     shownDrive = driveList->currentText();
     // activated, unlike currentIndexChanged, comes only from the user's pick.
     connect(driveList, &QComboBox::activated, this, &DirectoryPicker::driveChanged);
@@ -87,13 +92,17 @@ void DirectoryPicker::closeEvent(QCloseEvent *event)
 
 void DirectoryPicker::showRootDirectory()
 {
-    if (const auto failure = directoryTree->setPath(platform::rootText))
+    if (const auto failure = directoryTree->setPath(QFile::encodeName(platform::rootText)))
         reportFailure(this, *failure);
 }
 
 void DirectoryPicker::driveChanged()
 {
-    if (const auto failure = directoryTree->setPath(driveList->currentText())) {
+    // Picking the drive already shown is no change, and where the user has
+    // moved on it is kept.
+    if (driveList->currentText() == shownDrive)
+        return;
+    if (const auto failure = directoryTree->setPath(QFile::encodeName(driveList->currentText()))) {
         driveList->setCurrentIndex(driveList->findText(shownDrive));
         reportFailure(this, *failure);
         return;
@@ -101,10 +110,22 @@ void DirectoryPicker::driveChanged()
     shownDrive = driveList->currentText();
 }
 
+// A path that is not valid UTF-8 would change on its way into a text field
+// and name another directory, or none; the user is told and can pick again.
 void DirectoryPicker::confirm()
 {
+    const QByteArray path = directoryTree->currentPath();
+    const std::optional<QString> text = exactFileNameText(path);
+    if (!text) {
+        reportFailure(this, Failure::fromErrno(
+                                QStringLiteral("Impossibile scrivere nel campo il percorso %1 "
+                                               "senza cambiarlo: il suo nome non è testo valido")
+                                    .arg(shownFileName(path)),
+                                EILSEQ));
+        return;
+    }
     QLineEdit *field = target == PickerTarget::Source ? sourceField : destinationField;
-    field->setText(directoryTree->currentPath());
+    field->setText(*text);
     returnToMainWindow();
 }
 

@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "archivenamesmodel.h"
 #include "colourcycle.h"
 #include "extractionfixture.h"
 #include "messageboxcatcher.h"
@@ -10,11 +11,24 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QSignalSpy>
-#include <QStringListModel>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+
+// What the directory holds, each name as the file system's bytes, sorted.
+static QByteArrayList entriesOf(const QByteArray &directory)
+{
+    QByteArrayList names;
+    for (const auto &entry : std::filesystem::directory_iterator(directory.toStdString()))
+        names << QByteArray::fromStdString(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 // The window over an extraction fixture, whose program directory holds the
 // stub extractor and the settings file. Each command is checked once through
@@ -38,6 +52,8 @@ private slots:
     void extractRunsWhatTheWindowShowsAndLeavesItAsItWas_data();
     void extractRunsWhatTheWindowShowsAndLeavesItAsItWas();
     void extractReportsAStopAndFailedExtractorsAndGoesOn();
+    void manyFailedExtractionsFitOnTheScreenAndAreAllNamed();
+    void namesThatAreNotUtf8AreListedAndExtractedUnderTheirOwnBytes();
 
 private:
     void open() { window = std::make_unique<MainWindow>(fixture->programDirectory()); }
@@ -55,14 +71,24 @@ private:
     void fill(const QStringList &entries, const QList<int> &selection) const
     {
         auto *list = control<QListView>("lista");
-        qobject_cast<QStringListModel *>(list->model())->setStringList(entries);
+        QByteArrayList names;
+        for (const QString &entry : entries)
+            names << QFile::encodeName(entry);
+        qobject_cast<ArchiveNamesModel *>(list->model())->setFileNames(names);
         for (int row : selection)
             list->selectionModel()->select(list->model()->index(row, 0),
                                            QItemSelectionModel::Select);
     }
+    QByteArrayList fileNames() const
+    {
+        return qobject_cast<ArchiveNamesModel *>(control<QListView>("lista")->model())->fileNames();
+    }
     QStringList entries() const
     {
-        return qobject_cast<QStringListModel *>(control<QListView>("lista")->model())->stringList();
+        QStringList shown;
+        for (const QByteArray &name : fileNames())
+            shown << QFile::decodeName(name);
+        return shown;
     }
     QList<int> selectedRows() const
     {
@@ -310,6 +336,65 @@ void MainWindowTest::extractReportsAStopAndFailedExtractorsAndGoesOn()
                           "Alcuni archivi non sono stati scompattati del tutto:\n\n"
                           "STREETFIGHTER2.ZIP: pkunzip terminato con codice 3"}));
     QVERIFY(window->isVisible());
+}
+
+void MainWindowTest::manyFailedExtractionsFitOnTheScreenAndAreAllNamed()
+{
+    const QString extractor = fixture->programDirectory() + "/pkunzip";
+    QVERIFY(QFile::remove(extractor) &&
+            QFile::link(QStandardPaths::findExecutable("false"), extractor));
+    open();
+    field("origine")->setText(fixture->source());
+    field("destinazione")->setText(fixture->destination());
+    control<QCheckBox>("checkdir")->setChecked(false);
+    QStringList names;
+    QList<int> rows;
+    for (int i = 0; i < 300; ++i) {
+        names << QStringLiteral("GAME%1.ZIP").arg(i, 3, 10, QLatin1Char('0'));
+        rows << i;
+    }
+    fill(names, rows);
+
+    click("vai");
+
+    QCOMPARE(reports->texts.size(), 1);
+    QVERIFY(reports->texts[0].startsWith("Alcuni archivi non sono stati scompattati del tutto:\n\n"
+                                         "GAME000.ZIP: pkunzip terminato con codice 1\n"));
+    QCOMPARE_LE(reports->heights[0], 768);
+    for (const QString &name : names)
+        QVERIFY(reports->detailedTexts[0].contains(name + ": pkunzip terminato con codice 1"));
+}
+
+// Only its own bytes lead back to a file; a name decoded and encoded again
+// would make a stray folder and send the extractor to a file that is not there.
+void MainWindowTest::namesThatAreNotUtf8AreListedAndExtractedUnderTheirOwnBytes()
+{
+    const QString extractor = fixture->programDirectory() + "/pkunzip";
+    QVERIFY(QFile::remove(extractor) && QFile::link(PKUNZIP_PATH, extractor));
+    QFile archive(QFINDTESTDATA("readme.zip"));
+    QVERIFY(archive.open(QIODevice::ReadOnly));
+    const std::string content = archive.readAll().toStdString();
+    const QByteArray latin1 = "caf\xe9", utf8 = QStringLiteral("città").toUtf8();
+    for (const QByteArray &name : {latin1, utf8}) {
+        std::ofstream copy((QFile::encodeName(fixture->source() + '/') + name + ".zip").constData(),
+                           std::ios::binary);
+        QVERIFY(copy << content);
+    }
+    open();
+    field("origine")->setText(fixture->source());
+    field("destinazione")->setText(fixture->destination());
+
+    click("refresh");
+    QCOMPARE(entries().size(), 2);
+    QVERIFY(fileNames().contains(latin1 + ".zip") && fileNames().contains(utf8 + ".zip"));
+    click("Tutto");
+    click("vai");
+
+    QCOMPARE(reports->texts, QStringList());
+    const QByteArray destination = QFile::encodeName(fixture->destination());
+    QCOMPARE(entriesOf(destination), QByteArrayList({latin1, utf8}));
+    for (const QByteArray &folder : {latin1, utf8})
+        QCOMPARE(entriesOf(destination + '/' + folder), QByteArrayList({"readme.txt"}));
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -24,6 +24,14 @@ private slots:
     void archivesKeepReaddirOrderUnsorted();
 };
 
+static QStringList shown(const QByteArrayList &names)
+{
+    QStringList texts;
+    for (const QByteArray &name : names)
+        texts << QFile::decodeName(name);
+    return texts;
+}
+
 static bool makeFile(const QString &path)
 {
     return QFile(path).open(QIODevice::WriteOnly);
@@ -71,7 +79,7 @@ void ArchiveListTest::onlyRegularFilesAndLinksToThemAreListed()
     const ArchiveListing listing = listZipArchives(entries.path());
 
     QVERIFY(!listing.failure);
-    QStringList names = listing.names;
+    QStringList names = shown(listing.names);
     names.sort();
     QCOMPARE(names, QStringList({"GAME.ZIP", "alias.zip", "chain.zip"}));
 }
@@ -103,7 +111,7 @@ void ArchiveListTest::directoryTexts()
 
     const ArchiveListing listing = listZipArchives(text);
 
-    QCOMPARE(listing.names, names);
+    QCOMPARE(shown(listing.names), names);
     QCOMPARE(listing.failure ? listing.failure->number : 0, errorNumber);
     if (listing.failure)
         QCOMPARE(listing.failure->operation, "Impossibile leggere la directory " + text);
@@ -126,7 +134,7 @@ void ArchiveListTest::archivesKeepReaddirOrderUnsorted()
     if (std::is_sorted(readdirOrder.begin(), readdirOrder.end()))
         QSKIP("this file system yields the names sorted, so sorting would go unnoticed");
 
-    QCOMPARE(listZipArchives(many.path()).names, readdirOrder);
+    QCOMPARE(shown(listZipArchives(many.path()).names), readdirOrder);
 }
 
 QTEST_GUILESS_MAIN(ArchiveListTest)

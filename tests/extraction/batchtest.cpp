@@ -21,6 +21,8 @@ private slots:
     void stopsAtTheFirstFailure();
     void failedExtractorsAreToldInOneMessage();
     void extractorInheritsDirectoryAndStandardStreams();
+    void inheritedChildSignalDispositionIsUndoneAtStart_data();
+    void inheritedChildSignalDispositionIsUndoneAtStart();
 };
 
 // runs names the archives the extractor is started for, in order, and targets
@@ -169,11 +171,12 @@ void BatchTest::failedExtractorsAreToldInOneMessage()
 
     QVERIFY(!result.stoppedBy);
     QCOMPARE(fixture.runs().size(), 4);
-    QCOMPARE(failedExtractionsMessage(result.failedExtractions),
-             "Alcuni archivi non sono stati scompattati del tutto:\n\n"
-             "GALAGA.ZIP: pkunzip terminato con codice 1\n"
-             "DIGDUG.ZIP: pkunzip interrotto dal segnale 15 (" +
-                 QString::fromLocal8Bit(strsignal(SIGTERM)) + ")");
+    const FailedExtractionsReport report = failedExtractionsReport(result.failedExtractions);
+    QVERIFY(report.fullList.isEmpty());
+    QCOMPARE(report.message, "Alcuni archivi non sono stati scompattati del tutto:\n\n"
+                             "GALAGA.ZIP: pkunzip terminato con codice 1\n"
+                             "DIGDUG.ZIP: pkunzip interrotto dal segnale 15 (" +
+                                 QString::fromLocal8Bit(strsignal(SIGTERM)) + ")");
 }
 
 static QByteArray streamIdentity(int fd)
@@ -194,7 +197,8 @@ void BatchTest::extractorInheritsDirectoryAndStandardStreams()
     const QString previous = QDir::currentPath();
     QVERIFY(QDir::setCurrent(fixture.destination()));
 
-    const ChildEnd end = runAndWait({fixture.programDirectory() + "/pkunzip", {"A.ZIP", "A"}});
+    const ChildEnd end =
+        runAndWait({QFile::encodeName(fixture.programDirectory() + "/pkunzip"), {"A.ZIP", "A"}});
     QDir::setCurrent(previous);
 
     QVERIFY(end.succeeded());
@@ -204,6 +208,38 @@ void BatchTest::extractorInheritsDirectoryAndStandardStreams()
              QFile::encodeName(QDir(fixture.destination()).canonicalPath()));
     QCOMPARE(runs[0].standardStreams,
              QByteArrayList({streamIdentity(0), streamIdentity(1), streamIdentity(2)}));
+}
+
+static void ignoreChildSignal(int)
+{
+}
+
+void BatchTest::inheritedChildSignalDispositionIsUndoneAtStart_data()
+{
+    QTest::addColumn<bool>("ignored");
+    QTest::newRow("SIGCHLD ignored") << true;
+    QTest::newRow("SIGCHLD handled with SA_NOCLDWAIT") << false;
+}
+
+// As a program started by a parent that set SIGCHLD so before exec: every
+// child would be reaped by the system and none could be waited for.
+void BatchTest::inheritedChildSignalDispositionIsUndoneAtStart()
+{
+    QFETCH(bool, ignored);
+    struct sigaction inherited
+    {
+    };
+    inherited.sa_handler = ignored ? SIG_IGN : ignoreChildSignal;
+    inherited.sa_flags = ignored ? 0 : SA_NOCLDWAIT;
+    QCOMPARE(sigaction(SIGCHLD, &inherited, nullptr), 0);
+    ExtractionFixture fixture;
+    QVERIFY(fixture.isValid());
+
+    restoreChildSignalDefault();
+    const BatchResult result = runBatch(fixture.request({"PACMAN.ZIP", "GALAGA.ZIP"}, {0, 1}));
+
+    QVERIFY(!result.stoppedBy);
+    QCOMPARE(fixture.runs().size(), 2);
 }
 
 QTEST_APPLESS_MAIN(BatchTest)

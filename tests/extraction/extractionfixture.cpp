@@ -20,7 +20,8 @@ BatchRequest ExtractionFixture::request(const QStringList &entries,
                                         const QList<int> &selection) const
 {
     BatchRequest request;
-    request.archives = entries;
+    for (const QString &entry : entries)
+        request.archives << QFile::encodeName(entry);
     for (qsizetype i = 0; i < entries.size(); ++i)
         request.selected << selection.contains(i);
     request.source = source();

@@ -14,6 +14,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+
+#include <sys/stat.h>
+
 static const QStringList untouchedFields{"/before/source", "/before/destination"};
 
 static DirectoryPicker *existingPicker()
@@ -49,6 +53,11 @@ struct Windows
     {
         QTest::mouseClick(picker->findChild<QPushButton *>(button), Qt::LeftButton);
     }
+    QString path() const { return QFile::decodeName(list->currentPath()); }
+    std::optional<Failure> moveTo(const QString &path)
+    {
+        return list->setPath(QFile::encodeName(path));
+    }
     QTreeWidgetItem *entryNamed(const QString &name) const
     {
         const auto found = list->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
@@ -71,7 +80,10 @@ private slots:
     void windowAndTabOrder();
     void openingConfirmingCancellingAndReopening_data();
     void openingConfirmingCancellingAndReopening();
-    void driveChangeMovesTheListAtOnce();
+    void onlyAChangedDriveMovesTheList_data();
+    void onlyAChangedDriveMovesTheList();
+    void driveHoldingAPath_data();
+    void driveHoldingAPath();
     void unreadableDirectoryIsReportedAndTheListStays_data();
     void unreadableDirectoryIsReportedAndTheListStays();
     void keysAndTheFramePressOnlyWhatTheyShould_data();
@@ -79,6 +91,7 @@ private slots:
     void pathText_data();
     void pathText();
     void pathChainAndSubdirectories();
+    void directoryNotValidAsTextOpensButIsNotWritten();
 };
 
 void DirectoryPickerTest::windowAndTabOrder()
@@ -92,7 +105,7 @@ void DirectoryPickerTest::windowAndTabOrder()
     QVERIFY(!picker->testAttribute(Qt::WA_SetWindowIcon) && !picker->isModal());
     QCOMPARE(picker->findChild<QPushButton *>("ok")->text(), "&OK");
     QCOMPARE(picker->findChild<QPushButton *>("Command1")->text(), "&ANNULLA");
-    QCOMPARE(windows.drives->currentText(), mountPointHolding(QDir::currentPath()));
+    QCOMPARE(windows.drives->currentText(), driveHolding(QDir::currentPath(), readyMountPoints()));
     picker->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(picker));
 
@@ -127,7 +140,7 @@ void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
     windows.open(first);
     DirectoryPicker *picker = windows.picker;
     QVERIFY(picker->isVisible() && !windows.mainWindow.isVisible());
-    QCOMPARE(windows.list->currentPath(), "/");
+    QCOMPARE(windows.path(), "/");
     windows.click("ok");
     QStringList fields = untouchedFields;
     fields[firstField] = "/";
@@ -135,7 +148,7 @@ void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
     QVERIFY(!picker->isVisible() && windows.mainWindow.isVisible());
 
     windows.open(first);
-    QVERIFY(!windows.list->setPath(fixture.path()));
+    QVERIFY(!windows.moveTo(fixture.path()));
     QTreeWidgetItem *entry = windows.entryNamed("roms");
     QVERIFY(entry);
     if (sourceFirst) {
@@ -147,34 +160,68 @@ void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
         QTest::mouseClick(windows.list->viewport(), Qt::LeftButton, {}, centre);
         QTest::mouseDClick(windows.list->viewport(), Qt::LeftButton, {}, centre);
     }
-    QCOMPARE(windows.list->currentPath(), roms);
+    QCOMPARE(windows.path(), roms);
     windows.click("Command1");
     QVERIFY(!picker->isVisible() && windows.mainWindow.isVisible());
     QCOMPARE(windows.fields(), fields);
 
     windows.open(sourceFirst ? "Command3" : "browse");
     QCOMPARE(windows.picker, picker);
-    QCOMPARE(windows.list->currentPath(), roms);
+    QCOMPARE(windows.path(), roms);
     windows.click("ok");
     fields[1 - firstField] = roms;
     QCOMPARE(windows.fields(), fields);
     QVERIFY(windows.reports.texts.isEmpty());
 }
 
-void DirectoryPickerTest::driveChangeMovesTheListAtOnce()
+void DirectoryPickerTest::onlyAChangedDriveMovesTheList_data()
 {
+    QTest::addColumn<bool>("anotherDrive");
+    QTest::newRow("another drive moves the list to its root at once") << true;
+    QTest::newRow("the drive shown, picked again, keeps the directory") << false;
+}
+
+void DirectoryPickerTest::onlyAChangedDriveMovesTheList()
+{
+    QFETCH(bool, anotherDrive);
     QTemporaryDir fixture;
+    const QString roms = fixture.filePath("roms");
+    QVERIFY(QDir().mkdir(roms));
     Windows windows;
     windows.open("Command3");
-    QVERIFY(!windows.list->setPath(fixture.path()));
-    const int index = windows.drives->findText(mountPointHolding(fixture.path()));
-    QVERIFY(index >= 0);
+    QVERIFY(!windows.moveTo(roms));
+    if (anotherDrive)
+        windows.drives->addItem(fixture.path());
+    const int index = anotherDrive ? windows.drives->count() - 1 : windows.drives->currentIndex();
 
     windows.drives->setCurrentIndex(index);
     emit windows.drives->activated(index);
 
-    QCOMPARE(windows.list->currentPath(), windows.drives->currentText());
+    QCOMPARE(windows.path(), anotherDrive ? fixture.path() : roms);
     QVERIFY(windows.picker->isVisible() && windows.reports.texts.isEmpty());
+}
+
+// A path on a file system the list leaves out, such as /dev/shm, is shown on
+// the listed drive above it.
+void DirectoryPickerTest::driveHoldingAPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("drive");
+    const auto row = [](const char *name, const char *path, const char *drive) {
+        QTest::newRow(name) << path << drive;
+    };
+    row("a drive's root", "/home", "/home");
+    row("inside the deepest drive", "/home/user/roms/", "/home/user");
+    row("unlisted file system below a listed drive", "/dev/shm/roms", "/dev");
+    row("unlisted file system below the root only", "/run/shm", "/");
+    row("a longer name is not inside a drive", "/homework", "/");
+}
+
+void DirectoryPickerTest::driveHoldingAPath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, drive);
+    QCOMPARE(::driveHolding(path, {"/", "/dev", "/home", "/home/user", "/media/usb"}), drive);
 }
 
 void DirectoryPickerTest::unreadableDirectoryIsReportedAndTheListStays_data()
@@ -193,7 +240,7 @@ void DirectoryPickerTest::unreadableDirectoryIsReportedAndTheListStays()
     Windows windows;
     windows.open("Command3");
     const QString shownDrive = windows.drives->currentText();
-    QVERIFY(!windows.list->setPath(fixture.path()));
+    QVERIFY(!windows.moveTo(fixture.path()));
     QVERIFY(QDir().rmdir(roms));
 
     if (asDrive) {
@@ -207,7 +254,7 @@ void DirectoryPickerTest::unreadableDirectoryIsReportedAndTheListStays()
 
     QTRY_COMPARE(windows.reports.texts, QStringList("Impossibile leggere la directory " + roms +
                                                     "\n\n2: No such file or directory"));
-    QCOMPARE(windows.list->currentPath(), fixture.path());
+    QCOMPARE(windows.path(), fixture.path());
     QVERIFY(windows.entryNamed("roms"));
     QCOMPARE(windows.drives->currentText(), shownDrive);
     QVERIFY(windows.picker->isVisible());
@@ -258,26 +305,24 @@ void DirectoryPickerTest::keysAndTheFramePressOnlyWhatTheyShould()
 
 void DirectoryPickerTest::pathText_data()
 {
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("root stays the root") << "/"
-                                         << "/";
-    QTest::newRow("trailing separator is dropped") << "/home/user/"
-                                                   << "/home/user";
-    QTest::newRow("doubled separators become one") << "//home//user"
-                                                   << "/home/user";
-    QTest::newRow("dot parts are resolved") << "/home/./user/../guest"
-                                            << "/home/guest";
-    QTest::newRow("going above the root stays at the root") << "/.."
-                                                            << "/";
-    QTest::newRow("relative path is taken from the working directory")
-        << "roms" << QDir::currentPath() + "/roms";
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("text");
+    const auto row = [](const char *name, const QByteArray &path, const QByteArray &text) {
+        QTest::newRow(name) << path << text;
+    };
+    row("root stays the root", "/", "/");
+    row("trailing separator is dropped", "/home/user/", "/home/user");
+    row("doubled separators become one", "//home//user", "/home/user");
+    row("dot parts are resolved", "/home/./user/../guest", "/home/guest");
+    row("going above the root stays at the root", "/..", "/");
+    row("relative path is taken from the working directory", "roms",
+        QFile::encodeName(QDir::currentPath() + "/roms"));
 }
 
 void DirectoryPickerTest::pathText()
 {
-    QFETCH(QString, path);
-    QFETCH(QString, text);
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, text);
     QCOMPARE(::pathText(path), text);
 }
 
@@ -285,9 +330,9 @@ void DirectoryPickerTest::pathText()
 // out, sorted without regard to case.
 void DirectoryPickerTest::pathChainAndSubdirectories()
 {
-    QCOMPARE(pathChain("/"), QStringList{"/"});
+    QCOMPARE(pathChain("/"), QByteArrayList{"/"});
     QCOMPARE(pathChain("/home/user/roms/"),
-             QStringList({"/", "/home", "/home/user", "/home/user/roms"}));
+             QByteArrayList({"/", "/home", "/home/user", "/home/user/roms"}));
 
     QTemporaryDir fixture;
     const QDir root(fixture.path());
@@ -297,10 +342,33 @@ void DirectoryPickerTest::pathChainAndSubdirectories()
     QVERIFY(QFile::link(root.filePath("zeta"), root.filePath("link to zeta")));
     QVERIFY(QFile::link(root.filePath("PACMAN.ZIP"), root.filePath("link to a file")));
     QVERIFY(QFile::link(root.filePath("gone"), root.filePath("dangling link")));
-    const Subdirectories listing = listSubdirectories(fixture.path());
+    const Subdirectories listing = listSubdirectories(QFile::encodeName(fixture.path()));
     QVERIFY(!listing.failure);
-    QCOMPARE(listing.names,
-             QStringList({"Alpha", "beta", "Gamma", "link to zeta", "zeta", "àccento"}));
+    QCOMPARE(listing.names, QByteArrayList({"Alpha", "beta", "Gamma", "link to zeta", "zeta",
+                                            QStringLiteral("àccento").toUtf8()}));
+}
+
+// Such a name leads back to its directory only through its own bytes; a text
+// field holding it would name another directory, so "&OK" says so instead.
+void DirectoryPickerTest::directoryNotValidAsTextOpensButIsNotWritten()
+{
+    QTemporaryDir fixture;
+    const QByteArray latin1 = QFile::encodeName(fixture.path()) + "/caf\xe9";
+    QVERIFY(mkdir(latin1.constData(), 0777) == 0 && mkdir(latin1 + "/roms", 0777) == 0);
+    Windows windows;
+    windows.open("browse");
+    QVERIFY(!windows.moveTo(fixture.path()));
+
+    windows.list->setCurrentItem(windows.entryNamed(QString::fromUtf8("caf\xe9")));
+    QTest::keyClick(windows.list, Qt::Key_Return);
+    QCOMPARE(windows.list->currentPath(), latin1);
+    QVERIFY(windows.entryNamed("roms"));
+    windows.click("ok");
+
+    QTRY_COMPARE(windows.reports.texts.size(), 1);
+    QVERIFY(windows.reports.texts[0].contains(QStringLiteral("\n\n%1: ").arg(EILSEQ)));
+    QCOMPARE(windows.fields(), untouchedFields);
+    QVERIFY(windows.picker->isVisible());
 }
 
 QTEST_MAIN(DirectoryPickerTest)

@@ -174,7 +174,8 @@ void SettingsTest::failedSaveChangesNothing_data()
     QTest::addColumn<int>("number");
 
     QTest::newRow("a file that cannot grow") << QStringLiteral(".") << EFBIG;
-    QTest::newRow("no program directory") << QStringLiteral("gone") << ENOENT;
+    QTest::newRow("a folder to make where a file is")
+        << QStringLiteral("ini.ini/vrillo") << ENOTDIR;
 }
 
 void SettingsTest::failedSaveChangesNothing()
