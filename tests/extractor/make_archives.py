@@ -6,6 +6,7 @@ libarchive's bsdtar); hostile and damaged ones are written byte by byte here,
 so each carries exactly the flaw under test.
 """
 import hashlib
+import legacy_streams
 import os
 import random
 import shutil
@@ -175,7 +176,6 @@ def hostile_archives():
         Member("cut.txt", b"truncated data " * 4000, method=8, packed=cut[:len(cut) // 2]),
         Member("garbage.txt", b"y" * 5000, method=8, packed=b"\xff" * 40),
         ok])
-    write_zip("deflate64.zip", [Member("d64.txt", b"deflate64 " * 100, method=9), ok])
     write_zip("modes_and_times.zip", [Member("tool", b"#!/bin/sh\n", mode=0o106755),
                              Member("plain", b"p", mode=0o100600),
                              Member("dated/", mode=0o40755),
@@ -240,6 +240,24 @@ def layout_archives():
     write_zip("space.zip", [Member("first.bin", rng.randbytes(2 << 20)),
                             Member("second.bin", rng.randbytes(2 << 20)),
                             Member("small.txt", b"small\n")])
+
+
+def legacy_method_archives():
+    """Members in the methods pkunzip decodes by itself, whole and damaged."""
+    data = legacy_streams.sample(5, 3000)[:6000]
+    far = random.Random(6).randbytes(40000)
+    far += data + far
+    write_zip("legacy_methods.zip", [
+        Member("deflate64.bin", far, method=9, packed=legacy_streams.deflate64(far)),
+        Member("imploded.txt", data, method=6, flags=6, packed=legacy_streams.implode(data, 6)),
+        Member("reduced.txt", data, method=5, packed=legacy_streams.reduce(data, 4)),
+        Member("shrunk.txt", data, method=1, packed=legacy_streams.shrink(data, 500))])
+    write_zip("legacy_damaged.zip", [
+        Member("cut.txt", data, method=1, packed=legacy_streams.shrink(data, 500)[:300]),
+        Member("bad_tree.txt", data, method=6, packed=legacy_streams.implode(data, 0, [5] * 64)),
+        # Deflate's length code 285 means 258; to Deflate64 it takes 16 bits more.
+        Member("d64.txt", b"deflate64 " * 100, method=9),
+        Member("after.txt", data, method=2, packed=legacy_streams.reduce(data, 1))])
 
 
 def rom_bytes(rng, size):
@@ -340,6 +358,7 @@ os.makedirs(OUT, exist_ok=True)
 real_tool_archives()
 name_archives()
 hostile_archives()
+legacy_method_archives()
 layout_archives()
 side_by_side_archive("many_members.zip", ["set0", "set1", "set2", "set3"])
 side_by_side_archive("many_utf8_members.zip", ["Ünï", "cödé", "Ελλ", "ηνικά"], flags=0x800)

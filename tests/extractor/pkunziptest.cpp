@@ -247,6 +247,10 @@ void PkunzipTest::extractsWholeArchives_data()
                                   << QStringList{"big.bin=<200000 bytes>", "good.txt=good"};
     const QStringList wholeTree = {"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"};
     const QStringList zip64Tree = {"a.txt=<3300 bytes>", "b.bin=<5000 bytes>"};
+    QTest::newRow("Deflate64, Implode, Reduce and Shrink")
+        << "legacy_methods.zip"
+        << QStringList{"deflate64.bin=<86000 bytes>", "imploded.txt=<6000 bytes>",
+                       "reduced.txt=<6000 bytes>", "shrunk.txt=<6000 bytes>"};
     QTest::newRow("stub before the first header") << "stub.zip" << wholeTree;
     QTest::newRow("ZIP64, forced") << "zip64.zip" << zip64Tree;
     QTest::newRow("ZIP64 with a stub before it") << "zip64_stub.zip" << zip64Tree;
@@ -303,7 +307,10 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
         << "corrupt_member.zip" << good << QStringList{"cut.txt:", "garbage.txt:"};
     QTest::newRow("encrypted member") << "encrypted.zip" << QStringList{"plain.txt=plain\n"}
                                       << QStringList{"secret.txt: encrypted"};
-    QTest::newRow("Deflate64 member") << "deflate64.zip" << good << QStringList{"d64.txt:"};
+    QTest::newRow("Shrink, Implode and Deflate64 members damaged")
+        << "legacy_damaged.zip" << QStringList{"after.txt=<6000 bytes>"}
+        << QStringList{"cut.txt: damaged data", "bad_tree.txt: damaged data",
+                       "d64.txt: damaged data"};
     const QString damaged = QStringLiteral("damaged archive");
     QTest::newRow("cut in a member: the members before it")
         << "cut_in_member.zip" << QStringList{"one.txt=<3000 bytes>"}
