@@ -1,0 +1,307 @@
+#include "methods.h"
+#include "scratch.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <bzlib.h>
+#include <lzma.h>
+#include <zlib.h>
+#include <zstd.h>
+
+#include <algorithm>
+
+namespace {
+
+// A member's compressed bytes, handed out in uneven pieces as a file's would be.
+class MemoryInput : public CompressedInput
+{
+public:
+    explicit MemoryInput(QByteArray bytes) : bytes_(std::move(bytes)) {}
+
+    Result<size_t> read(void *buffer, size_t size) override
+    {
+        const size_t piece = std::min({size, size_t{7777}, size_t(bytes_.size()) - position_});
+        std::copy_n(bytes_.constData() + position_, piece, static_cast<char *>(buffer));
+        position_ += piece;
+        return piece;
+    }
+
+private:
+    QByteArray bytes_;
+    size_t position_ = 0;
+};
+
+class MemoryOutput : public DecodedOutput
+{
+public:
+    Result<void> write(const unsigned char *data, size_t size) override
+    {
+        bytes.append(reinterpret_cast<const char *>(data), qsizetype(size));
+        return {};
+    }
+
+    QByteArray bytes;
+};
+
+enum Method { stored = 0, deflated = 8, bzip2 = 12, lzma = 14, zstandard = 93, xz = 95, ppmd = 98 };
+constexpr int endMarker = 1 << 1;
+
+// Half random, half from four symbols, as ROM images are: they compress to
+// about half.
+QByteArray sampleData(int size)
+{
+    QRandomGenerator random(size);
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = char(i % 2 ? random.generate() : "\0\1AB"[random.bounded(4)]);
+    return data;
+}
+
+QByteArray deflateRaw(const QByteArray &data)
+{
+    z_stream stream{};
+    deflateInit2(&stream, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&stream, uLong(data.size()))), '\0');
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.truncate(int(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+QByteArray bzip2Compress(const QByteArray &data)
+{
+    QByteArray out(data.size() + data.size() / 100 + 600, '\0');
+    auto size = unsigned(out.size());
+    BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char *>(data.constData()),
+                             unsigned(data.size()), 9, 0, 0);
+    out.truncate(int(size));
+    return out;
+}
+
+QByteArray lzmaEncode(const lzma_filter *filters,
+                      lzma_ret (*start)(lzma_stream *, const lzma_filter *), const QByteArray &data)
+{
+    lzma_stream stream = LZMA_STREAM_INIT;
+    start(&stream, filters);
+    QByteArray out(data.size() + data.size() / 2 + 4096, '\0');
+    stream.next_in = reinterpret_cast<const uint8_t *>(data.constData());
+    stream.avail_in = size_t(data.size());
+    stream.next_out = reinterpret_cast<uint8_t *>(out.data());
+    stream.avail_out = size_t(out.size());
+    const bool finished = lzma_code(&stream, LZMA_FINISH) == LZMA_STREAM_END;
+    out.truncate(finished ? int(stream.total_out) : 0);
+    lzma_end(&stream);
+    return out;
+}
+
+lzma_ret startXz(lzma_stream *stream, const lzma_filter *)
+{
+    return lzma_easy_encoder(stream, 6, LZMA_CHECK_CRC64);
+}
+
+// The ZIP form: version, properties size, properties, then the raw stream.
+QByteArray zipLzma(const QByteArray &data, bool withEndMarker)
+{
+    lzma_options_lzma options;
+    lzma_lzma_preset(&options, 6);
+    options.ext_flags = withEndMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    QByteArray header("\x10\x02\x05\x00", 4);
+    header.resize(9);
+    lzma_properties_encode(filters, reinterpret_cast<uint8_t *>(header.data() + 4));
+    return header + lzmaEncode(filters, lzma_raw_encoder, data);
+}
+
+QByteArray zstdCompress(const QByteArray &data)
+{
+    QByteArray out(int(ZSTD_compressBound(size_t(data.size()))), '\0');
+    out.truncate(int(
+        ZSTD_compress(out.data(), size_t(out.size()), data.constData(), size_t(data.size()), 3)));
+    return out;
+}
+
+// 7-Zip is the PPMd encoder at hand; its local header gives the member's bytes.
+QByteArray ppmdCompress(const QByteArray &data)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("m"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        return {};
+    file.close();
+    QProcess::execute("7zz",
+                      {"a", "-bso0", "-tzip", "-mm=PPMd", dir.filePath("a.zip"), file.fileName()});
+    QFile zip(dir.filePath("a.zip"));
+    if (!zip.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = zip.readAll();
+    const auto field = [&](int at, int size) {
+        return qFromLittleEndian<quint32>(bytes.mid(at, 4).constData()) &
+               (size == 2 ? 0xffff : ~0u);
+    };
+    return bytes.mid(int(30 + field(26, 2) + field(28, 2)), int(field(18, 4)));
+}
+
+QByteArray compress(int method, int flags, const QByteArray &data)
+{
+    switch (method) {
+    case stored:
+        return data;
+    case deflated:
+        return deflateRaw(data);
+    case bzip2:
+        return bzip2Compress(data);
+    case lzma:
+        return zipLzma(data, flags & endMarker);
+    case zstandard:
+        return zstdCompress(data);
+    case xz:
+        return lzmaEncode(nullptr, startXz, data);
+    default:
+        return ppmdCompress(data);
+    }
+}
+
+CompressedMember memberOf(int method, int flags, qsizetype compressed, qsizetype decoded,
+                          bool sizesKnown = true)
+{
+    CompressedMember member;
+    member.method = uint16_t(method);
+    member.flags = uint16_t(flags);
+    if (sizesKnown) {
+        member.compressedSize = uint64_t(compressed);
+        member.uncompressedSize = uint64_t(decoded);
+    }
+    return member;
+}
+
+} // namespace
+
+class MethodsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodesEveryMethod_data();
+    void decodesEveryMethod();
+    void refusesDamagedStreams_data();
+    void refusesDamagedStreams();
+};
+
+void MethodsTest::decodesEveryMethod_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("sizesKnown");
+
+    const struct
+    {
+        const char *name;
+        int method;
+        int flags;
+    } methods[] = {{"stored", stored, 0},
+                   {"deflate", deflated, 0},
+                   {"bzip2", bzip2, 0},
+                   {"lzma with end marker", lzma, endMarker},
+                   {"lzma to its size", lzma, 0},
+                   {"zstandard", zstandard, 0},
+                   {"xz", xz, 0},
+                   {"ppmd", ppmd, 0}};
+    for (const auto &m : methods) {
+        QTest::addRow("%s, empty", m.name) << m.method << m.flags << 0 << true;
+        QTest::addRow("%s, 300 KB", m.name) << m.method << m.flags << 300000 << true;
+    }
+    QTest::newRow("deflate larger than the scratch memory streams")
+        << int(deflated) << 0 << int(scratchSize) << true;
+    QTest::newRow("deflate of unknown sizes streams") << int(deflated) << 0 << 100000 << false;
+    QTest::newRow("lzma with end marker, unknown sizes")
+        << int(lzma) << endMarker << 100000 << false;
+    QTest::newRow("bzip2, unknown sizes") << int(bzip2) << 0 << 100000 << false;
+    QTest::newRow("zstandard, unknown sizes") << int(zstandard) << 0 << 100000 << false;
+    QTest::newRow("xz, unknown sizes") << int(xz) << 0 << 100000 << false;
+}
+
+// The member's data is followed by other bytes, as the next header follows
+// it in an archive; a decoder tells where its stream ended.
+void MethodsTest::decodesEveryMethod()
+{
+    QFETCH(int, method);
+    QFETCH(int, flags);
+    QFETCH(int, size);
+    QFETCH(bool, sizesKnown);
+    const QByteArray data = sampleData(size);
+    const QByteArray compressed = compress(method, flags, data);
+    QVERIFY(!compressed.isEmpty() || size == 0);
+    MemoryInput input(sizesKnown ? compressed : compressed + QByteArray("PK\x07\x08 next"));
+    MemoryOutput output;
+    const Result<uint64_t> taken = decodeMember(
+        memberOf(method, flags, compressed.size(), data.size(), sizesKnown), input, output);
+    QVERIFY2(taken.ok(), taken.ok() ? "" : taken.error().text.c_str());
+    QCOMPARE(*taken, uint64_t(compressed.size()));
+    QCOMPARE(output.bytes.size(), data.size());
+    QVERIFY(output.bytes == data);
+}
+
+void MethodsTest::refusesDamagedStreams_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QByteArray>("compressed");
+    QTest::addColumn<int>("declaredSize");
+
+    const QByteArray data = sampleData(300000);
+    const QByteArray garbage = sampleData(5000).mid(1, 4000);
+    const struct
+    {
+        const char *name;
+        int method;
+        int flags;
+    } methods[] = {{"deflate", deflated, 0},
+                   {"bzip2", bzip2, 0},
+                   {"lzma", lzma, endMarker},
+                   {"lzma to its size", lzma, 0},
+                   {"zstandard", zstandard, 0},
+                   {"xz", xz, 0},
+                   {"ppmd", ppmd, 0}};
+    for (const auto &m : methods) {
+        const QByteArray compressed = compress(m.method, m.flags, data);
+        QTest::addRow("%s cut short", m.name)
+            << (m.method | m.flags << 16) << compressed.left(compressed.size() / 2) << 300000;
+        QTest::addRow("%s with nothing", m.name)
+            << (m.method | m.flags << 16) << QByteArray() << 300000;
+        QTest::addRow("%s of garbage", m.name) << (m.method | m.flags << 16) << garbage << 300000;
+        if (m.method != lzma || m.flags)
+            QTest::addRow("%s longer than declared", m.name)
+                << (m.method | m.flags << 16) << compressed << 299999;
+        if (m.method == deflated || m.method == zstandard)
+            QTest::addRow("%s shorter than declared", m.name)
+                << (m.method | m.flags << 16) << compressed << 300001;
+    }
+    QTest::newRow("stored shorter than declared") << int(stored) << data << 300001;
+    QTest::newRow("lzma properties of the wrong size")
+        << int(lzma) << QByteArray("\x10\x02\x06\x00\x5d\x00\x00\x10\x00\x00", 10) << 10;
+}
+
+void MethodsTest::refusesDamagedStreams()
+{
+    QFETCH(int, method);
+    QFETCH(QByteArray, compressed);
+    QFETCH(int, declaredSize);
+    MemoryInput input(compressed);
+    MemoryOutput output;
+    const Result<uint64_t> taken = decodeMember(
+        memberOf(method & 0xffff, method >> 16, compressed.size(), declaredSize), input, output);
+    QVERIFY(!taken.ok());
+    QCOMPARE(QString::fromStdString(taken.error().text), QStringLiteral("damaged data"));
+    QVERIFY(output.bytes.size() <= declaredSize);
+}
+
+QTEST_GUILESS_MAIN(MethodsTest)
+#include "methodstest.moc"
