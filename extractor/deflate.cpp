@@ -10,6 +10,10 @@
 
 namespace {
 
+// Below this many decoded bytes zlib is as quick, and a process that meets
+// no larger member never sets up libdeflate's tables: tiny archives gain.
+constexpr uint64_t wholeFloor = 16 * 1024;
+
 struct FreeDecompressor
 {
     void operator()(libdeflate_decompressor *decompressor) const
@@ -118,7 +122,8 @@ private:
 Result<uint64_t> inflateMemberWithin(const CompressedMember &member, CompressedInput &input,
                                      DecodedOutput &output, size_t wholeLimit)
 {
-    if (member.compressedSize && member.uncompressedSize && *member.compressedSize <= wholeLimit &&
+    if (member.compressedSize && member.uncompressedSize &&
+        *member.uncompressedSize >= wholeFloor && *member.compressedSize <= wholeLimit &&
         *member.uncompressedSize <= wholeLimit - *member.compressedSize)
         return inflateWhole(*member.compressedSize, *member.uncompressedSize, input, output);
     ZlibInflater inflater;

@@ -284,6 +284,9 @@ void MethodsTest::refusesDamagedStreams_data()
             QTest::addRow("%s shorter than declared", m.name)
                 << (m.method | m.flags << 16) << compressed << 300001;
     }
+    const QByteArray large = deflateRaw(sampleData(int(scratchSize)));
+    QTest::newRow("deflate larger than the scratch memory, cut short")
+        << int(deflated) << large.left(large.size() - 100) << int(scratchSize);
     QTest::newRow("stored shorter than declared") << int(stored) << data << 300001;
     QTest::newRow("lzma properties of the wrong size")
         << int(lzma) << QByteArray("\x10\x02\x06\x00\x5d\x00\x00\x10\x00\x00", 10) << 10;
