@@ -29,22 +29,6 @@ libdeflate_decompressor *threadDecompressor()
     return decompressor.get();
 }
 
-// Reads the member's compressed bytes into `buffer`, stopping short only at
-// the end of the archive.
-Result<size_t> readWhole(CompressedInput &input, unsigned char *buffer, size_t size)
-{
-    size_t filled = 0;
-    while (filled < size) {
-        const Result<size_t> got = input.read(buffer + filled, size - filled);
-        if (!got)
-            return got.error();
-        if (*got == 0)
-            break;
-        filled += *got;
-    }
-    return filled;
-}
-
 Result<uint64_t> inflateWhole(size_t compressedSize, size_t decodedSize, CompressedInput &input,
                               DecodedOutput &output)
 {
@@ -54,7 +38,7 @@ Result<uint64_t> inflateWhole(size_t compressedSize, size_t decodedSize, Compres
         return outOfMemory();
     unsigned char *const decoded = scratch;
     unsigned char *const compressed = scratch + decodedSize;
-    const Result<size_t> got = readWhole(input, compressed, compressedSize);
+    const Result<size_t> got = readFully(input, compressed, compressedSize);
     if (!got)
         return got.error();
     size_t taken = 0;

@@ -112,16 +112,10 @@ Result<uint64_t> decodeLzma(const CompressedMember &member, CompressedInput &inp
                             DecodedOutput &output)
 {
     unsigned char header[lzmaHeaderSize + lzmaPropertiesSize];
-    const Result<bool> headerRead = readExactly(input, header, lzmaHeaderSize);
-    if (!headerRead)
-        return headerRead.error();
-    if (!*headerRead || littleEndian16(header + 2) != lzmaPropertiesSize)
-        return damagedData();
-    const Result<bool> propertiesRead =
-        readExactly(input, header + lzmaHeaderSize, lzmaPropertiesSize);
-    if (!propertiesRead)
-        return propertiesRead.error();
-    if (!*propertiesRead)
+    const Result<size_t> got = readFully(input, header, sizeof header);
+    if (!got)
+        return got.error();
+    if (*got != sizeof header || littleEndian16(header + 2) != lzmaPropertiesSize)
         return damagedData();
     LzmaDecoder decoder;
     if (const Result<void> started =

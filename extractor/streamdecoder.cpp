@@ -58,7 +58,7 @@ Result<uint64_t> decodeStream(StreamDecoder &decoder, const CompressedMember &me
     return taken - windows.inLeft;
 }
 
-Result<bool> readExactly(CompressedInput &input, unsigned char *buffer, size_t size)
+Result<size_t> readFully(CompressedInput &input, unsigned char *buffer, size_t size)
 {
     size_t filled = 0;
     while (filled < size) {
@@ -66,8 +66,8 @@ Result<bool> readExactly(CompressedInput &input, unsigned char *buffer, size_t s
         if (!got)
             return got.error();
         if (*got == 0)
-            return false;
+            break;
         filled += *got;
     }
-    return true;
+    return filled;
 }

@@ -61,6 +61,6 @@ inline Error tooMuchMemory()
     return Error{"needs more memory to decode than allowed"};
 }
 
-// Reads exactly `size` bytes of the member's data into `buffer`, or gives
-// false when the data ends first.
-Result<bool> readExactly(CompressedInput &input, unsigned char *buffer, size_t size);
+// Reads `size` bytes of the member's data into `buffer`, fewer only when the
+// data ends first; gives how many.
+Result<size_t> readFully(CompressedInput &input, unsigned char *buffer, size_t size);
