@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine for The Vrillo and builds it, then
-#   ./setup.sh run    starts the program;
-#   ./setup.sh test   runs every test.
+#   ./setup.sh run      starts the program;
+#   ./setup.sh package  builds the Debian package build/vrillo_<version>_amd64.deb;
+#   ./setup.sh test     runs every test, the installed package's included.
 # Packages are installed with apt-get, through sudo when not run as root.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 mode=${1:-}
 case "$mode" in
-run | test) ;;
+run | package | test) ;;
 *)
-    echo "usage: $0 run|test" >&2
+    echo "usage: $0 run|package|test" >&2
     exit 2
     ;;
 esac
@@ -28,6 +29,9 @@ packages=(
     zip unzip 7zip zstd python3 libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
     # fuzzing: clang 14 with libFuzzer and the sanitizer runtimes
     clang-14 libclang-rt-14-dev
+    # the Debian package: its dependencies (dpkg-shlibdeps), checks of it and
+    # of its menu entry and metadata, and the window driven for its test
+    dpkg-dev file lintian appstream xdotool
 )
 
 sudo=()
@@ -44,9 +48,28 @@ if [ "$mode" = run ]; then
     exec build/vrillo
 fi
 
+# The package holds only the program and pkunzip, so only they are built.
+package() {
+    cmake --build build -j"$jobs" --target vrillo pkunzip_packaged
+    (cd build && cpack)
+}
+
+if [ "$mode" = package ]; then
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    package
+    exit
+fi
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
+
+# The package as a user meets it: installed, run and saved from as an
+# ordinary user, then removed again. No lintian errors are allowed.
+rm -f build/vrillo_*.deb
+package
+lintian --fail-on error build/vrillo_*.deb
+"${sudo[@]}" tests/package/installed.sh build/vrillo_*.deb
 
 # Every fuzzer for a short while on its seed corpus.
 fuzz/run.sh 30

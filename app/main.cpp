@@ -1,12 +1,14 @@
-#include "form1.h"
+#include "childprocess.h"
+#include "mainwindow.h"
 #include "platform.h"
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+    restoreChildSignalDefault();
     QApplication app(argc, argv);
-    Form1 window(platform::programDirectory());
+    MainWindow window(platform::programDirectory());
     window.show();
     return app.exec();
 }

@@ -2,6 +2,8 @@
 
 #include "platform.h"
 
+#include <QFile>
+
 #include <sys/stat.h>
 
 namespace {
@@ -43,6 +45,6 @@ bool isArchiveFileName(std::string_view fileName)
 
 ArchiveListing listZipArchives(const QString &directoryText)
 {
-    return readDirectoryNames(searchedDirectory(directoryText), directoryText, S_IFREG,
-                              isArchiveFileName);
+    return readDirectoryNames(QFile::encodeName(searchedDirectory(directoryText)), directoryText,
+                              S_IFREG, isArchiveFileName);
 }

@@ -20,7 +20,6 @@ bool isArchiveFileName(std::string_view fileName);
 // exactly as given: nothing is trimmed or dropped, so "/" searches "//*.zip"
 // (still the root) and an empty text "/*.zip". Listed are every regular file,
 // or link leading to one, with an archive file name, in the order the file
-// system yields them, unsorted, each a bare name decoded from the file
-// system's bytes. A directory that cannot be opened or read gives its failure
-// and no names.
+// system yields them, unsorted, each a bare name as the file system's bytes.
+// A directory that cannot be opened or read gives its failure and no names.
 ArchiveListing listZipArchives(const QString &directoryText);

@@ -29,22 +29,6 @@ extern char **environ;
 
 namespace {
 
-struct AllSelected : BatchView
-{
-    QStringList entries;
-    QString sourceText;
-    QString destinationText;
-    QString program;
-
-    int count() const override { return int(entries.size()); }
-    bool selected(int) const override { return true; }
-    QString text(int i) const override { return entries.at(i); }
-    QString source() const override { return sourceText; }
-    QString destination() const override { return destinationText; }
-    bool checkdir() const override { return true; }
-    QString programDirectory() const override { return program; }
-};
-
 // One extractor run of the bare loop, its texts ready before timing starts.
 struct PlainRun
 {
@@ -54,9 +38,10 @@ struct PlainRun
 
 } // namespace
 
-static bool makeArchives(const QTemporaryDir &root, const AllSelected &view)
+static bool makeArchives(const QTemporaryDir &root, const BatchRequest &request)
 {
-    const QString first = view.sourceText + QLatin1Char('/') + view.entries.first();
+    const QString first =
+        request.source + QLatin1Char('/') + QFile::decodeName(request.archives.first());
     QFile content(root.filePath(QStringLiteral("ROM.BIN")));
     if (!content.open(QIODevice::WriteOnly) || content.write("tiny rom\n") != 9)
         return false;
@@ -66,8 +51,9 @@ static bool makeArchives(const QTemporaryDir &root, const AllSelected &view)
     zip.start(QStringLiteral("zip"), {QStringLiteral("-q"), first, QStringLiteral("ROM.BIN")});
     if (!zip.waitForFinished() || zip.exitCode() != 0)
         return false;
-    for (qsizetype i = 1; i < view.entries.size(); ++i)
-        if (!QFile::copy(first, view.sourceText + QLatin1Char('/') + view.entries[i]))
+    for (qsizetype i = 1; i < request.archives.size(); ++i)
+        if (!QFile::copy(first, request.source + QLatin1Char('/') +
+                                    QFile::decodeName(request.archives[i])))
             return false;
     return true;
 }
@@ -102,15 +88,15 @@ template <typename Work> static Timing timed(Work work)
     return {secondsSince(start), ownCpuSeconds() - cpuBefore};
 }
 
-static Timing timeBatch(const AllSelected &view)
+static Timing timeBatch(const BatchRequest &request)
 {
     BatchResult result;
-    const Timing timing = timed([&] { result = runBatch(view); });
+    const Timing timing = timed([&] { result = runBatch(request); });
     if (result.stoppedBy || !result.failedExtractions.isEmpty())
         std::fprintf(stderr, "batch did not succeed: %s\n",
                      qPrintable(result.stoppedBy
                                     ? result.stoppedBy->operation
-                                    : failedExtractionsMessage(result.failedExtractions)));
+                                    : failedExtractionsReport(result.failedExtractions).message));
     return timing;
 }
 
@@ -163,33 +149,35 @@ int main(int argc, char *argv[])
         !dir.mkdir(QStringLiteral("roms")) ||
         !QFile::link(extractor, root.filePath(QStringLiteral("program/pkunzip"))))
         return 1;
-    AllSelected view;
-    view.sourceText = root.filePath(QStringLiteral("roms"));
-    view.destinationText = root.filePath(QStringLiteral("games"));
-    view.program = root.filePath(QStringLiteral("program"));
+    BatchRequest request;
+    request.source = root.filePath(QStringLiteral("roms"));
+    request.destination = root.filePath(QStringLiteral("games"));
+    request.extractorDirectory = root.filePath(QStringLiteral("program"));
     std::vector<PlainRun> plainRuns;
     for (int i = 0; i < archives; ++i) {
         const QString folder = QStringLiteral("G%1").arg(i, 5, 10, QLatin1Char('0'));
-        view.entries << folder + QStringLiteral(".ZIP");
+        request.archives << QFile::encodeName(folder + QStringLiteral(".ZIP"));
+        request.selected << true;
         plainRuns.push_back(
-            {QFile::encodeName(view.destinationText + '/' + folder).toStdString(),
-             QFile::encodeName(view.sourceText + '/' + view.entries.last()).toStdString()});
+            {QFile::encodeName(request.destination + '/' + folder).toStdString(),
+             (QFile::encodeName(request.source + '/') + request.archives.last()).toStdString()});
     }
-    if (!makeArchives(root, view)) {
+    if (!makeArchives(root, request)) {
         std::fprintf(stderr, "could not make the archives (is zip installed?)\n");
         return 1;
     }
-    const std::string program = QFile::encodeName(view.program + "/pkunzip").toStdString();
+    const std::string program =
+        QFile::encodeName(request.extractorDirectory + "/pkunzip").toStdString();
 
     std::vector<Timing> batchTimes;
     std::vector<Timing> plainTimes;
     for (int round = 0; round < rounds; ++round) {
         // Alternate which goes first so neither always meets a warmer cache.
         for (int turn = 0; turn < 2; ++turn) {
-            if (!emptyDestination(view.destinationText))
+            if (!emptyDestination(request.destination))
                 return 1;
             if ((round + turn) % 2 == 0)
-                batchTimes.push_back(timeBatch(view));
+                batchTimes.push_back(timeBatch(request));
             else
                 plainTimes.push_back(timed([&] { plainLoop(program, plainRuns); }));
         }

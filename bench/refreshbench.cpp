@@ -5,7 +5,7 @@
 // The directory is made under the system's temporary directory and removed.
 
 #include "archivelist.h"
-#include "form1.h"
+#include "mainwindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    Form1 form(programDirectory.path());
+    MainWindow form(programDirectory.path());
     form.show();
     QApplication::processEvents();
     auto *origine = form.findChild<QLineEdit *>(QStringLiteral("origine"));

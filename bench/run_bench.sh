@@ -1,29 +1,64 @@
 #!/bin/sh
-# Extractor benchmark, run by hand from the source tree after a build:
-#   bench/run_bench.sh [BUILD_DIR] [make_corpus.py options...]
-# Generates the corpus (fixed seed) under BUILD_DIR/bench-corpus, times pkunzip
-# against unzip -q -o and bsdtar -xf on each part, then shows pkunzip's peak
-# memory and where its time goes. Needs unzip, libarchive-tools, time, strace.
+# Extractor benchmark, run by hand from the source tree:
+#   bench/run_bench.sh [--perf] [--scratch DIR] [BUILD_DIR] [make_corpus.py options...]
+# Builds pkunzip and the two timing loops in BUILD_DIR (default build) and
+# makes the corpus (fixed seed) under BUILD_DIR/bench-corpus, again whenever
+# its options change. On each part it then times pkunzip against unzip -q -o,
+# bsdtar -xf and 7zz x (when installed) as a batch runs them (spawnloop.cpp);
+# times pkunzip's own extraction code in one process over the ROM-like part
+# against cp -r of the tree it wrote (extractloop.cpp); shows pkunzip's peak
+# memory and system calls. With --perf it records one pkunzip pass over the
+# ROM-like part with perf record -g and prints where pkunzip's time went; the
+# recording stays in BUILD_DIR/bench-perf.data (perf report -g shows the call
+# chains). The archives are extracted under DIR (default
+# BUILD_DIR/bench-scratch), which is left empty. Needs unzip, libarchive-tools,
+# time, strace, and linux-perf for --perf.
+#
+# On ext4 without a journal, creating a file skips every inode deleted in the
+# last minutes, one lookup each, so after deleting a pass's output (or any
+# other large deletion on the machine) the next pass crawls: extract onto a
+# file system with a journal, as most are, e.g. as root
+#   truncate -s 8G build/scratch.img && mkfs.ext4 -q build/scratch.img
+#   mkdir -p build/scratch && mount -o loop build/scratch.img build/scratch
 set -eu
+perf=no
+scratch=
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --perf) perf=yes ;;
+    --scratch)
+        scratch=$(realpath "$2")
+        shift
+        ;;
+    *) break ;;
+    esac
+    shift
+done
 build=$(realpath "${1:-build}")
 [ $# -gt 0 ] && shift
 bench=$(dirname "$(realpath "$0")")
 corpus="$build/bench-corpus"
-scratch="$build/bench-scratch"
+scratch="${scratch:-$build/bench-scratch}/run"
 pkunzip="$build/pkunzip"
 
-df -h "$build"
-[ -d "$corpus" ] || /usr/bin/python3 "$bench/make_corpus.py" "$corpus" "$@"
+cmake --build "$build" --target pkunzip spawnloop extractloop > /dev/null
+if [ "$(cat "$corpus/options" 2> /dev/null || echo none)" != "options: $*" ]; then
+    rm -rf "$corpus"
+    /usr/bin/python3 "$bench/make_corpus.py" "$corpus" "$@"
+    echo "options: $*" > "$corpus/options"
+fi
 mkdir -p "$scratch"
+df -h "$scratch"
+# Other work on the machine moves every figure: the load goes with each.
+load() { cut -d ' ' -f 1-3 /proc/loadavg; }
 
 for part in roms large tiny; do
-    echo "== $part"
-    set -- "$corpus/$part"/*.ZIP
-    # The large part is a single archive, so a single sample that one burst
-    # of the system's write-back can decide; three runs give a real median.
-    if [ "$part" = large ]; then set -- "$@" "$@" "$@"; fi
-    "$build/spawnloop" "$pkunzip" "$scratch" "$@"
+    echo "== $part, each tool started once per archive (load $(load))"
+    "$build/spawnloop" "$pkunzip" "$scratch" "$corpus/$part"/*.ZIP
 done
+
+echo "== roms in one process against cp -r of the extracted tree (load $(load))"
+"$build/extractloop" "$scratch" "$corpus/roms"/*.ZIP
 
 echo "== peak memory (kB)"
 for part in roms large tiny; do
@@ -37,4 +72,14 @@ for archive in "$corpus/roms/GAME0000.ZIP" "$corpus/tiny/T00000.ZIP"; do
     rm -rf "$scratch/strace"
     strace -c -f "$pkunzip" "$archive" "$scratch/strace" > /dev/null
 done
+
+if [ "$perf" = yes ]; then
+    echo "== where pkunzip's time goes, one pass over roms (load $(load))"
+    perf record -q -g -o "$build/bench-perf.data" -- \
+        "$build/spawnloop" --rounds 1 --only pkunzip "$pkunzip" "$scratch" "$corpus/roms"/*.ZIP \
+        > /dev/null
+    perf report -i "$build/bench-perf.data" --no-children --comms pkunzip --percentage relative \
+        --sort dso,symbol --stdio --percent-limit 1 -g none 2> /dev/null |
+        grep -v -e '^#' -e '^$' | cut -c 1-80
+fi
 rm -rf "$scratch"

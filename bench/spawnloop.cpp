@@ -1,120 +1,197 @@
-// Times extractors side by side: for every archive given, pkunzip, unzip and
-// bsdtar are each started once, in rotating order, into a fresh folder, by the
-// same loop. Prints the median time of each and the median of the per-archive
-// ratios pkunzip/unzip and pkunzip/bsdtar.
+// Times extractors the way a batch runs them: each tool started once per
+// archive by the same loop, each archive into a new folder of its own, every
+// output kept until the end of the round. Prints each tool's total wall time
+// per round, the median per tool, and the median over the rounds of each
+// tool's total over unzip's total.
 //
-// usage: spawnloop PKUNZIP SCRATCH_DIR ARCHIVE...
-#include <algorithm>
-#include <chrono>
-#include <cstdio>
-#include <fcntl.h>
-#include <filesystem>
-#include <spawn.h>
-#include <string>
-#include <sys/wait.h>
-#include <vector>
+// usage: spawnloop [--rounds N] [--only TOOL] PKUNZIP SCRATCH_DIR ARCHIVE...
+#include "timing.h"
 
-extern char **environ;
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
 
 namespace {
+
+using Command = std::vector<std::string> (*)(const std::string &program, const std::string &archive,
+                                             const std::string &folder);
 
 struct Tool
 {
     std::string name;
-    std::vector<std::string> (*arguments)(const std::string &program, const std::string &archive,
-                                          const std::string &folder);
+    Command command;
     std::string program;
 };
 
-std::vector<std::string> pkunzipArguments(const std::string &program, const std::string &archive,
-                                          const std::string &folder)
+std::vector<std::string> pkunzipCommand(const std::string &program, const std::string &archive,
+                                        const std::string &folder)
 {
     return {program, archive, folder};
 }
 
-std::vector<std::string> unzipArguments(const std::string &, const std::string &archive,
-                                        const std::string &folder)
+std::vector<std::string> unzipCommand(const std::string &program, const std::string &archive,
+                                      const std::string &folder)
 {
-    return {"/usr/bin/unzip", "-q", "-o", archive, "-d", folder};
+    return {program, "-q", "-o", archive, "-d", folder};
 }
 
-std::vector<std::string> bsdtarArguments(const std::string &, const std::string &archive,
+std::vector<std::string> bsdtarCommand(const std::string &program, const std::string &archive,
+                                       const std::string &folder)
+{
+    return {program, "-xf", archive, "-C", folder};
+}
+
+std::vector<std::string> sevenZipCommand(const std::string &program, const std::string &archive,
                                          const std::string &folder)
 {
-    return {"/usr/bin/bsdtar", "-xf", archive, "-C", folder};
+    return {program, "x", "-y", "-bd", "-o" + folder, archive};
 }
 
-// Runs one command with its output discarded; gives the wall time in ms.
-double timeRun(const std::vector<std::string> &arguments, int &status)
+struct Options
 {
-    std::vector<char *> argv;
-    for (const auto &argument : arguments)
-        argv.push_back(const_cast<char *>(argument.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        status = -1;
-        return 0;
+    int rounds = 3;
+    std::string only;
+    std::string pkunzip;
+    fs::path scratch;
+    std::vector<std::string> archives;
+};
+
+bool parse(int argc, char **argv, Options &options)
+{
+    int a = 1;
+    for (; a + 1 < argc && std::string(argv[a]).rfind("--", 0) == 0; a += 2) {
+        if (std::string(argv[a]) == "--rounds")
+            options.rounds = std::atoi(argv[a + 1]);
+        else if (std::string(argv[a]) == "--only")
+            options.only = argv[a + 1];
+        else
+            return false;
     }
-    waitpid(pid, &status, 0);
-    const auto end = std::chrono::steady_clock::now();
-    posix_spawn_file_actions_destroy(&actions);
-    return std::chrono::duration<double, std::milli>(end - start).count();
+    if (argc - a < 3 || options.rounds < 1)
+        return false;
+    options.pkunzip = argv[a];
+    options.scratch = argv[a + 1];
+    options.archives.assign(argv + a + 2, argv + argc);
+    return true;
 }
 
-double median(std::vector<double> values)
+std::vector<Tool> toolsToRun(const Options &options)
 {
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const size_t middle = values.size() / 2;
-    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+    std::vector<Tool> all = {{"pkunzip", pkunzipCommand, options.pkunzip},
+                             {"unzip", unzipCommand, "/usr/bin/unzip"},
+                             {"bsdtar", bsdtarCommand, "/usr/bin/bsdtar"},
+                             {"7zz", sevenZipCommand, "/usr/bin/7zz"}};
+    std::vector<Tool> tools;
+    for (const auto &tool : all)
+        if (fs::exists(tool.program) && (options.only.empty() || options.only == tool.name))
+            tools.push_back(tool);
+    return tools;
+}
+
+// Leaves the disk quiet after a run without waiting for the rest of the
+// machine: only the scratch file system is written back.
+void settle(const fs::path &scratch)
+{
+    const int descriptor = open(scratch.c_str(), O_RDONLY | O_DIRECTORY);
+    if (descriptor >= 0) {
+        syncfs(descriptor);
+        close(descriptor);
+    }
+}
+
+// Each archive goes through every tool, starting with a different tool from
+// one archive to the next and from one round to the next, so load from the
+// rest of the machine falls on every tool alike. The folder is made by the
+// loop, as the batch makes it, and timed with the run; the disk settles
+// after each run, untimed, so no run pays for the write-back of another.
+std::vector<double> timeRound(const std::vector<Tool> &tools, const Options &options, size_t round,
+                              int &failures)
+{
+    std::vector<double> seconds(tools.size());
+    for (const auto &tool : tools)
+        fs::create_directories(options.scratch / tool.name);
+    for (size_t i = 0; i < options.archives.size(); ++i)
+        for (size_t k = 0; k < tools.size(); ++k) {
+            const size_t t = (k + i + round) % tools.size();
+            const Tool &tool = tools[t];
+            const std::string folder = options.scratch / tool.name / std::to_string(i);
+            const std::string &archive = options.archives[i];
+            bool done = false;
+            seconds[t] += secondsTaken([&] {
+                done = mkdir(folder.c_str(), 0777) == 0 &&
+                       runQuietly(tool.command(tool.program, archive, folder));
+            });
+            if (!done) {
+                std::fprintf(stderr, "%s failed on %s\n", tool.name.c_str(), archive.c_str());
+                ++failures;
+            }
+            settle(options.scratch);
+        }
+    return seconds;
+}
+
+void printRow(const char *label, const std::vector<double> &values)
+{
+    std::printf("%-8s", label);
+    for (double value : values)
+        std::printf(" %9.3f", value);
+    std::printf("\n");
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 4) {
-        std::fputs("usage: spawnloop PKUNZIP SCRATCH_DIR ARCHIVE...\n", stderr);
+    Options options;
+    if (!parse(argc, argv, options)) {
+        std::fputs("usage: spawnloop [--rounds N] [--only TOOL] PKUNZIP SCRATCH_DIR ARCHIVE...\n",
+                   stderr);
         return 2;
     }
-    const std::vector<Tool> tools = {{"pkunzip", pkunzipArguments, argv[1]},
-                                     {"unzip", unzipArguments, ""},
-                                     {"bsdtar", bsdtarArguments, ""}};
-    const std::filesystem::path scratch = argv[2];
-    std::vector<std::vector<double>> times(tools.size());
-    std::vector<double> overUnzip;
-    std::vector<double> overBsdtar;
+    const std::vector<Tool> tools = toolsToRun(options);
+    readIntoCache(options.archives);
+    // seconds[t][r]: tool t's total in round r.
+    std::vector<std::vector<double>> seconds(tools.size(), std::vector<double>(options.rounds));
     int failures = 0;
-    for (int a = 3; a < argc; ++a) {
-        std::vector<double> these(tools.size());
-        for (size_t k = 0; k < tools.size(); ++k) {
-            const size_t t = (k + static_cast<size_t>(a)) % tools.size();
-            const auto folder = scratch / (tools[t].name + "-" + std::to_string(a));
-            std::filesystem::remove_all(folder);
-            std::filesystem::create_directories(folder);
-            int status = 0;
-            these[t] = timeRun(tools[t].arguments(tools[t].program, argv[a], folder), status);
-            if (status != 0) {
-                std::fprintf(stderr, "%s failed on %s\n", tools[t].name.c_str(), argv[a]);
-                ++failures;
-            }
-            std::filesystem::remove_all(folder);
-        }
+    for (int r = 0; r < options.rounds; ++r) {
+        for (const auto &tool : tools)
+            removeAndSettle(options.scratch / tool.name);
+        const auto round = timeRound(tools, options, static_cast<size_t>(r), failures);
         for (size_t t = 0; t < tools.size(); ++t)
-            times[t].push_back(these[t]);
-        overUnzip.push_back(these[0] / these[1]);
-        overBsdtar.push_back(these[0] / these[2]);
+            seconds[t][r] = round[t];
     }
-    std::printf("archives %d, failed runs %d\n", argc - 3, failures);
-    for (size_t t = 0; t < tools.size(); ++t)
-        std::printf("median %-8s %9.3f ms\n", tools[t].name.c_str(), median(times[t]));
-    std::printf("median ratio pkunzip/unzip  %.3f\n", median(overUnzip));
-    std::printf("median ratio pkunzip/bsdtar %.3f\n", median(overBsdtar));
+    for (const auto &tool : tools)
+        removeAndSettle(options.scratch / tool.name);
+
+    std::printf("%zu archives, %d rounds, failed runs %d; total wall time in s\n%-8s",
+                options.archives.size(), options.rounds, failures, "round");
+    for (const auto &tool : tools)
+        std::printf(" %9s", tool.name.c_str());
+    std::printf("\n");
+    for (int r = 0; r < options.rounds; ++r) {
+        std::vector<double> row;
+        for (const auto &perTool : seconds)
+            row.push_back(perTool[r]);
+        printRow(std::to_string(r + 1).c_str(), row);
+    }
+    std::vector<double> medians;
+    for (const auto &perTool : seconds)
+        medians.push_back(median(perTool));
+    printRow("median", medians);
+
+    const auto unzip = std::find_if(tools.begin(), tools.end(),
+                                    [](const Tool &tool) { return tool.name == "unzip"; });
+    if (unzip != tools.end()) {
+        const auto &reference = seconds[unzip - tools.begin()];
+        std::vector<double> ratios;
+        for (const auto &perTool : seconds) {
+            std::vector<double> perRound;
+            for (int r = 0; r < options.rounds; ++r)
+                perRound.push_back(perTool[r] / reference[r]);
+            ratios.push_back(median(perRound));
+        }
+        printRow("/unzip", ratios);
+    }
     return failures == 0 ? 0 : 1;
 }

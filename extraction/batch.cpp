@@ -1,21 +1,21 @@
 #include "batch.h"
 
+#include "directorynames.h"
 #include "foldername.h"
 #include "platform.h"
-
-#include <QFile>
 
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
-static std::optional<Failure> createFolder(const QString &path)
+static std::optional<Failure> createFolder(const QByteArray &path)
 {
     // One level only, and an existing folder is an error: each archive must
     // start from a folder of its own, never from another archive's files.
-    if (mkdir(QFile::encodeName(path).constData(), 0777) == 0)
+    if (mkdir(path.constData(), 0777) == 0)
         return std::nullopt;
-    return Failure::fromErrno(QStringLiteral("Impossibile creare la cartella %1").arg(path), errno);
+    return Failure::fromErrno(
+        QStringLiteral("Impossibile creare la cartella %1").arg(shownFileName(path)), errno);
 }
 
 namespace {
@@ -23,57 +23,53 @@ namespace {
 class Batch
 {
 public:
-    explicit Batch(const BatchView &view) : view(view) {}
+    explicit Batch(const BatchRequest &request) : request(request) {}
 
     BatchResult run()
     {
-        const int count = view.count();
-        for (int i = 0; i < count && !result.stoppedBy; ++i)
-            processEntry(i);
+        for (qsizetype i = 0; i < request.archives.size() && !result.stoppedBy; ++i)
+            processEntry(request.archives[i], request.selected.value(i));
         return result;
     }
 
 private:
-    void processEntry(int i)
+    void processEntry(const QByteArray &archiveName, bool selected)
     {
-        const bool selected = view.selected(i);
-        const QString source = view.source();
-        const QString archiveName = view.text(i);
-        auto folderName = DeriveFolderName(archiveName);
+        auto folderName = deriveFolderName(archiveName);
         if (auto *failure = std::get_if<Failure>(&folderName)) {
             result.stoppedBy = *failure;
             return;
         }
-        const QString &folder = std::get<QString>(folderName);
-
-        // Each step asks the window afresh for checkdir and D rather than
-        // keeping one answer for the entry, so every step acts on what the
-        // window shows at that moment.
-        if (view.checkdir() && selected) {
-            result.stoppedBy = createFolder(extractionFolderPath(view.destination(), folder));
-            if (result.stoppedBy)
-                return;
+        if (!selected)
+            return;
+        if (!request.folderPerArchive) {
+            extract(archiveName,
+                    extractorCommandIntoDestination(request.extractorDirectory, request.source,
+                                                    archiveName, request.destination));
+            return;
         }
-        if (view.checkdir() && selected)
-            extract(archiveName, checkedExtractorCommand(view.programDirectory(), source,
-                                                         archiveName, view.destination(), folder));
-        if (!view.checkdir() && selected)
-            extract(archiveName, uncheckedExtractorCommand(view.programDirectory(), source,
-                                                           archiveName, view.destination()));
+        const QByteArray &folder = std::get<QByteArray>(folderName);
+        result.stoppedBy = createFolder(extractionFolderPath(request.destination, folder));
+        if (result.stoppedBy)
+            return;
+        extract(archiveName, extractorCommandIntoFolder(request.extractorDirectory, request.source,
+                                                        archiveName, request.destination, folder));
     }
 
-    void extract(const QString &archiveName, const ExtractorCommand &command)
+    void extract(const QByteArray &archiveName, const ExtractorCommand &command)
     {
-        const ChildEnd end = RunAndWait(command);
+        const ChildEnd end = runAndWait(command);
         switch (end.kind) {
         case ChildEnd::Kind::NotStarted:
             result.stoppedBy = Failure::fromErrno(
-                QStringLiteral("Impossibile avviare %1").arg(command.program), end.value);
+                QStringLiteral("Impossibile avviare %1").arg(shownFileName(command.program)),
+                end.value);
             break;
         case ChildEnd::Kind::Lost:
-            result.stoppedBy = Failure::fromErrno(
-                QStringLiteral("Impossibile attendere la fine di %1").arg(command.program),
-                end.value);
+            result.stoppedBy =
+                Failure::fromErrno(QStringLiteral("Impossibile attendere la fine di %1")
+                                       .arg(shownFileName(command.program)),
+                                   end.value);
             break;
         case ChildEnd::Kind::Exited:
         case ChildEnd::Kind::Signalled:
@@ -83,15 +79,15 @@ private:
         }
     }
 
-    const BatchView &view;
+    const BatchRequest &request;
     BatchResult result;
 };
 
 } // namespace
 
-BatchResult runBatch(const BatchView &view)
+BatchResult runBatch(const BatchRequest &request)
 {
-    return Batch(view).run();
+    return Batch(request).run();
 }
 
 static QString describeEnd(const ChildEnd &end)
@@ -103,11 +99,23 @@ static QString describeEnd(const ChildEnd &end)
     return QStringLiteral("terminato con codice %1").arg(end.value);
 }
 
-QString failedExtractionsMessage(const QList<FailedExtraction> &failures)
+// About twenty lines leave the box well within a 768-pixel screen.
+static constexpr qsizetype shownFailures = 20;
+
+FailedExtractionsReport failedExtractionsReport(const QList<FailedExtraction> &failures)
 {
-    QString message = QStringLiteral("Alcuni archivi non sono stati scompattati del tutto:\n");
+    QStringList lines;
     for (const FailedExtraction &failure : failures)
-        message += QStringLiteral("\n%1: %2 %3")
-                       .arg(failure.archiveName, platform::extractorName, describeEnd(failure.end));
-    return message;
+        lines << QStringLiteral("%1: %2 %3")
+                     .arg(shownFileName(failure.archiveName), platform::extractorName,
+                          describeEnd(failure.end));
+
+    FailedExtractionsReport report;
+    report.message = QStringLiteral("Alcuni archivi non sono stati scompattati del tutto:\n\n") +
+                     lines.mid(0, shownFailures).join(QLatin1Char('\n'));
+    if (lines.size() > shownFailures) {
+        report.message += QStringLiteral("\n… e altri %1").arg(lines.size() - shownFailures);
+        report.fullList = lines.join(QLatin1Char('\n'));
+    }
+    return report;
 }

@@ -1,40 +1,38 @@
 #pragma once
 
+#include "childprocess.h"
 #include "failure.h"
-#include "module1.h"
 
+#include <QByteArrayList>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
-// What the batch reads from the main window. Every value is asked for at the
-// moment the batch needs it, entry by entry.
-class BatchView
+// Everything a batch works on, taken from the main window once when the user
+// starts it: the window does not respond while the batch runs, so none of it
+// can change on the way.
+struct BatchRequest
 {
-public:
-    virtual ~BatchView() = default;
-
-    // Number of entries in the archive list.
-    virtual int count() const = 0;
-    // Whether entry i is selected.
-    virtual bool selected(int i) const = 0;
-    // Entry i: the bare file name of an archive.
-    virtual QString text(int i) const = 0;
-    // S, the source directory as typed.
-    virtual QString source() const = 0;
-    // D, the destination directory as typed.
-    virtual QString destination() const = 0;
+    // The entries of the archive list in list order, each a bare file name as
+    // the file system's bytes.
+    QByteArrayList archives;
+    // Whether each entry, by the same index, is selected.
+    QList<bool> selected;
+    // The source and destination directories as typed.
+    QString source;
+    QString destination;
+    // The directory that holds the extractor.
+    QString extractorDirectory;
     // Whether each archive gets a folder of its own ("Crea D&IR").
-    virtual bool checkdir() const = 0;
-    // P, the directory that holds the extractor.
-    virtual QString programDirectory() const = 0;
+    bool folderPerArchive = true;
 };
 
 // An archive whose extractor ran but did not end with status 0.
 struct FailedExtraction
 {
-    QString archiveName;
+    QByteArray archiveName;
     ChildEnd end;
 };
 
@@ -46,15 +44,23 @@ struct BatchResult
     QList<FailedExtraction> failedExtractions;
 };
 
-// Walks the list once from the first entry to the last. For each selected
-// entry it creates the archive's folder in D (one level, failing if it
-// exists) when checkdir is on, then runs the extractor and waits for its end,
-// so at most one extractor runs at a time. The folder-name rule is applied to
-// every entry, selected or not. The first failed folder name, failed folder
-// creation or extractor that cannot be started stops the batch: later entries
-// are not touched. Nothing in the view is changed.
-BatchResult runBatch(const BatchView &view);
+// Walks the archives once from the first to the last. For each selected one it
+// creates the archive's folder in the destination (one level, failing if it
+// exists) when each archive gets a folder of its own, then runs the extractor
+// and waits for its end, so at most one extractor runs at a time. The
+// folder-name rule is applied to every archive, selected or not. The first
+// failed folder name, failed folder creation or extractor that cannot be
+// started stops the batch: later archives are not touched.
+BatchResult runBatch(const BatchRequest &request);
 
 // The one message telling the user which archives were not fully extracted
-// and how their extractor ended.
-QString failedExtractionsMessage(const QList<FailedExtraction> &failures);
+// and how their extractor ended, one line each. However many there are, the
+// message keeps a height a screen can show: past the first lines it only says
+// how many more there are, and fullList then holds every line.
+struct FailedExtractionsReport
+{
+    QString message;
+    // Empty when the message holds every line.
+    QString fullList;
+};
+FailedExtractionsReport failedExtractionsReport(const QList<FailedExtraction> &failures);

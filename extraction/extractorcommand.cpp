@@ -2,34 +2,44 @@
 
 #include "platform.h"
 
+#include <QFile>
+
 // Directories and names are joined as typed, so a field holding "/" gives a
 // doubled separator ("//PACMAN.ZIP"), which names the same place.
-static QString joined(const QString &directory, const QString &name)
+static QByteArray joined(const QString &directory, const QByteArray &name)
 {
-    return directory + platform::separator + name;
+    return QFile::encodeName(directory + platform::separator) + name;
 }
 
-QString ExtractorCommand::text() const
+QByteArray ExtractorCommand::text() const
 {
-    return program + QLatin1Char(' ') + arguments[0] + QLatin1Char(' ') + arguments[1];
+    return program + ' ' + arguments[0] + ' ' + arguments[1];
 }
 
-QString extractionFolderPath(const QString &destination, const QString &folderName)
+QByteArray extractionFolderPath(const QString &destination, const QByteArray &folderName)
 {
     return joined(destination, folderName);
 }
 
-ExtractorCommand checkedExtractorCommand(const QString &programDirectory, const QString &source,
-                                         const QString &archiveName, const QString &destination,
-                                         const QString &folderName)
+static QByteArray extractorPath(const QString &programDirectory)
 {
-    return {joined(programDirectory, platform::extractorName),
+    return joined(programDirectory, QFile::encodeName(platform::extractorName));
+}
+
+ExtractorCommand extractorCommandIntoFolder(const QString &programDirectory, const QString &source,
+                                            const QByteArray &archiveName,
+                                            const QString &destination,
+                                            const QByteArray &folderName)
+{
+    return {extractorPath(programDirectory),
             {joined(source, archiveName), extractionFolderPath(destination, folderName)}};
 }
 
-ExtractorCommand uncheckedExtractorCommand(const QString &programDirectory, const QString &source,
-                                           const QString &archiveName, const QString &destination)
+ExtractorCommand extractorCommandIntoDestination(const QString &programDirectory,
+                                                 const QString &source,
+                                                 const QByteArray &archiveName,
+                                                 const QString &destination)
 {
-    return {joined(programDirectory, platform::extractorName),
-            {joined(source, archiveName), joined(destination, QString())}};
+    return {extractorPath(programDirectory),
+            {joined(source, archiveName), joined(destination, QByteArray())}};
 }

@@ -1,5 +1,8 @@
 #include "foldername.h"
 
+#include "directorynames.h"
+
+#include <QByteArrayView>
 #include <QList>
 
 #include <cerrno>
@@ -8,26 +11,43 @@ static constexpr qsizetype lostTail = 4;
 static constexpr qsizetype longestToLoseTail = 11;
 static constexpr qsizetype keptOfLongName = 8;
 
-static QString withoutTrailingBlanks(QString text)
+static QByteArray withoutTrailingBlanks(QByteArray name)
 {
-    while (text.endsWith(QLatin1Char(' ')))
-        text.chop(1);
-    return text;
+    while (name.endsWith(' '))
+        name.chop(1);
+    return name;
 }
 
-std::variant<QString, Failure> DeriveFolderName(const QString &archiveName)
+// The length in bytes of the character that starts at position: a whole
+// UTF-8 sequence, or else the one byte there, which no sequence holds.
+static qsizetype characterLength(QByteArrayView name, qsizetype position)
 {
-    // Counting code points keeps a letter outside the Basic Multilingual Plane
-    // from being counted twice or cut in half.
-    const QList<uint> characters = archiveName.toUcs4();
-    const qsizetype length = characters.size();
+    const auto lead = static_cast<unsigned char>(name[position]);
+    const qsizetype expected = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const bool whole =
+        position + expected <= name.size() && name.sliced(position, expected).isValidUtf8();
+    return whole ? expected : 1;
+}
+
+// Where each character of name ends, in bytes.
+static QList<qsizetype> characterEnds(QByteArrayView name)
+{
+    QList<qsizetype> ends;
+    for (qsizetype position = 0; position < name.size(); position = ends.last())
+        ends << position + characterLength(name, position);
+    return ends;
+}
+
+std::variant<QByteArray, Failure> deriveFolderName(const QByteArray &archiveName)
+{
+    const QList<qsizetype> ends = characterEnds(archiveName);
+    const qsizetype length = ends.size();
     if (length < lostTail)
         return Failure::fromErrno(
             QStringLiteral("Impossibile ricavare il nome della cartella da \"%1\"")
-                .arg(archiveName),
+                .arg(shownFileName(archiveName)),
             EINVAL);
 
     const qsizetype kept = length > longestToLoseTail ? keptOfLongName : length - lostTail;
-    return withoutTrailingBlanks(
-        QString::fromUcs4(reinterpret_cast<const char32_t *>(characters.constData()), kept));
+    return withoutTrailingBlanks(archiveName.first(kept == 0 ? 0 : ends[kept - 1]));
 }

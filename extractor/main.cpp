@@ -30,7 +30,7 @@ int main(int argc, char **argv)
         std::fputs(usage, stderr);
         return Report::archiveUnreadable;
     }
-    // libarchive's 256 KB buffers would each be a fresh mapping, faulted in
+    // Buffers of a few hundred KB would each be a fresh mapping, faulted in
     // and unmapped again per member; from the heap they are reused.
     mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
     // A reader of our output that goes away must not stop an extraction

@@ -48,12 +48,24 @@ void Report::print(const MemberLines &lines)
     }
 }
 
+void Report::printProblem(std::string_view problem)
+{
+    const std::string line = problemPrefix() + memberName::printable(problem) + '\n';
+    std::fputs(line.c_str(), problemStream_);
+}
+
 void Report::fatal(std::string_view problem)
 {
     const std::lock_guard<std::mutex> lock(mutex_);
     fatal_ = true;
-    const std::string line = problemPrefix() + memberName::printable(problem) + '\n';
-    std::fputs(line.c_str(), problemStream_);
+    printProblem(problem);
+}
+
+void Report::damaged(std::string_view problem)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    memberFailed_ = true;
+    printProblem(problem);
 }
 
 int Report::exitStatus() const

@@ -55,10 +55,15 @@ public:
     // Reports a failure that ends the run.
     void fatal(std::string_view problem);
 
+    // Reports damage to the archive itself that the run got past: not every
+    // member it held was written.
+    void damaged(std::string_view problem);
+
     int exitStatus() const;
 
 private:
     void print(const MemberLines &lines);
+    void printProblem(std::string_view problem);
     // "pkunzip: ARCHIVE: ", which starts every problem line.
     std::string problemPrefix() const;
 

@@ -6,13 +6,14 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
 
-std::string describe(const std::string &what, int errorNumber)
+Error alreadyExists()
 {
-    return what + ": " + std::strerror(errorNumber);
+    return Error{"already exists", EEXIST};
 }
 
 std::vector<std::string> split(const std::string &text, char separator)
@@ -71,39 +72,31 @@ std::string MemberPath::text() const
 
 namespace extractionRules {
 
-std::optional<MemberPath> checkMemberPath(const std::string &name, std::string &refusal)
+Result<MemberPath> checkMemberPath(const std::string &name)
 {
-    if (name.empty()) {
-        refusal = "empty name";
-        return std::nullopt;
-    }
-    if (startsAbsolute(name)) {
-        refusal = "absolute path refused";
-        return std::nullopt;
-    }
+    if (name.empty())
+        return Error{"empty name"};
+    if (startsAbsolute(name))
+        return Error{"absolute path refused"};
     MemberPath path;
     for (const auto &component : split(name, '/')) {
         if (component.empty() || component == ".")
             continue;
-        if (component == "..") {
-            refusal = "\"..\" in path refused";
-            return std::nullopt;
-        }
-        if (hasBackslashTraversal(component)) {
-            refusal = "\"..\\\" in path refused";
-            return std::nullopt;
-        }
+        if (component == "..")
+            return Error{"\"..\" in path refused"};
+        if (hasBackslashTraversal(component))
+            return Error{"\"..\\\" in path refused"};
         path.components.push_back(component);
     }
     return path;
 }
 
-Problem checkLinkTarget(const MemberPath &link, const std::string &target)
+Result<void> checkLinkTarget(const MemberPath &link, const std::string &target)
 {
     if (target.empty())
-        return std::string("symbolic link with an empty target refused");
+        return Error{"symbolic link with an empty target refused"};
     if (startsAbsolute(target))
-        return "symbolic link to an absolute path refused: " + target;
+        return Error{"symbolic link to an absolute path refused: " + target};
     const size_t depth = link.components.empty() ? 0 : link.components.size() - 1;
     size_t climbs = 0;
     bool descending = false;
@@ -112,10 +105,10 @@ Problem checkLinkTarget(const MemberPath &link, const std::string &target)
             continue;
         const bool climb = piece == "..";
         if (hasBackslashTraversal(piece) || (climb && (descending || ++climbs > depth)))
-            return "symbolic link leading outside the target refused: " + target;
+            return Error{"symbolic link leading outside the target refused: " + target};
         descending = descending || !climb;
     }
-    return std::nullopt;
+    return {};
 }
 
 } // namespace extractionRules
@@ -137,7 +130,7 @@ PendingFile::~PendingFile()
     target_.release(directoryPath_, committed_, createdDirectories_);
 }
 
-Problem PendingFile::write(const void *data, size_t size)
+Result<void> PendingFile::write(const void *data, size_t size)
 {
     const char *next = static_cast<const char *>(data);
     while (size > 0) {
@@ -145,53 +138,53 @@ Problem PendingFile::write(const void *data, size_t size)
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            return describe("cannot write", errno);
+            return systemError("cannot write");
         }
         next += written;
         size -= static_cast<size_t>(written);
     }
-    return std::nullopt;
+    return {};
 }
 
-Problem PendingFile::commit(const MemberTimes &times)
+Result<void> PendingFile::commit(const MemberTimes &times)
 {
     if (times.known) {
         const timespec both[2] = {times.accessed, times.modified};
         if (::futimens(file_.get(), both) != 0)
-            return describe("cannot set its time", errno);
+            return systemError("cannot set its time");
     }
-    if (auto problem = linkIntoPlace())
-        return problem;
+    if (Result<void> linked = linkIntoPlace(); !linked)
+        return linked;
     committed_ = true;
-    return std::nullopt;
+    return {};
 }
 
-Problem PendingFile::linkIntoPlace()
+Result<void> PendingFile::linkIntoPlace()
 {
     if (!temporaryName_.empty()) {
         if (::renameat2(directory_.get(), temporaryName_.c_str(), directory_.get(), name_.c_str(),
                         RENAME_NOREPLACE) == 0) {
             temporaryName_.clear();
-            return std::nullopt;
+            return {};
         }
-        return errno == EEXIST ? "already exists" : describe("cannot name the file", errno);
+        return errno == EEXIST ? alreadyExists() : systemError("cannot name the file");
     }
     const std::string byDescriptor = "/proc/self/fd/" + std::to_string(file_.get());
     if (::linkat(AT_FDCWD, byDescriptor.c_str(), directory_.get(), name_.c_str(),
                  AT_SYMLINK_FOLLOW) == 0)
-        return std::nullopt;
+        return {};
     int error = errno;
     // Without /proc only a process allowed to look up any file may link a
     // descriptor directly.
     if (error == ENOENT) {
         if (::linkat(file_.get(), "", directory_.get(), name_.c_str(), AT_EMPTY_PATH) == 0)
-            return std::nullopt;
+            return {};
         error = errno;
     }
-    return error == EEXIST ? "already exists" : describe("cannot name the file", error);
+    return error == EEXIST ? alreadyExists() : systemError("cannot name the file", error);
 }
 
-std::unique_ptr<SafeTarget> SafeTarget::open(const std::string &path, std::string &problem)
+Result<std::unique_ptr<SafeTarget>> SafeTarget::open(const std::string &path)
 {
     // Like mkdir -p, but the usual case (the parent exists) costs one call.
     if (::mkdir(path.c_str(), directoryMode) != 0 && errno == ENOENT) {
@@ -201,10 +194,8 @@ std::unique_ptr<SafeTarget> SafeTarget::open(const std::string &path, std::strin
         ::mkdir(path.c_str(), directoryMode);
     }
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        problem = describe("cannot create or open the target directory " + path, errno);
-        return nullptr;
-    }
+    if (fd < 0)
+        return systemError("cannot create or open the target directory " + path);
     return std::unique_ptr<SafeTarget>(new SafeTarget(UniqueFd(fd)));
 }
 
@@ -212,8 +203,7 @@ SafeTarget::SafeTarget(UniqueFd root) : root_(std::move(root))
 {
 }
 
-UniqueFd SafeTarget::walk(const std::vector<std::string> &names, size_t count, bool create,
-                          std::string &problem)
+Result<UniqueFd> SafeTarget::walk(const std::vector<std::string> &names, size_t count, bool create)
 {
     UniqueFd current;
     int at = root_.get();
@@ -227,16 +217,14 @@ UniqueFd SafeTarget::walk(const std::vector<std::string> &names, size_t count, b
                 created_.insert(walked);
                 createdForMember_.push_back(walked);
             } else if (errno != EEXIST) {
-                problem = describe("cannot create directory " + walked, errno);
-                return {};
+                return systemError("cannot create directory " + walked);
             }
             fd = openDirectoryBeneath(at, name);
         }
         if (fd < 0) {
-            problem = errno == ELOOP || errno == ENOTDIR
-                          ? walked + " is a symbolic link or not a directory"
-                          : describe("cannot open directory " + walked, errno);
-            return {};
+            if (errno == ELOOP || errno == ENOTDIR)
+                return Error{walked + " is a symbolic link or not a directory", errno};
+            return systemError("cannot open directory " + walked);
         }
         current.reset(fd);
         at = fd;
@@ -253,7 +241,7 @@ std::string parentText(const MemberPath &path)
 
 } // namespace
 
-int SafeTarget::openParent(const MemberPath &path, std::string &problem)
+Result<int> SafeTarget::openParent(const MemberPath &path)
 {
     const size_t depth = path.components.size() - 1;
     if (depth == 0)
@@ -261,16 +249,22 @@ int SafeTarget::openParent(const MemberPath &path, std::string &problem)
     std::string parentPath = parentText(path);
     if (cachedParent_.valid() && cachedParentPath_ == parentPath)
         return cachedParent_.get();
-    cachedParent_ = walk(path.components, depth, true, problem);
-    cachedParentPath_ = cachedParent_.valid() ? std::move(parentPath) : std::string();
-    return cachedParent_.valid() ? cachedParent_.get() : -1;
+    cachedParentPath_.clear();
+    Result<UniqueFd> parent = walk(path.components, depth, true);
+    if (!parent) {
+        cachedParent_.reset();
+        return parent.error();
+    }
+    cachedParent_ = std::move(*parent);
+    cachedParentPath_ = std::move(parentPath);
+    return cachedParent_.get();
 }
 
-int SafeTarget::openMemberParent(const MemberPath &path, std::string &problem)
+Result<int> SafeTarget::openMemberParent(const MemberPath &path)
 {
     createdForMember_.clear();
-    const int parent = openParent(path, problem);
-    if (parent < 0)
+    Result<int> parent = openParent(path);
+    if (!parent)
         rollBack(createdForMember_);
     return parent;
 }
@@ -294,9 +288,8 @@ void SafeTarget::rollBack(const std::vector<std::string> &created)
 void SafeTarget::removeIfEmpty(const std::string &directory)
 {
     const auto names = split(directory, '/');
-    std::string ignored;
-    UniqueFd parent = walk(names, names.size() - 1, false, ignored);
-    const int parentFd = names.size() == 1 ? root_.get() : parent.get();
+    Result<UniqueFd> parent = walk(names, names.size() - 1, false);
+    const int parentFd = names.size() == 1 ? root_.get() : parent ? parent->get() : -1;
     // Only an empty directory goes; anything put there meanwhile keeps it.
     if (parentFd >= 0 && ::unlinkat(parentFd, names.back().c_str(), AT_REMOVEDIR) == 0)
         created_.erase(directory);
@@ -321,51 +314,49 @@ void SafeTarget::release(const std::string &directoryPath, bool committed,
         rollBack(createdDirectories);
 }
 
-Problem SafeTarget::makeDirectory(const MemberPath &path, const MemberTimes &times)
+Result<void> SafeTarget::makeDirectory(const MemberPath &path, const MemberTimes &times)
 {
     if (path.components.empty())
-        return std::nullopt;
+        return {};
     const std::lock_guard<std::mutex> lock(mutex_);
-    std::string problem;
-    const int parent = openMemberParent(path, problem);
-    if (parent < 0)
-        return problem;
+    const Result<int> parent = openMemberParent(path);
+    if (!parent)
+        return parent.error();
     const std::string text = path.text();
-    if (::mkdirat(parent, path.components.back().c_str(), directoryMode) == 0) {
+    if (::mkdirat(*parent, path.components.back().c_str(), directoryMode) == 0) {
         created_.insert(text);
     } else if (errno != EEXIST || !createdThisRun(text)) {
         const int error = errno;
         rollBack(createdForMember_);
-        return error == EEXIST ? "already exists" : describe("cannot create directory", error);
+        return error == EEXIST ? alreadyExists() : systemError("cannot create directory", error);
     }
     directoryMembers_.insert(text);
     if (times.known)
         directoryTimes_.emplace_back(path, times);
-    return std::nullopt;
+    return {};
 }
 
-Problem SafeTarget::makeSymlink(const MemberPath &path, const std::string &target,
-                                const MemberTimes &times)
+Result<void> SafeTarget::makeSymlink(const MemberPath &path, const std::string &target,
+                                     const MemberTimes &times)
 {
     if (path.components.empty())
-        return std::string("a symbolic link cannot replace the target directory");
+        return Error{"a symbolic link cannot replace the target directory"};
     const std::lock_guard<std::mutex> lock(mutex_);
-    std::string problem;
-    const int parent = openMemberParent(path, problem);
-    if (parent < 0)
-        return problem;
+    const Result<int> parent = openMemberParent(path);
+    if (!parent)
+        return parent.error();
     const char *name = path.components.back().c_str();
-    if (::symlinkat(target.c_str(), parent, name) != 0) {
+    if (::symlinkat(target.c_str(), *parent, name) != 0) {
         const int error = errno;
         rollBack(createdForMember_);
-        return error == EEXIST ? "already exists" : describe("cannot create the link", error);
+        return error == EEXIST ? alreadyExists() : systemError("cannot create the link", error);
     }
     if (times.known) {
         // A link's own time is cosmetic; the link is there either way.
         const timespec both[2] = {times.accessed, times.modified};
-        ::utimensat(parent, name, both, AT_SYMLINK_NOFOLLOW);
+        ::utimensat(*parent, name, both, AT_SYMLINK_NOFOLLOW);
     }
-    return std::nullopt;
+    return {};
 }
 
 namespace {
@@ -386,23 +377,22 @@ int createTemporaryByName(int directoryFd, mode_t mode, unsigned &counter, std::
 
 } // namespace
 
-Problem SafeTarget::startFile(const MemberPath &path, bool executable,
-                              std::unique_ptr<PendingFile> &file)
+Result<std::unique_ptr<PendingFile>> SafeTarget::startFile(const MemberPath &path, bool executable)
 {
     if (path.components.empty())
-        return std::string("a file cannot replace the target directory");
+        return Error{"a file cannot replace the target directory"};
     const std::lock_guard<std::mutex> lock(mutex_);
-    std::string problem;
-    const int parent = openMemberParent(path, problem);
-    if (parent < 0)
-        return problem;
+    const Result<int> openedParent = openMemberParent(path);
+    if (!openedParent)
+        return openedParent.error();
+    const int parent = *openedParent;
     const std::string &name = path.components.back();
     // Spares decompressing a member that cannot be placed; the final link is
     // what actually guarantees that nothing is replaced.
     struct stat existing;
     if (::fstatat(parent, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         rollBack(createdForMember_);
-        return std::string("already exists");
+        return alreadyExists();
     }
     const mode_t mode = executable ? executableMode : fileMode;
     std::string temporaryName;
@@ -412,7 +402,7 @@ Problem SafeTarget::startFile(const MemberPath &path, bool executable,
     if (fd < 0) {
         const int error = errno;
         rollBack(createdForMember_);
-        return describe("cannot create the file", error);
+        return systemError("cannot create the file", error);
     }
     UniqueFd data(fd);
     // The file keeps its own handle on its directory: the cached one moves on
@@ -423,13 +413,20 @@ Problem SafeTarget::startFile(const MemberPath &path, bool executable,
         if (!temporaryName.empty())
             ::unlinkat(parent, temporaryName.c_str(), 0);
         rollBack(createdForMember_);
-        return describe("cannot create the file", error);
+        return systemError("cannot create the file", error);
     }
     const std::string directoryPath = parentText(path);
     pendingFileDirectories_.insert(directoryPath);
-    file = std::make_unique<PendingFile>(*this, std::move(directory), directoryPath, name,
+    return std::make_unique<PendingFile>(*this, std::move(directory), directoryPath, name,
                                          std::move(data), temporaryName, createdForMember_);
-    return std::nullopt;
+}
+
+Result<uint64_t> SafeTarget::room() const
+{
+    struct statvfs status;
+    if (::fstatvfs(root_.get(), &status) != 0)
+        return systemError("cannot tell the free space");
+    return static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
 }
 
 void SafeTarget::finish()
@@ -450,11 +447,10 @@ void SafeTarget::finish()
     for (const auto &[path, times] : directoryTimes_) {
         if (!createdThisRun(path.text()))
             continue;
-        std::string ignored;
-        const UniqueFd directory = walk(path.components, path.components.size(), false, ignored);
+        const Result<UniqueFd> directory = walk(path.components, path.components.size(), false);
         const timespec both[2] = {times.accessed, times.modified};
         // The directory is already reported as written; its time is cosmetic.
-        if (directory.valid())
-            ::futimens(directory.get(), both);
+        if (directory)
+            ::futimens(directory->get(), both);
     }
 }

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "result.h"
 #include "uniquefd.h"
 
 #include <ctime>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -36,9 +36,6 @@ struct MemberPath
     std::string text() const;
 };
 
-// A refusal or failure in words ("already exists"); no value means success.
-using Problem = std::optional<std::string>;
-
 // A member's modification and access times, when the archive records them.
 struct MemberTimes
 {
@@ -51,13 +48,13 @@ namespace extractionRules {
 
 // Splits a decoded member name into a MemberPath, or says why it is refused.
 // Empty and "." components are dropped, so "./a//b" names "a/b".
-std::optional<MemberPath> checkMemberPath(const std::string &name, std::string &refusal);
+Result<MemberPath> checkMemberPath(const std::string &name);
 
 // Says why a symbolic link at `link` pointing to `target` could leave the target
-// directory, or gives no value when it stays inside: the target must be relative,
-// and its ".." components must all come first and climb no higher than the
-// link's own directory.
-Problem checkLinkTarget(const MemberPath &link, const std::string &target);
+// directory; succeeds when it stays inside: the target must be relative, and
+// its ".." components must all come first and climb no higher than the link's
+// own directory.
+Result<void> checkLinkTarget(const MemberPath &link, const std::string &target);
 
 } // namespace extractionRules
 
@@ -77,14 +74,15 @@ public:
     PendingFile &operator=(const PendingFile &) = delete;
     ~PendingFile();
 
-    // Appends data; gives the failure (disk full, I/O error) if not all was written.
-    Problem write(const void *data, size_t size);
+    // Appends data; gives the failure (disk full, I/O error, with its errno)
+    // if not all was written.
+    Result<void> write(const void *data, size_t size);
 
     // Gives the file its times and final name, never replacing anything there.
-    Problem commit(const MemberTimes &times);
+    Result<void> commit(const MemberTimes &times);
 
 private:
-    Problem linkIntoPlace();
+    Result<void> linkIntoPlace();
 
     SafeTarget &target_;
     UniqueFd directory_;
@@ -103,18 +101,21 @@ class SafeTarget
 public:
     // Opens the target directory, creating it and any missing parents first.
     // The target's own path is the user's and may pass through links.
-    static std::unique_ptr<SafeTarget> open(const std::string &path, std::string &problem);
+    static Result<std::unique_ptr<SafeTarget>> open(const std::string &path);
 
     // Creates a directory member. An existing directory counts as written only
     // when this run created it (for an earlier member).
-    Problem makeDirectory(const MemberPath &path, const MemberTimes &times);
+    Result<void> makeDirectory(const MemberPath &path, const MemberTimes &times);
 
     // Creates a symbolic link member, after checkLinkTarget allowed it.
-    Problem makeSymlink(const MemberPath &path, const std::string &target,
-                        const MemberTimes &times);
+    Result<void> makeSymlink(const MemberPath &path, const std::string &target,
+                             const MemberTimes &times);
 
     // Starts a regular file member, creating its missing parent directories.
-    Problem startFile(const MemberPath &path, bool executable, std::unique_ptr<PendingFile> &file);
+    Result<std::unique_ptr<PendingFile>> startFile(const MemberPath &path, bool executable);
+
+    // The bytes the target's file system still has room for.
+    Result<uint64_t> room() const;
 
     // Removes what failed members left, then gives the directory members
     // their recorded times, deepest first, now that nothing more is written
@@ -125,12 +126,12 @@ private:
     friend class PendingFile;
     explicit SafeTarget(UniqueFd root);
 
-    int openParent(const MemberPath &path, std::string &problem);
+    // The directory a member goes into; the descriptor stays SafeTarget's.
+    Result<int> openParent(const MemberPath &path);
     // openParent for a new member: what it creates is counted as the member's,
     // and removed again when the opening fails.
-    int openMemberParent(const MemberPath &path, std::string &problem);
-    UniqueFd walk(const std::vector<std::string> &names, size_t count, bool create,
-                  std::string &problem);
+    Result<int> openMemberParent(const MemberPath &path);
+    Result<UniqueFd> walk(const std::vector<std::string> &names, size_t count, bool create);
     // Removes the directories created for a member that failed, deepest
     // first; those another member now relies on are looked at again at the end.
     void rollBack(const std::vector<std::string> &created);

@@ -1,12 +1,14 @@
 // Feeds arbitrary names to the folder-name rule and the extractor's command
-// lines. The input is up to four texts separated by NUL bytes: the archive
-// name N, then the program directory P, the source S and the destination D,
-// each read as UTF-8 as the file system gives names to the program.
+// lines. The input is up to four parts separated by NUL bytes: the archive
+// name, as the file system's bytes, which need not be valid UTF-8, then the
+// program directory, the source and the destination, texts read as UTF-8.
 #include "extractorcommand.h"
 #include "foldername.h"
 #include "platform.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QFile>
 #include <QList>
 #include <QString>
 
@@ -18,12 +20,13 @@
 namespace {
 
 constexpr qsizetype longestFolderName = 8;
+constexpr qsizetype longestCharacter = 4;
 // The extractor is always given exactly the archive path and the target.
 static_assert(std::tuple_size_v<decltype(ExtractorCommand::arguments)> == 2);
 
 struct Names
 {
-    QString archive;
+    QByteArray archive;
     QString programDirectory;
     QString source;
     QString destination;
@@ -36,40 +39,51 @@ Names namesFrom(const uint8_t *data, size_t size)
     const auto part = [&](qsizetype i) {
         return i < parts.size() ? QString::fromUtf8(parts[i]) : QString();
     };
-    return {part(0), part(1), part(2), part(3)};
+    return {parts[0], part(1), part(2), part(3)};
 }
 
-[[noreturn]] void fail(const char *what, const Names &names, const QString &detail = {})
+[[noreturn]] void fail(const char *what, const Names &names, const QByteArray &detail = {})
 {
-    std::fprintf(stderr, "%s\n  N: \"%s\"\n  P: \"%s\"\n  S: \"%s\"\n  D: \"%s\"\n  got: \"%s\"\n",
-                 what, qUtf8Printable(names.archive), qUtf8Printable(names.programDirectory),
+    std::fprintf(stderr,
+                 "%s\n  archive: \"%s\"\n  program directory: \"%s\"\n  source: \"%s\"\n"
+                 "  destination: \"%s\"\n  got: \"%s\"\n",
+                 what, names.archive.constData(), qUtf8Printable(names.programDirectory),
                  qUtf8Printable(names.source), qUtf8Printable(names.destination),
-                 qUtf8Printable(detail));
+                 detail.constData());
     std::abort();
 }
 
-void checkFolderName(const Names &names, const QString &folder)
+bool isUtf8(const QByteArray &name)
 {
-    const qsizetype characters = folder.toUcs4().size();
-    if (characters > longestFolderName)
+    return QByteArrayView(name).isValidUtf8();
+}
+
+// Characters are counted here only where the name is valid UTF-8; a stray
+// byte is one character, so any name is at most that many bytes per character.
+void checkFolderName(const Names &names, const QByteArray &folder)
+{
+    if (folder.size() > longestFolderName * longestCharacter)
         fail("folder name longer than eight characters", names, folder);
-    if (folder.endsWith(QLatin1Char(' ')))
+    if (isUtf8(names.archive) &&
+        (!isUtf8(folder) || QString::fromUtf8(folder).toUcs4().size() > longestFolderName))
+        fail("folder name longer than eight characters or cut in a character", names, folder);
+    if (folder.endsWith(' '))
         fail("folder name ends in a blank", names, folder);
     if (!names.archive.startsWith(folder))
         fail("folder name is not the start of the archive name", names, folder);
-    if (folder.size() < names.archive.size() && folder.back().isHighSurrogate())
-        fail("folder name cuts a character in half", names, folder);
 }
 
-void checkCommand(const Names &names, const ExtractorCommand &command, const QString &target)
+void checkCommand(const Names &names, const ExtractorCommand &command, const QByteArray &target)
 {
-    const QString program = names.programDirectory + platform::separator + platform::extractorName;
-    const QString archivePath = names.source + platform::separator + names.archive;
+    const QByteArray program =
+        QFile::encodeName(names.programDirectory + platform::separator + platform::extractorName);
+    const QByteArray archivePath =
+        QFile::encodeName(names.source + platform::separator) + names.archive;
     if (command.program != program)
         fail("wrong program", names, command.program);
     if (command.arguments[0] != archivePath || command.arguments[1] != target)
         fail("wrong arguments", names, command.text());
-    if (command.text() != program + QLatin1Char(' ') + archivePath + QLatin1Char(' ') + target)
+    if (command.text() != program + ' ' + archivePath + ' ' + target)
         fail("command text is not the program and both arguments joined by blanks", names,
              command.text());
 }
@@ -80,24 +94,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const Names names = namesFrom(data, size);
 
-    const auto derived = DeriveFolderName(names.archive);
-    const qsizetype characters = names.archive.toUcs4().size();
+    const QByteArray destination = QFile::encodeName(names.destination + platform::separator);
+    const auto derived = deriveFolderName(names.archive);
+    // Characters are counted only where the name is valid UTF-8.
+    const bool counted = isUtf8(names.archive);
+    const qsizetype characters = counted ? QString::fromUtf8(names.archive).toUcs4().size() : 0;
     if (const auto *failure = std::get_if<Failure>(&derived)) {
-        if (characters >= 4 || failure->number == 0 || failure->operation.isEmpty())
-            fail("folder-name rule failed wrongly", names, failure->operation);
+        if ((counted && characters >= 4) || failure->number == 0 || failure->operation.isEmpty())
+            fail("folder-name rule failed wrongly", names, failure->operation.toUtf8());
     } else {
-        const QString &folder = std::get<QString>(derived);
-        if (characters < 4)
+        const QByteArray &folder = std::get<QByteArray>(derived);
+        if (counted && characters < 4)
             fail("a name of fewer than four characters got a folder", names, folder);
         checkFolderName(names, folder);
         checkCommand(names,
-                     checkedExtractorCommand(names.programDirectory, names.source, names.archive,
-                                             names.destination, folder),
-                     names.destination + platform::separator + folder);
+                     extractorCommandIntoFolder(names.programDirectory, names.source, names.archive,
+                                                names.destination, folder),
+                     destination + folder);
     }
     checkCommand(names,
-                 uncheckedExtractorCommand(names.programDirectory, names.source, names.archive,
-                                           names.destination),
-                 names.destination + platform::separator);
+                 extractorCommandIntoDestination(names.programDirectory, names.source,
+                                                 names.archive, names.destination),
+                 destination);
     return 0;
 }

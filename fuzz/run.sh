@@ -16,7 +16,7 @@ seconds=$1
 shift
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(settings_reader extraction_names archive)
+    targets=(settings_reader extraction_names archive reader)
 fi
 
 cmake -S . -B build-fuzz -DVRILLO_FUZZ=ON -DVRILLO_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -21,14 +21,14 @@ DirectoryList::DirectoryList(QWidget *parent) : QTreeWidget(parent)
     connect(this, &QTreeWidget::itemDoubleClicked, this, &DirectoryList::openEntry);
 }
 
-QString DirectoryList::currentPath() const
+QByteArray DirectoryList::currentPath() const
 {
     return path;
 }
 
-std::optional<Failure> DirectoryList::setPath(const QString &newPath)
+std::optional<Failure> DirectoryList::setPath(const QByteArray &newPath)
 {
-    const QString target = pathText(newPath);
+    const QByteArray target = pathText(newPath);
     const Subdirectories listing = listSubdirectories(target);
     if (listing.failure)
         return listing.failure;
@@ -36,7 +36,7 @@ std::optional<Failure> DirectoryList::setPath(const QString &newPath)
     return std::nullopt;
 }
 
-void DirectoryList::showTree(const QString &target, const QStringList &subdirectories)
+void DirectoryList::showTree(const QByteArray &target, const QByteArrayList &subdirectories)
 {
     clear();
     path = target;
@@ -45,9 +45,10 @@ void DirectoryList::showTree(const QString &target, const QStringList &subdirect
     const QIcon closedFolder = style()->standardIcon(QStyle::SP_DirClosedIcon);
 
     QTreeWidgetItem *above = nullptr;
-    for (const QString &directory : pathChain(target)) {
-        const QString name =
-            above ? directory.section(platform::separator, -1) : platform::rootText;
+    for (const QByteArray &directory : pathChain(target)) {
+        const QString name = above ? shownFileName(directory.mid(
+                                         directory.lastIndexOf(platform::separator.toLatin1()) + 1))
+                                   : platform::rootText;
         auto *item = above ? new QTreeWidgetItem(above) : new QTreeWidgetItem(this);
         item->setText(0, name);
         item->setIcon(0, openFolder);
@@ -55,9 +56,9 @@ void DirectoryList::showTree(const QString &target, const QStringList &subdirect
         item->setExpanded(true);
         above = item;
     }
-    for (const QString &name : subdirectories) {
+    for (const QByteArray &name : subdirectories) {
         auto *item = new QTreeWidgetItem(above);
-        item->setText(0, name);
+        item->setText(0, shownFileName(name));
         item->setIcon(0, closedFolder);
         item->setData(0, pathRole, childPath(target, name));
     }
@@ -69,7 +70,7 @@ void DirectoryList::openEntry(QTreeWidgetItem *item)
 {
     if (!item)
         return;
-    if (const auto failure = setPath(item->data(0, pathRole).toString()))
+    if (const auto failure = setPath(item->data(0, pathRole).toByteArray()))
         reportFailure(window(), *failure);
 }
 

@@ -17,19 +17,20 @@ class DirectoryList : public QTreeWidget
 public:
     explicit DirectoryList(QWidget *parent = nullptr);
 
-    // The current path in text form: absolute, no trailing "/", the root "/".
-    QString currentPath() const;
+    // The current path as the file system's bytes, in text form: absolute, no
+    // trailing "/", the root "/".
+    QByteArray currentPath() const;
 
     // Makes path the current path and shows the tree around it. When path
     // cannot be read, the list stays as it was and the failure is returned.
-    std::optional<Failure> setPath(const QString &path);
+    std::optional<Failure> setPath(const QByteArray &path);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void openEntry(QTreeWidgetItem *item);
-    void showTree(const QString &target, const QStringList &subdirectories);
+    void showTree(const QByteArray &target, const QByteArrayList &subdirectories);
 
-    QString path;
+    QByteArray path;
 };

@@ -3,36 +3,51 @@
 #include "platform.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <algorithm>
 
 #include <sys/stat.h>
 
-QString pathText(const QString &path)
+static const QByteArray separator = QFile::encodeName(platform::separator);
+
+QByteArray pathText(const QByteArray &path)
 {
-    QString text = QDir::cleanPath(QDir(path).absolutePath());
-    // cleanPath keeps a ".." that would climb above the root; the root is its own parent.
-    const QString aboveRoot = platform::separator + QStringLiteral("..");
-    while (text == aboveRoot || text.startsWith(aboveRoot + platform::separator))
-        text = text.mid(aboveRoot.size());
-    return text.isEmpty() ? platform::rootText : text;
+    const QByteArray absolute = path.startsWith(separator)
+                                    ? path
+                                    : QFile::encodeName(QDir::currentPath()) + separator + path;
+    // Resolved by name, as a file dialog does; the root is its own parent.
+    QByteArrayList parts;
+    for (const QByteArray &part : absolute.split(separator.front())) {
+        if (part.isEmpty() || part == ".")
+            continue;
+        if (part == "..") {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts << part;
+    }
+    return separator + parts.join(separator);
 }
 
-QStringList pathChain(const QString &path)
+QByteArrayList pathChain(const QByteArray &path)
 {
-    const QString full = pathText(path);
-    QStringList chain{platform::rootText};
-    QString walked;
-    for (const QString &part : full.split(platform::separator, Qt::SkipEmptyParts)) {
-        walked += platform::separator + part;
+    const QByteArray full = pathText(path);
+    QByteArrayList chain{separator};
+    QByteArray walked;
+    for (const QByteArray &part : full.split(separator.front())) {
+        if (part.isEmpty())
+            continue;
+        walked += separator + part;
         chain << walked;
     }
     return chain;
 }
 
-QString childPath(const QString &directory, const QString &name)
+QByteArray childPath(const QByteArray &directory, const QByteArray &name)
 {
-    return pathText(directory + platform::separator + name);
+    return pathText(directory + separator + name);
 }
 
 static bool shownInList(std::string_view name)
@@ -40,17 +55,18 @@ static bool shownInList(std::string_view name)
     return name.empty() || name.front() != '.';
 }
 
-static void sortLikeAFileDialog(QStringList &names)
+static void sortLikeAFileDialog(QByteArrayList &names)
 {
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        const int caseless = a.compare(b, Qt::CaseInsensitive);
+    std::sort(names.begin(), names.end(), [](const QByteArray &a, const QByteArray &b) {
+        const int caseless = shownFileName(a).compare(shownFileName(b), Qt::CaseInsensitive);
         return caseless != 0 ? caseless < 0 : a < b;
     });
 }
 
-Subdirectories listSubdirectories(const QString &directory)
+Subdirectories listSubdirectories(const QByteArray &directory)
 {
-    Subdirectories result = readDirectoryNames(directory, directory, S_IFDIR, shownInList);
+    Subdirectories result =
+        readDirectoryNames(directory, shownFileName(directory), S_IFDIR, shownInList);
     sortLikeAFileDialog(result.names);
     return result;
 }

@@ -2,24 +2,25 @@
 
 #include "directorynames.h"
 
-#include <QString>
-#include <QStringList>
+#include <QByteArray>
+#include <QByteArrayList>
 
-// The directory list's view of the file system: path texts, the chain of
-// directories above a path, and the subdirectories inside one. None of it
-// needs a window.
+// The directory list's view of the file system: paths, the chain of
+// directories above a path, and the subdirectories inside one. Paths are the
+// file system's bytes, so a directory whose name is not valid UTF-8 can be
+// opened like any other. None of it needs a window.
 
 // The text form of a directory path: absolute (relative paths are taken from
 // the working directory), without "." or ".." parts and without a trailing
 // separator; the root is the one text that ends in it.
-QString pathText(const QString &path);
+QByteArray pathText(const QByteArray &path);
 
 // The directories from the root down to path itself, each in text form:
 // "/home/user" gives "/", "/home", "/home/user".
-QStringList pathChain(const QString &path);
+QByteArrayList pathChain(const QByteArray &path);
 
 // The path of the directory called name inside directory.
-QString childPath(const QString &directory, const QString &name);
+QByteArray childPath(const QByteArray &directory, const QByteArray &name);
 
 // What reading a directory gave: the names of its subdirectories, or why it
 // could not be read.
@@ -29,4 +30,4 @@ using Subdirectories = DirectoryNames;
 // included, sorted without regard to case. Hidden directories (a name starting
 // with ".") are left out, as file dialogs do. A directory that cannot be read
 // gives its failure and no names.
-Subdirectories listSubdirectories(const QString &directory);
+Subdirectories listSubdirectories(const QByteArray &directory);

@@ -1,7 +1,8 @@
 #include "drives.h"
 
-#include "directorypaths.h"
+#include "platform.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
 
@@ -10,14 +11,22 @@ QStringList readyMountPoints()
     QStringList mountPoints;
     for (const QStorageInfo &volume : QStorageInfo::mountedVolumes()) {
         if (volume.isValid() && volume.isReady() && QFileInfo(volume.rootPath()).isDir())
-            mountPoints << pathText(volume.rootPath());
+            mountPoints << QDir::cleanPath(volume.rootPath());
     }
     mountPoints.sort();
     mountPoints.removeDuplicates();
     return mountPoints;
 }
 
-QString mountPointHolding(const QString &path)
+QString driveHolding(const QString &path, const QStringList &drives)
 {
-    return pathText(QStorageInfo(path).rootPath());
+    const QString text = QDir::cleanPath(path);
+    QString holding;
+    for (const QString &drive : drives) {
+        const bool holds = drive == platform::rootText || text == drive ||
+                           text.startsWith(drive + platform::separator);
+        if (holds && drive.size() > holding.size())
+            holding = drive;
+    }
+    return holding;
 }

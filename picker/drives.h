@@ -11,5 +11,8 @@
 // files bound into place) are left out, since a directory list cannot show them.
 QStringList readyMountPoints();
 
-// The mount point of the file system that holds path.
-QString mountPointHolding(const QString &path);
+// The drive of drives that holds path: the one whose root is the longest
+// prefix of path by whole names ("/home" holds "/home/user", not
+// "/homework"). The root "/" holds every path, so a path on a file system the
+// list leaves out still finds a drive above it. Empty only when no drive holds path.
+QString driveHolding(const QString &path, const QStringList &drives);

@@ -5,6 +5,8 @@
 #   banner.jpg      270 x 48, the title banner
 #   vrillo.ico      window icon, 32 x 32 and 16 x 16, 16 colours each
 #   small.ico       the small icon beside the settings buttons, same form
+# and the window icon's two sizes as PNG for the desktop, vrillo-32.png and
+# vrillo-16.png.
 #
 # Run it from any directory, e.g. from the top of the source tree:
 #   sh resources/make_pictures.sh
@@ -38,5 +40,7 @@ jpeg "$here/banner.jpg" "$work/banner.ppm" \
     -fill '#062a34' -annotate +53+35 'The Vrillo' \
     -fill '#fbf6e8' -annotate +52+34 'The Vrillo'
 
-# Desktop menus take PNG icons, not ICO: the desktop entry uses the 32 × 32 image.
-convert "$here/vrillo.ico[0]" -strip "$here/vrillo.png"
+# Desktop menus take PNG icons, not ICO: the installed program's icon theme
+# gets both sizes of the window icon.
+convert "$here/vrillo.ico[0]" -strip "$here/vrillo-32.png"
+convert "$here/vrillo.ico[1]" -strip "$here/vrillo-16.png"

@@ -3,10 +3,12 @@
 #include "platform.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -50,6 +52,22 @@ std::variant<QByteArray, int> readStart(const QString &path)
     return bytes;
 }
 
+// Makes directory and any missing folder above it; 0 or the error number. A
+// settings file in the user's configuration directory has no folder before
+// its first save, and such folders are the user's alone (0700).
+int makeMissingFolders(const QString &directory)
+{
+    if (QFileInfo::exists(directory))
+        return 0;
+    const QString parent = QFileInfo(directory).path();
+    if (parent != directory)
+        if (const int error = makeMissingFolders(parent))
+            return error;
+    if (::mkdir(QFile::encodeName(directory).constData(), 0700) != 0 && errno != EEXIST)
+        return errno;
+    return 0;
+}
+
 } // namespace
 
 QString settingsFilePath(const QString &programDirectory)
@@ -61,6 +79,8 @@ std::optional<Failure> saveSettingsFile(const QString &path, const SavedDirector
 {
     const QString operation = QStringLiteral("Impossibile salvare le impostazioni in %1").arg(path);
     const QByteArray bytes = formatSettings(directories);
+    if (const int error = makeMissingFolders(QFileInfo(path).path()))
+        return Failure::fromErrno(operation, error);
     QSaveFile file(path);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))

@@ -16,5 +16,7 @@ void MessageBoxCatcher::closeOpenBox()
     if (!box)
         return;
     texts << box->text();
+    detailedTexts << box->detailedText();
+    heights << box->frameGeometry().height();
     box->done(QMessageBox::Ok);
 }

@@ -15,6 +15,9 @@ public:
     MessageBoxCatcher();
 
     QStringList texts;
+    // By the same index: each box's detailed text and its height in pixels.
+    QStringList detailedTexts;
+    QList<int> heights;
 
 private:
     void closeOpenBox();

@@ -1,10 +1,14 @@
 #include "batch.h"
 #include "extractionfixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/stat.h>
 
 class BatchTest : public QObject
 {
@@ -15,15 +19,20 @@ private slots:
     void runsSelectedEntriesInListOrderOneAtATime();
     void stopsAtTheFirstFailure_data();
     void stopsAtTheFirstFailure();
+    void failedExtractorsAreToldInOneMessage();
+    void extractorInheritsDirectoryAndStandardStreams();
+    void inheritedChildSignalDispositionIsUndoneAtStart_data();
+    void inheritedChildSignalDispositionIsUndoneAtStart();
 };
 
 // runs names the archives the extractor is started for, in order, and targets
-// their folders in D; checked, those folders are all D holds afterwards.
+// their folders in the destination; with a folder per archive, those folders
+// are all the destination holds afterwards.
 void BatchTest::runsSelectedEntriesInListOrderOneAtATime_data()
 {
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<QList<int>>("selection");
-    QTest::addColumn<bool>("checkdir");
+    QTest::addColumn<bool>("folderPerArchive");
     QTest::addColumn<QStringList>("runs");
     QTest::addColumn<QStringList>("targets");
 
@@ -33,7 +42,7 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime_data()
         << QStringList({"ZAXXON.ZIP", "DIGDUG.ZIP", "BOMBJACK.ZIP"})
         << QStringList({"ZAXXON", "DIGDUG", "BOMBJACK"});
     // An empty folder name and a shared one would each stop the checked form.
-    QTest::newRow("unchecked, into D itself")
+    QTest::newRow("no folder per archive: into the destination itself")
         << QStringList({"PACMAN.ZIP", ".ZIP", "STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP", "A.ZIP"})
         << QList<int>({0, 1, 2, 3}) << false
         << QStringList({"PACMAN.ZIP", ".ZIP", "STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP"})
@@ -42,8 +51,6 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime_data()
         << QStringList() << QList<int>() << true << QStringList() << QStringList();
     QTest::newRow("nothing selected") << QStringList({"PACMAN.ZIP", ".ZIP"}) << QList<int>() << true
                                       << QStringList() << QStringList();
-    QTest::newRow("nothing selected, unchecked")
-        << QStringList({"PACMAN.ZIP"}) << QList<int>() << false << QStringList() << QStringList();
 
     // Names that a shell or a command line split at blanks would break apart.
     const auto awkward = [](const char *row, const QString &archive, const QString &folder) {
@@ -63,15 +70,15 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime()
 {
     QFETCH(QStringList, entries);
     QFETCH(QList<int>, selection);
-    QFETCH(bool, checkdir);
+    QFETCH(bool, folderPerArchive);
     QFETCH(QStringList, runs);
     QFETCH(QStringList, targets);
     ExtractionFixture fixture;
     QVERIFY(fixture.isValid());
-    PlainView view = fixture.view(entries, selection);
-    view.checkdirOn = checkdir;
+    BatchRequest request = fixture.request(entries, selection);
+    request.folderPerArchive = folderPerArchive;
 
-    QVERIFY(!runBatch(view).stoppedBy);
+    QVERIFY(!runBatch(request).stoppedBy);
 
     // Each stub run takes 20 ms: a batch that did not wait for an extractor
     // would overlap the next one or return before the last one had logged.
@@ -81,9 +88,9 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime()
         QCOMPARE(stubRuns[i].arguments, fixture.arguments(runs[i], targets[i]));
         QVERIFY(i == 0 || stubRuns[i].start >= stubRuns[i - 1].end);
     }
-    QStringList folders = checkdir ? targets : QStringList();
+    QStringList folders = folderPerArchive ? targets : QStringList();
     folders.sort();
-    QCOMPARE(ExtractionFixture::entriesOf(view.destinationText), folders);
+    QCOMPARE(ExtractionFixture::entriesOf(request.destination), folders);
 }
 
 // Entries before the failing one are fully done, its extractor is not run and
@@ -138,18 +145,101 @@ void BatchTest::stopsAtTheFirstFailure()
     QVERIFY(fixture.isValid());
     if (!extractorPresent)
         QFile::remove(fixture.programDirectory() + "/pkunzip");
-    PlainView view = fixture.view(entries, selection);
-    view.destinationText = fixture.root() + '/' + destination;
+    BatchRequest request = fixture.request(entries, selection);
+    request.destination = fixture.root() + '/' + destination;
 
     for (int i = 1; i < batches; ++i)
-        QVERIFY(!runBatch(view).stoppedBy);
-    const BatchResult result = runBatch(view);
+        QVERIFY(!runBatch(request).stoppedBy);
+    const BatchResult result = runBatch(request);
 
     QVERIFY(result.stoppedBy);
     QCOMPARE(result.stoppedBy->operation, operation.replace("$ROOT", fixture.root()));
     QCOMPARE(result.stoppedBy->number, errorNumber);
     QCOMPARE(fixture.runs().size(), runs);
-    QCOMPARE(ExtractionFixture::entriesOf(view.destinationText), folders);
+    QCOMPARE(ExtractionFixture::entriesOf(request.destination), folders);
+}
+
+// Failed extractors do not stop the batch; they are gathered in list order.
+void BatchTest::failedExtractorsAreToldInOneMessage()
+{
+    ExtractionFixture fixture;
+    QVERIFY(fixture.isValid());
+    fixture.setEnds({"GALAGA.ZIP=1", "DIGDUG.ZIP=signal 15"});
+
+    const BatchResult result = runBatch(
+        fixture.request({"PACMAN.ZIP", "GALAGA.ZIP", "DIGDUG.ZIP", "ZAXXON.ZIP"}, {0, 1, 2, 3}));
+
+    QVERIFY(!result.stoppedBy);
+    QCOMPARE(fixture.runs().size(), 4);
+    const FailedExtractionsReport report = failedExtractionsReport(result.failedExtractions);
+    QVERIFY(report.fullList.isEmpty());
+    QCOMPARE(report.message, "Alcuni archivi non sono stati scompattati del tutto:\n\n"
+                             "GALAGA.ZIP: pkunzip terminato con codice 1\n"
+                             "DIGDUG.ZIP: pkunzip interrotto dal segnale 15 (" +
+                                 QString::fromLocal8Bit(strsignal(SIGTERM)) + ")");
+}
+
+static QByteArray streamIdentity(int fd)
+{
+    struct stat status
+    {
+    };
+    if (fstat(fd, &status) != 0)
+        return "closed";
+    return QByteArray::number(quint64(status.st_dev)) + ':' +
+           QByteArray::number(quint64(status.st_ino));
+}
+
+void BatchTest::extractorInheritsDirectoryAndStandardStreams()
+{
+    ExtractionFixture fixture;
+    QVERIFY(fixture.isValid());
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(fixture.destination()));
+
+    const ChildEnd end =
+        runAndWait({QFile::encodeName(fixture.programDirectory() + "/pkunzip"), {"A.ZIP", "A"}});
+    QDir::setCurrent(previous);
+
+    QVERIFY(end.succeeded());
+    const QList<StubRun> runs = fixture.runs();
+    QCOMPARE(runs.size(), 1);
+    QCOMPARE(runs[0].workingDirectory,
+             QFile::encodeName(QDir(fixture.destination()).canonicalPath()));
+    QCOMPARE(runs[0].standardStreams,
+             QByteArrayList({streamIdentity(0), streamIdentity(1), streamIdentity(2)}));
+}
+
+static void ignoreChildSignal(int)
+{
+}
+
+void BatchTest::inheritedChildSignalDispositionIsUndoneAtStart_data()
+{
+    QTest::addColumn<bool>("ignored");
+    QTest::newRow("SIGCHLD ignored") << true;
+    QTest::newRow("SIGCHLD handled with SA_NOCLDWAIT") << false;
+}
+
+// As a program started by a parent that set SIGCHLD so before exec: every
+// child would be reaped by the system and none could be waited for.
+void BatchTest::inheritedChildSignalDispositionIsUndoneAtStart()
+{
+    QFETCH(bool, ignored);
+    struct sigaction inherited
+    {
+    };
+    inherited.sa_handler = ignored ? SIG_IGN : ignoreChildSignal;
+    inherited.sa_flags = ignored ? 0 : SA_NOCLDWAIT;
+    QCOMPARE(sigaction(SIGCHLD, &inherited, nullptr), 0);
+    ExtractionFixture fixture;
+    QVERIFY(fixture.isValid());
+
+    restoreChildSignalDefault();
+    const BatchResult result = runBatch(fixture.request({"PACMAN.ZIP", "GALAGA.ZIP"}, {0, 1}));
+
+    QVERIFY(!result.stoppedBy);
+    QCOMPARE(fixture.runs().size(), 2);
 }
 
 QTEST_APPLESS_MAIN(BatchTest)

@@ -5,29 +5,29 @@
 
 static const char endsVariable[] = "VRILLO_STUB_STATUS";
 
-ExtractionFixture::ExtractionFixture() : ExtractionFixture(QStringLiteral(VRILLO_STUB_EXTRACTOR))
-{
-}
-
-ExtractionFixture::ExtractionFixture(const QString &extractor)
+ExtractionFixture::ExtractionFixture()
 {
     QDir dir(root());
     valid = directory.isValid() && dir.mkdir(QStringLiteral("program")) &&
             dir.mkdir(QStringLiteral("roms")) && dir.mkdir(QStringLiteral("games")) &&
-            QFile::link(extractor, programDirectory() + QStringLiteral("/pkunzip"));
+            QFile::link(QStringLiteral(VRILLO_STUB_EXTRACTOR),
+                        programDirectory() + QStringLiteral("/pkunzip"));
     qputenv("VRILLO_STUB_LOG", QFile::encodeName(root() + QStringLiteral("/stub.log")));
     qunsetenv(endsVariable);
 }
 
-PlainView ExtractionFixture::view(const QStringList &entries, const QList<int> &selection) const
+BatchRequest ExtractionFixture::request(const QStringList &entries,
+                                        const QList<int> &selection) const
 {
-    PlainView view;
-    view.entries = entries;
-    view.selection = selection;
-    view.sourceText = source();
-    view.destinationText = destination();
-    view.program = programDirectory();
-    return view;
+    BatchRequest request;
+    for (const QString &entry : entries)
+        request.archives << QFile::encodeName(entry);
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        request.selected << selection.contains(i);
+    request.source = source();
+    request.destination = destination();
+    request.extractorDirectory = programDirectory();
+    return request;
 }
 
 QByteArrayList ExtractionFixture::arguments(const QString &archiveName, const QString &target) const

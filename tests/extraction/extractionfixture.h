@@ -6,8 +6,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-// One run of the stub extractor, as it recorded itself: start and end on the
-// monotonic clock, working directory, the identity (device:inode) of its
+// One run of the stub extractor, as it recorded itself: start and end in
+// nanoseconds, working directory, the identity (device:inode) of its
 // standard input, output and error, and its arguments.
 struct StubRun
 {
@@ -18,35 +18,14 @@ struct StubRun
     QByteArrayList arguments;
 };
 
-// The list and fields as plain values; entry i is selected when selection
-// holds i.
-struct PlainView : BatchView
-{
-    QStringList entries;
-    QList<int> selection;
-    QString sourceText;
-    QString destinationText;
-    bool checkdirOn = true;
-    QString program;
-
-    int count() const override { return int(entries.size()); }
-    bool selected(int i) const override { return selection.contains(i); }
-    QString text(int i) const override { return entries.at(i); }
-    QString source() const override { return sourceText; }
-    QString destination() const override { return destinationText; }
-    bool checkdir() const override { return checkdirOn; }
-    QString programDirectory() const override { return program; }
-};
-
-// A fresh temporary directory holding "program" with an extractor linked as
-// pkunzip (the stub unless told otherwise), and the empty directories "roms"
+// A fresh temporary directory holding "program" with the stub extractor
+// linked as pkunzip, and the empty directories "roms"
 // and "games". The stub's log and its exit table go through the environment,
 // which the extractor inherits.
 class ExtractionFixture
 {
 public:
     ExtractionFixture();
-    explicit ExtractionFixture(const QString &extractor);
 
     bool isValid() const { return valid; }
     QString root() const { return directory.path(); }
@@ -54,9 +33,10 @@ public:
     QString source() const { return root() + QStringLiteral("/roms"); }
     QString destination() const { return root() + QStringLiteral("/games"); }
 
-    // A view over these entries with S, D and P in this fixture.
-    PlainView view(const QStringList &entries, const QList<int> &selection) const;
-    // What the stub receives for this archive in S and this target in D.
+    // A batch over these entries, those at the indexes in selection selected,
+    // with the source, destination and program directory of this fixture.
+    BatchRequest request(const QStringList &entries, const QList<int> &selection) const;
+    // What the stub receives for this archive in the source and this target in the destination.
     QByteArrayList arguments(const QString &archiveName, const QString &target) const;
     // Lines "NAME=3" or "NAME=signal 9" telling the stub how to end.
     void setEnds(const QStringList &lines) const;

@@ -17,10 +17,15 @@ private slots:
 
 void FolderNameTest::derivesFolderName_data()
 {
-    QTest::addColumn<QString>("archiveName");
-    QTest::addColumn<QString>("folderName");
+    QTest::addColumn<QByteArray>("archiveName");
+    QTest::addColumn<QByteArray>("folderName");
 
     const auto row = [](const char *name, const QString &archiveName, const QString &folderName) {
+        QTest::newRow(name) << archiveName.toUtf8() << folderName.toUtf8();
+    };
+    // Names that are not valid UTF-8, as old media often carry them.
+    const auto bytesRow = [](const char *name, const QByteArray &archiveName,
+                             const QByteArray &folderName) {
         QTest::newRow(name) << archiveName << folderName;
     };
     row("10 characters lose the last four", "PACMAN.ZIP", "PACMAN");
@@ -39,17 +44,22 @@ void FolderNameTest::derivesFolderName_data()
     row("letters beyond 16 bits count as one each and are kept whole",
         QStringLiteral("𝔄𝔅𝔆𝔇𝔈𝔉𝔊𝔋𝔌.ZIP"),
         QStringLiteral("𝔄𝔅𝔆𝔇𝔈𝔉𝔊𝔋"));
+    bytesRow("a stray byte counts as one and is kept", "caf\xe9.zip", "caf\xe9");
+    bytesRow("stray bytes among letters count one each", "citt\xc3\xa0\xe9\xe8.zip",
+             "citt\xc3\xa0\xe9\xe8");
+    bytesRow("each byte of a cut sequence counts as one",
+             "\xe2\x82\xe2\x82\xe2\x82\xe2\x82\xe2\x82.ZIP", "\xe2\x82\xe2\x82\xe2\x82\xe2\x82");
 }
 
 void FolderNameTest::derivesFolderName()
 {
-    QFETCH(QString, archiveName);
-    QFETCH(QString, folderName);
+    QFETCH(QByteArray, archiveName);
+    QFETCH(QByteArray, folderName);
 
-    const auto derived = DeriveFolderName(archiveName);
+    const auto derived = deriveFolderName(archiveName);
 
-    QVERIFY(std::holds_alternative<QString>(derived));
-    QCOMPARE(std::get<QString>(derived), folderName);
+    QVERIFY(std::holds_alternative<QByteArray>(derived));
+    QCOMPARE(std::get<QByteArray>(derived), folderName);
 }
 
 void FolderNameTest::failsBelowFourCharacters_data()
@@ -65,7 +75,7 @@ void FolderNameTest::failsBelowFourCharacters()
 {
     QFETCH(QString, archiveName);
 
-    const auto derived = DeriveFolderName(archiveName);
+    const auto derived = deriveFolderName(archiveName.toUtf8());
 
     QVERIFY(std::holds_alternative<Failure>(derived));
     QCOMPARE(std::get<Failure>(derived).number, EINVAL);

@@ -30,8 +30,12 @@ def deflate(data):
 
 
 class Member:
+    """One member; descriptor ("signed" or "bare") puts its sizes after the
+    data, zip64_compressed that size in a ZIP64 field alone."""
+
     def __init__(self, name, data=b"", method=0, flags=0, mode=None, crc=None,
-                 extra=b"", packed=None):
+                 extra=b"", packed=None, local_name=None, offset=None, descriptor=None,
+                 zip64_compressed=False):
         self.name = name if isinstance(name, bytes) else name.encode()
         self.data = data
         self.method = method
@@ -42,6 +46,12 @@ class Member:
         if packed is None:
             packed = deflate(data) if method in (8, 9) else data
         self.packed = packed
+        self.local_name = self.name if local_name is None else local_name
+        self.offset = offset
+        self.descriptor = descriptor
+        if descriptor:
+            self.flags |= 8
+        self.zip64_compressed = zip64_compressed
 
 
 def write_zip(name, members):
@@ -49,21 +59,36 @@ def write_zip(name, members):
     body = b""
     central = b""
     for m in members:
-        offset = len(body)
+        offset = len(body) if m.offset is None else m.offset
         made_by = UNIX if m.mode is not None else 20
         external = (m.mode << 16) if m.mode is not None else 0
+        extra = m.extra
+        packed_size = len(m.packed)
+        if m.zip64_compressed:
+            extra += struct.pack("<HHQ", 1, 8, packed_size)
+            packed_size = 0xFFFFFFFF
         fields = struct.pack("<HHHIIII", 20, m.flags, m.method, DOS_TIME, m.crc,
-                             len(m.packed), len(m.data))
-        body += b"PK\x03\x04" + fields + struct.pack("<HH", len(m.name), len(m.extra))
-        body += m.name + m.extra + m.packed
+                             packed_size, len(m.data))
+        local_fields = fields if not m.descriptor else struct.pack(
+            "<HHHIIII", 20, m.flags, m.method, DOS_TIME, 0, 0, 0)
+        body += b"PK\x03\x04" + local_fields + struct.pack("<HH", len(m.local_name), len(extra))
+        body += m.local_name + extra + m.packed
+        if m.descriptor:
+            body += (b"PK\x07\x08" if m.descriptor == "signed" else b"")
+            body += struct.pack("<III", m.crc, len(m.packed), len(m.data))
         central += b"PK\x01\x02" + struct.pack("<H", made_by) + fields
-        central += struct.pack("<HHHHHII", len(m.name), len(m.extra), 0, 0, 0, external, offset)
-        central += m.name + m.extra
+        central += struct.pack("<HHHHHII", len(m.name), len(extra), 0, 0, 0, external, offset)
+        central += m.name + extra
     end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, len(members), len(members),
                                       len(central), len(body), 0)
     with open(path(name), "wb") as f:
         f.write(body + central + end)
     return len(body), len(central)
+
+
+def derive(source, name, change):
+    with open(path(source), "rb") as f, open(path(name), "wb") as out:
+        out.write(change(f.read()))
 
 
 def unicode_path(raw_name, unicode_name, crc=None):
@@ -160,13 +185,61 @@ def hostile_archives():
                                             Member("two.txt", b"2" * 3000, method=8)])
     data = open(path("whole.zip"), "rb").read()
     with open(path("cut_in_member.zip"), "wb") as f:
-        f.write(data[:body // 2])
+        f.write(data[:body - 5])
     with open(path("cut_in_central.zip"), "wb") as f:
         f.write(data[:body + central // 2])
     with open(path("not_a_zip.zip"), "w") as f:
         f.write("This is a text file, not an archive.\n" * 10)
     open(path("empty_file.zip"), "w").close()
     shutil.copy(path("whole.zip"), path("-x.zip"))
+
+
+def layout_archives():
+    """ZIP64, stubs, data descriptors, odd extra fields, local headers that
+    cannot be read or disagree, archives cut short."""
+    source = path("zip64src")
+    os.makedirs(source)
+    with open(os.path.join(source, "a.txt"), "wb") as f:
+        f.write(b"zip64 text\n" * 300)
+    with open(os.path.join(source, "b.bin"), "wb") as f:
+        f.write(random.Random(64).randbytes(5000))
+    subprocess.run(["zip", "-q", "-fz", path("zip64.zip"), "a.txt", "b.bin"], cwd=source,
+                   check=True)
+    # Read from a pipe and written to one, zip can seek neither way: a ZIP64
+    # field in the local header and the sizes after the data.
+    subprocess.run("zip -q - - < a.txt | cat > " + path("zip64_pipe.zip"), shell=True,
+                   cwd=source, check=True)
+    shutil.rmtree(source)
+    # A made-up self-extractor stub, the offsets left as they were.
+    derive("zip64.zip", "zip64_stub.zip", lambda data: b"MZ" + bytes(range(256)) * 4 + data)
+    derive("whole.zip", "stub.zip", lambda data: b"MZ" + bytes(range(256)) * 4 + data)
+    derive("zip64_pipe.zip", "zip64_pipe_cut.zip", lambda d: d[:d.rindex(b"PK\x01\x02") + 30])
+
+    text = b"sizes after the data " * 300
+    write_zip("zip64_compressed_only.zip",
+              [Member("big.txt", text, method=8, zip64_compressed=True), Member("x.txt", b"x")])
+    body, _ = write_zip("descriptors.zip", [
+        Member("signed.txt", text, method=8, descriptor="signed"),
+        Member("bare.txt", text[:2000], method=8, descriptor="bare"),
+        Member("plain.txt", b"plain")])
+    derive("descriptors.zip", "descriptors_cut.zip", lambda data: data[:body + 10])
+    body, _ = write_zip("found_again.zip", [
+        Member("broken.txt", text, method=8, descriptor="signed", packed=b"\x02" * 300),
+        Member("after.txt", text, method=8, descriptor="bare")])
+    derive("found_again.zip", "found_again_cut.zip", lambda data: data[:body + 10])
+    overrunning = struct.pack("<HH", 0x5455, 100) + b"\x01abc"
+    short_zip64 = struct.pack("<HH", 1, 3) + b"abc"
+    write_zip("odd_extra_fields.zip", [Member("over.txt", b"over", extra=overrunning),
+                                       Member("short.txt", b"short", extra=short_zip64)])
+    write_zip("bad_local_headers.zip", [
+        Member("first.txt", b"first"),
+        Member("past_end.txt", b"x", offset=1 << 30),
+        Member("renamed.txt", b"x", local_name=b"other.txt"),
+        Member("last.txt", b"last")])
+    rng = random.Random(3)
+    write_zip("space.zip", [Member("first.bin", rng.randbytes(2 << 20)),
+                            Member("second.bin", rng.randbytes(2 << 20)),
+                            Member("small.txt", b"small\n")])
 
 
 def rom_bytes(rng, size):
@@ -267,6 +340,7 @@ os.makedirs(OUT, exist_ok=True)
 real_tool_archives()
 name_archives()
 hostile_archives()
+layout_archives()
 side_by_side_archive("many_members.zip", ["set0", "set1", "set2", "set3"])
 side_by_side_archive("many_utf8_members.zip", ["Ünï", "cödé", "Ελλ", "ηνικά"], flags=0x800)
 meeting_names_archive()

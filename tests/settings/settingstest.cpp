@@ -1,12 +1,55 @@
 #include "settingsfile.h"
-#include "settingsfixtures.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
+
+// The bytes the program saves for c:\roms and d:\mame.
+const QByteArray romsAndMame("\"c:\\roms\"\r\n\"d:\\mame\"\r\n");
+
+QByteArray contentOf(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// While one lives, no write can make a file grow, whoever runs the tests
+// (root included, whom permission bits do not stop): the file size limit is
+// zero and SIGXFSZ is ignored, so the write fails with EFBIG instead of
+// ending the process.
+class NoFileGrowth
+{
+public:
+    NoFileGrowth()
+    {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const rlimit none{0, saved.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &none);
+        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    }
+    ~NoFileGrowth()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+    }
+
+private:
+    rlimit saved{RLIM_INFINITY, RLIM_INFINITY};
+    void (*previousHandler)(int) = SIG_DFL;
+};
 
 const QString fileName = QStringLiteral("/opt/vrillo/ini.ini");
 
@@ -131,7 +174,8 @@ void SettingsTest::failedSaveChangesNothing_data()
     QTest::addColumn<int>("number");
 
     QTest::newRow("a file that cannot grow") << QStringLiteral(".") << EFBIG;
-    QTest::newRow("no program directory") << QStringLiteral("gone") << ENOENT;
+    QTest::newRow("a folder to make where a file is")
+        << QStringLiteral("ini.ini/vrillo") << ENOTDIR;
 }
 
 void SettingsTest::failedSaveChangesNothing()

@@ -1,0 +1,337 @@
+#include "mainwindow.h"
+
+#include "archivelist.h"
+#include "archivenamesmodel.h"
+#include "batch.h"
+#include "errorreport.h"
+#include "picturebutton.h"
+#include "platform.h"
+#include "settingsfile.h"
+#include "settingsplace.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QTimer>
+
+static const QColor labelBlue(0, 0, 255);
+
+template <typename Control>
+static Control *place(Control *control, const char *name, const QRect &geometry)
+{
+    control->setObjectName(QLatin1String(name));
+    control->setGeometry(geometry);
+    return control;
+}
+
+static QLabel *coloured(QWidget *parent, const char *name, int left, int top, const QString &text,
+                        const QString &toolTip, const QColor &colour)
+{
+    auto *label = new QLabel(text, parent);
+    label->setObjectName(QLatin1String(name));
+    label->setToolTip(toolTip);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    label->setPalette(palette);
+    label->move(left / 15, top / 15);
+    label->adjustSize();
+    return label;
+}
+
+MainWindow::MainWindow(const QString &programDirectory, QWidget *parent)
+    : BackdropWindow(QStringLiteral("The Vrillo V1.1"), twips(2595, 2325, 6480, 4470), parent),
+      programDirectory(programDirectory), settingsPath(settingsFileOfProgram(programDirectory))
+{
+    setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(QIcon(QStringLiteral(":/pictures/vrillo.ico")));
+
+    createTimer();
+    createButtons();
+    createList();
+    createFields();
+    createPictures();
+    createLabels();
+    setTabOrder();
+    archiveList->setFocus();
+
+    loadSettingsAtStart();
+}
+
+void MainWindow::createTimer()
+{
+    auto *timer = new QTimer(this);
+    timer->setObjectName(QStringLiteral("Timer1"));
+    timer->setInterval(500);
+    connect(timer, &QTimer::timeout, this, &MainWindow::recolourContact);
+    timer->start();
+}
+
+void MainWindow::createButtons()
+{
+    folderPerArchiveBox = place(new QCheckBox(QStringLiteral("Crea D&IR"), this), "checkdir",
+                                twips(2400, 4215, 960, 195));
+    folderPerArchiveBox->setChecked(true);
+    // Some desktop styles ignore a palette's background on check boxes; a style
+    // sheet is painted by every style.
+    folderPerArchiveBox->setStyleSheet(
+        QStringLiteral("QCheckBox { background-color: rgb(255, 0, 0); }"));
+
+    struct ButtonRow
+    {
+        QPushButton *MainWindow::*member;
+        const char *name;
+        QRect geometry;
+        const char *caption;
+        const char *toolTip;
+        void (MainWindow::*handler)();
+    };
+    const ButtonRow rows[] = {
+        {&MainWindow::destinationButton, "Command3", twips(3450, 2280, 3015, 315),
+         "Scegli la directory di destinazio&ne",
+         "Clicca qui per indicare dove devono scompattarsi i files ZIP",
+         &MainWindow::pickDestination},
+        {&MainWindow::sourceButton, "browse", twips(3450, 1440, 3015, 315),
+         "Scegli la directory degli &ZIP",
+         "Cliccare qui per indicare dove si trovano i file ZIPPATI", &MainWindow::pickSource},
+        {&MainWindow::loadButton, "Command2", twips(5370, 2715, 1095, 525), "&Carica Impostazioni",
+         "Carica le impostazioni delle directory precedentemente salvate",
+         &MainWindow::loadSettings},
+        {&MainWindow::saveButton, "cmdsalva", twips(3450, 2715, 1095, 525), "&Salva  Impostazioni",
+         "Salva le impostazioni correnti delle directory", &MainWindow::saveSettings},
+        {&MainWindow::exitButton, "Command1", twips(3450, 4080, 3015, 375), "&Esci",
+         "Esci dal programma", &MainWindow::exitProgram},
+        {&MainWindow::deselectAllButton, "niente", twips(5010, 3675, 1455, 375),
+         "&Deseleziona Tutti", "Non scegliere nessun file dalla lista", &MainWindow::deselectAll},
+        {&MainWindow::selectAllButton, "Tutto", twips(3450, 3675, 1455, 375), "Se&leziona Tutti",
+         "Scegli tutti i file nella lista", &MainWindow::selectAll},
+        {&MainWindow::refreshButton, "refresh", twips(5010, 3270, 1455, 375), "&Refresh",
+         "Aggiorna la lista a sinistra", &MainWindow::fillZipList},
+        {&MainWindow::extractButton, "vai", twips(3450, 3270, 1455, 375), "&Vai!!!",
+         "Comincia a scompattare...", &MainWindow::extractSelected},
+    };
+    for (const ButtonRow &row : rows) {
+        QPushButton *button = new PictureButton(QString::fromUtf8(row.caption), this);
+        place(button, row.name, row.geometry);
+        button->setToolTip(QString::fromUtf8(row.toolTip));
+        connect(button, &QPushButton::clicked, this, row.handler);
+        this->*row.member = button;
+    }
+
+    QPalette grey = sourceButton->palette();
+    grey.setColor(QPalette::Button, QColor(192, 192, 192));
+    sourceButton->setPalette(grey);
+}
+
+void MainWindow::createList()
+{
+    archiveNames = new ArchiveNamesModel(this);
+    archiveList = place(new QListView(this), "lista", twips(60, 945, 3300, 3180));
+    archiveList->setModel(archiveNames);
+    archiveList->setSelectionMode(QAbstractItemView::MultiSelection);
+    archiveList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    archiveList->setUniformItemSizes(true);
+    archiveList->setToolTip(QStringLiteral(
+        "Questa lista contiene i files ZIP contenuti nella directory specificata a destra"));
+}
+
+void MainWindow::createFields()
+{
+    destinationField = place(new QLineEdit(platform::rootText, this), "destinazione",
+                             twips(3435, 1800, 3015, 405));
+    sourceField =
+        place(new QLineEdit(platform::rootText, this), "origine", twips(3435, 960, 3015, 405));
+}
+
+void MainWindow::createPictures()
+{
+    auto *icon = place(new QLabel(this), "Image3", twips(4710, 2775, 495, 435));
+    icon->setPixmap(QIcon(QStringLiteral(":/pictures/small.ico")).pixmap(32, 32));
+    icon->setScaledContents(true);
+    icon->setToolTip(QStringLiteral("E' solo un'icona :)"));
+
+    auto *line =
+        place(new QFrame(this), "Line1", QRect(3360 / 15, 2640 / 15, (6480 - 3360) / 15, 1));
+    line->setFrameStyle(QFrame::HLine | QFrame::Plain);
+    line->setLineWidth(1);
+
+    // The banner is not scaled: its box is the picture plus a two-pixel border.
+    auto *banner = place(new QLabel(this), "Image1", twips(75, 120, 4110, 780));
+    banner->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    banner->setLineWidth(2);
+    banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    banner->setPixmap(QPixmap(QStringLiteral(":/pictures/banner.jpg")));
+    banner->setToolTip(QStringLiteral("The Vrillo V1.1, a cura di The Vrillo, dicembre 2026"));
+}
+
+void MainWindow::createLabels()
+{
+    emailLabel = coloured(this, "Label5", 5505, 120, QStringLiteral("v@example.org"),
+                          QStringLiteral("Mandami una email"), labelBlue);
+    coloured(this, "Label4", 4320, 600, QStringLiteral("www.example.org/vrillo"),
+             QStringLiteral("quando uscirà una nuova versione di THE VRILLO"), labelBlue);
+    coloured(this, "Label3", 4320, 360, QStringLiteral("Novità e aggiornamenti su:"),
+             QStringLiteral("e saprai anche"), labelBlue);
+    coloured(this, "Label1", 4410, 120, QStringLiteral("Contattatemi a"),
+             QStringLiteral("Mandami una email"), labelBlue);
+    coloured(this, "Label2", 135, 4200, QStringLiteral("Roms Zippate Disponibili"), QString(),
+             palette().color(QPalette::WindowText));
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setTabOrder()
+{
+    QWidget *const order[] = {
+        archiveList,       folderPerArchiveBox, sourceField, sourceButton,  destinationField,
+        destinationButton, saveButton,          loadButton,  extractButton, refreshButton,
+        selectAllButton,   deselectAllButton,   exitButton};
+    for (size_t i = 1; i < std::size(order); ++i)
+        QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
+void MainWindow::closeEvent(QCloseEvent *)
+{
+    exitProgram();
+}
+
+void MainWindow::loadSettingsAtStart()
+{
+    // A first run has no settings yet: the window simply opens with its
+    // initial texts. Any other failure is worth telling.
+    const std::optional<Failure> failure = loadDirectories();
+    if (failure && !isMissingSettingsFile(*failure))
+        reportFailure(this, *failure);
+}
+
+std::optional<Failure> MainWindow::saveDirectories()
+{
+    return saveSettingsFile(settingsPath, {sourceField->text(), destinationField->text()});
+}
+
+std::optional<Failure> MainWindow::loadDirectories()
+{
+    const SettingsOrFailure loaded = loadSettingsFile(settingsPath);
+    if (const Failure *failure = std::get_if<Failure>(&loaded))
+        return *failure;
+    const auto &directories = std::get<SavedDirectories>(loaded);
+    sourceField->setText(directories.source);
+    destinationField->setText(directories.destination);
+    return std::nullopt;
+}
+
+// The picker is made on first use and afterwards only hidden and shown, so it
+// keeps its drive and directory from one opening to the next.
+void MainWindow::openPicker(PickerTarget target)
+{
+    if (!picker)
+        picker = std::make_unique<DirectoryPicker>(this, sourceField, destinationField);
+    picker->setTarget(target);
+    hide();
+    picker->show();
+}
+
+void MainWindow::pickSource()
+{
+    openPicker(PickerTarget::Source);
+}
+
+void MainWindow::pickDestination()
+{
+    openPicker(PickerTarget::Destination);
+}
+
+void MainWindow::saveSettings()
+{
+    if (const std::optional<Failure> failure = saveDirectories())
+        reportFailure(this, *failure);
+}
+
+void MainWindow::loadSettings()
+{
+    if (const std::optional<Failure> failure = loadDirectories())
+        reportFailure(this, *failure);
+}
+
+void MainWindow::fillZipList()
+{
+    archiveNames->setFileNames({});
+    const ArchiveListing listing = listZipArchives(sourceField->text());
+    if (listing.failure) {
+        reportFailure(this, *listing.failure);
+        return;
+    }
+    archiveNames->setFileNames(listing.names);
+}
+
+void MainWindow::selectAll()
+{
+    setEveryEntrySelected(true);
+}
+
+void MainWindow::deselectAll()
+{
+    setEveryEntrySelected(false);
+}
+
+// One range over the whole list, so a long list costs one selection change
+// rather than one per entry.
+void MainWindow::setEveryEntrySelected(bool selected)
+{
+    const int count = archiveNames->rowCount();
+    if (count == 0)
+        return;
+    const QItemSelection everyEntry(archiveNames->index(0), archiveNames->index(count - 1));
+    archiveList->selectionModel()->select(everyEntry, selected ? QItemSelectionModel::Select
+                                                               : QItemSelectionModel::Deselect);
+}
+
+// The batch runs on this thread and the window does not respond until it
+// ends, so nothing can change the list or the fields while it runs.
+void MainWindow::extractSelected()
+{
+    const BatchResult result = runBatch(batchRequest());
+    if (result.stoppedBy)
+        reportFailure(this, *result.stoppedBy);
+    if (!result.failedExtractions.isEmpty())
+        reportFailedExtractions(failedExtractionsReport(result.failedExtractions));
+}
+
+// A long list goes into the box's details, which scroll, so the box and its
+// button stay on the screen.
+void MainWindow::reportFailedExtractions(const FailedExtractionsReport &report)
+{
+    QMessageBox box(QMessageBox::Warning, windowTitle(), report.message, QMessageBox::Ok, this);
+    if (!report.fullList.isEmpty())
+        box.setDetailedText(report.fullList);
+    box.exec();
+}
+
+BatchRequest MainWindow::batchRequest() const
+{
+    BatchRequest request;
+    request.archives = archiveNames->fileNames();
+    for (int row = 0; row < archiveNames->rowCount(); ++row)
+        request.selected << archiveList->selectionModel()->isSelected(archiveNames->index(row));
+    request.source = sourceField->text();
+    request.destination = destinationField->text();
+    request.extractorDirectory = programDirectory;
+    request.folderPerArchive = folderPerArchiveBox->isChecked();
+    return request;
+}
+
+void MainWindow::exitProgram()
+{
+    QCoreApplication::exit(0);
+}
+
+void MainWindow::recolourContact()
+{
+    QPalette palette = emailLabel->palette();
+    palette.setColor(QPalette::WindowText, colours.next());
+    emailLabel->setPalette(palette);
+}

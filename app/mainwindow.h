@@ -1,0 +1,97 @@
+#pragma once
+
+#include "backdropwindow.h"
+#include "colourcycle.h"
+#include "directorypicker.h"
+#include "failure.h"
+
+#include <memory>
+#include <optional>
+
+struct BatchRequest;
+struct FailedExtractionsReport;
+
+class ArchiveNamesModel;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QPushButton;
+
+// The main window: the one window open at start, from which every command is
+// given. Its controls keep their design names as object names ("lista",
+// "vai", ...); the work behind each command lives in the logic libraries.
+class MainWindow : public BackdropWindow
+{
+    Q_OBJECT
+
+public:
+    // programDirectory is where the extractor is found; the settings file is
+    // found from it once, as the window opens.
+    explicit MainWindow(const QString &programDirectory, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private slots:
+    void pickSource();
+    void pickDestination();
+    void saveSettings();
+    void loadSettings();
+    // Refills the archive list with the archives of the source directory, none
+    // selected; a directory that cannot be read leaves it empty and is reported.
+    void fillZipList();
+    void selectAll();
+    void deselectAll();
+    void extractSelected();
+    void exitProgram();
+    void recolourContact();
+
+private:
+    // A missing settings file at start is a first run and goes unreported.
+    void loadSettingsAtStart();
+    // Selects or deselects every entry of the archive list, changing nothing else.
+    void setEveryEntrySelected(bool selected);
+
+    // Writes the texts of both directory fields to the settings file.
+    std::optional<Failure> saveDirectories();
+    // Puts the directories of the settings file into both directory fields; on
+    // a failure both keep their texts.
+    std::optional<Failure> loadDirectories();
+
+    void reportFailedExtractions(const FailedExtractionsReport &report);
+
+    // What the batch works on, as the window shows it now.
+    BatchRequest batchRequest() const;
+
+    void createTimer();
+    void createButtons();
+    void createFields();
+    void createList();
+    void createPictures();
+    void createLabels();
+    void setTabOrder();
+    void openPicker(PickerTarget target);
+
+    QString programDirectory;
+    QString settingsPath;
+    ColourCycle colours;
+    std::unique_ptr<DirectoryPicker> picker;
+
+    QCheckBox *folderPerArchiveBox;
+    QPushButton *destinationButton;
+    QPushButton *sourceButton;
+    QPushButton *loadButton;
+    QPushButton *saveButton;
+    QPushButton *exitButton;
+    QPushButton *deselectAllButton;
+    QPushButton *selectAllButton;
+    QPushButton *refreshButton;
+    QListView *archiveList;
+    ArchiveNamesModel *archiveNames;
+    QPushButton *extractButton;
+    QLineEdit *destinationField;
+    QLineEdit *sourceField;
+    QLabel *emailLabel;
+};

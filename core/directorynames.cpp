@@ -1,0 +1,73 @@
+#include "directorynames.h"
+
+#include <QByteArrayView>
+
+#include <cerrno>
+#include <memory>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace {
+
+struct DirectoryCloser
+{
+    void operator()(DIR *directory) const { closedir(directory); }
+};
+using DirectoryHandle = std::unique_ptr<DIR, DirectoryCloser>;
+
+// Most file systems report the type in the entry itself; only links, which
+// count as what they lead to, and entries of unreported type cost a stat.
+bool hasType(DIR *directory, const dirent &entry, mode_t type)
+{
+    if (entry.d_type == IFTODT(type))
+        return true;
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN)
+        return false;
+    struct stat status;
+    return fstatat(dirfd(directory), entry.d_name, &status, 0) == 0 &&
+           (status.st_mode & S_IFMT) == type;
+}
+
+DirectoryNames unreadable(const QString &shownAs, int errorNumber)
+{
+    return {{},
+            Failure::fromErrno(QStringLiteral("Impossibile leggere la directory %1").arg(shownAs),
+                               errorNumber)};
+}
+
+} // namespace
+
+DirectoryNames readDirectoryNames(const QByteArray &path, const QString &shownAs, mode_t type,
+                                  bool (*keep)(std::string_view name))
+{
+    const DirectoryHandle directory(opendir(path.constData()));
+    if (!directory)
+        return unreadable(shownAs, errno);
+
+    DirectoryNames result;
+    // readdir tells the end from an error only through errno, which the work
+    // on each entry may change, so it is cleared before every call.
+    errno = 0;
+    while (const dirent *entry = readdir(directory.get())) {
+        if (keep(entry->d_name) && hasType(directory.get(), *entry, type))
+            result.names.append(QByteArray(entry->d_name));
+        errno = 0;
+    }
+    if (errno != 0)
+        return unreadable(shownAs, errno);
+    return result;
+}
+
+QString shownFileName(const QByteArray &name)
+{
+    return QString::fromUtf8(name);
+}
+
+std::optional<QString> exactFileNameText(const QByteArray &name)
+{
+    if (!QByteArrayView(name).isValidUtf8())
+        return std::nullopt;
+    return QString::fromUtf8(name);
+}

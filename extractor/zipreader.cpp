@@ -1,0 +1,634 @@
+#include "zipreader.h"
+
+#include "membername.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <initializer_list>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr std::string_view localSignature("PK\x03\x04", 4);
+constexpr std::string_view centralSignature("PK\x01\x02", 4);
+constexpr std::string_view endSignature("PK\x05\x06", 4);
+constexpr std::string_view zip64LocatorSignature("PK\x06\x07", 4);
+constexpr std::string_view zip64EndSignature("PK\x06\x06", 4);
+constexpr std::string_view descriptorSignature("PK\x07\x08", 4);
+
+constexpr size_t endRecordSize = 22;
+constexpr size_t longestComment = 0xFFFF;
+constexpr size_t zip64LocatorSize = 20;
+constexpr size_t zip64EndSize = 56;
+constexpr size_t centralHeaderSize = 46;
+constexpr size_t localHeaderSize = 30;
+constexpr uint32_t saturated32 = 0xFFFFFFFF;
+
+constexpr uint16_t utf8NameFlag = 1 << 11;
+constexpr uint16_t sizesFollowFlag = 1 << 3;
+
+uint64_t little(std::string_view bytes, size_t at, size_t width)
+{
+    uint64_t value = 0;
+    for (size_t i = width; i-- > 0;)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+uint16_t le16(std::string_view bytes, size_t at)
+{
+    return static_cast<uint16_t>(little(bytes, at, 2));
+}
+uint32_t le32(std::string_view bytes, size_t at)
+{
+    return static_cast<uint32_t>(little(bytes, at, 4));
+}
+uint64_t le64(std::string_view bytes, size_t at)
+{
+    return little(bytes, at, 8);
+}
+
+bool startsWith(std::string_view bytes, std::string_view prefix)
+{
+    return bytes.substr(0, prefix.size()) == prefix;
+}
+
+Error cutShort()
+{
+    return Error{"the archive ends inside it"};
+}
+
+Result<std::string> readExactly(const ArchiveFile &file, size_t size, uint64_t offset)
+{
+    std::string bytes(size, '\0');
+    const Result<size_t> got = readAt(file, bytes.data(), size, offset);
+    if (!got)
+        return got.error();
+    if (*got != size)
+        return cutShort();
+    return bytes;
+}
+
+bool signatureAt(const ArchiveFile &file, uint64_t offset, std::string_view signature)
+{
+    const Result<std::string> bytes = readExactly(file, signature.size(), offset);
+    return bytes && *bytes == signature;
+}
+
+// Reads a stretch of the file front to back in blocks, so a central
+// directory of any size costs one block of memory, not its declared size.
+class SequentialReader
+{
+public:
+    SequentialReader(const ArchiveFile &file, uint64_t from, uint64_t end)
+        : file_(file), position_(from), end_(std::min(end, file.size))
+    {
+    }
+
+    uint64_t left() const { return position_ < end_ ? end_ - position_ : 0; }
+
+    // The next `size` bytes, valid until the next call.
+    Result<std::string_view> take(size_t size)
+    {
+        if (size > left())
+            return cutShort();
+        if (filled_ - start_ < size) {
+            buffer_.erase(0, start_);
+            filled_ -= start_;
+            start_ = 0;
+            const size_t want = static_cast<size_t>(
+                std::min<uint64_t>(std::max(size, blockSize), left()) - filled_);
+            buffer_.resize(filled_ + want);
+            const Result<size_t> got =
+                readAt(file_, buffer_.data() + filled_, want, position_ + filled_);
+            if (!got)
+                return got.error();
+            filled_ += *got;
+            if (filled_ < size)
+                return cutShort();
+        }
+        const std::string_view bytes(buffer_.data() + start_, size);
+        start_ += size;
+        position_ += size;
+        return bytes;
+    }
+
+private:
+    static constexpr size_t blockSize = 64 * 1024;
+
+    ArchiveFile file_;
+    uint64_t position_;
+    uint64_t end_;
+    std::string buffer_;
+    size_t start_ = 0;
+    size_t filled_ = 0;
+};
+
+// Calls visit(id, data) for each extra field in turn. A field that runs past
+// the end of the extra data ends the walk: it and whatever follows are
+// ignored, never a reason to refuse the member.
+template <typename Visit> void forEachExtraField(std::string_view extra, Visit visit)
+{
+    size_t at = 0;
+    while (extra.size() - at >= 4) {
+        const uint16_t id = le16(extra, at);
+        const size_t length = le16(extra, at + 2);
+        if (length > extra.size() - at - 4)
+            return;
+        visit(id, extra.substr(at + 4, length));
+        at += 4 + length;
+    }
+}
+
+constexpr uint16_t zip64Field = 0x0001;
+constexpr uint16_t ntfsField = 0x000a;
+constexpr uint16_t extendedTimestampField = 0x5455;
+constexpr uint16_t unicodePathField = 0x7075;
+
+// The 64-bit values of a ZIP64 field replace those of the header that are
+// saturated, in the header's order; a value the field is too short for stays
+// as the header gives it.
+void applyZip64(std::string_view extra, std::initializer_list<uint64_t *> values)
+{
+    forEachExtraField(extra, [&](uint16_t id, std::string_view data) {
+        if (id != zip64Field)
+            return;
+        size_t at = 0;
+        for (uint64_t *value : values) {
+            if (*value != saturated32)
+                continue;
+            if (data.size() - at < 8)
+                return;
+            *value = le64(data, at);
+            at += 8;
+        }
+    });
+}
+
+std::optional<std::string> unicodePath(std::string_view extra, std::string_view rawName)
+{
+    std::optional<std::string> name;
+    forEachExtraField(extra, [&](uint16_t id, std::string_view data) {
+        if (id != unicodePathField || data.size() < 6 || data[0] != 1)
+            return;
+        const auto nameCrc =
+            crc32_z(0, reinterpret_cast<const Bytef *>(rawName.data()), rawName.size());
+        const std::string_view text = data.substr(5);
+        if (le32(data, 1) == nameCrc && !text.empty() && memberName::isValidUtf8(text))
+            name = std::string(text);
+    });
+    return name;
+}
+
+std::string decodeName(std::string_view rawName, uint16_t flags, std::string_view extra)
+{
+    if ((flags & utf8NameFlag) == 0)
+        if (auto name = unicodePath(extra, rawName))
+            return *name;
+    return memberName::decode(rawName);
+}
+
+// Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
+int64_t daysFromCivil(int64_t year, unsigned month, unsigned day)
+{
+    year -= month <= 2;
+    const int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + static_cast<int64_t>(dayOfEra) - 719468;
+}
+
+long localOffsetAt(time_t when)
+{
+    // mktime would reload the time-zone data (a stat of /etc/localtime) at
+    // every call; localtime_r uses what tzset loaded, once per process.
+    static const bool zoneLoaded = (tzset(), true);
+    (void)zoneLoaded;
+    tm local{};
+    return localtime_r(&when, &local) != nullptr ? local.tm_gmtoff : 0;
+}
+
+// A DOS date and time, which are local time; nothing for an impossible one.
+std::optional<timespec> fromDosTime(uint16_t time, uint16_t date)
+{
+    const unsigned day = date & 0x1F;
+    const unsigned month = date >> 5 & 0x0F;
+    const unsigned year = 1980 + (date >> 9);
+    const unsigned seconds = (time & 0x1F) * 2;
+    const unsigned minutes = time >> 5 & 0x3F;
+    const unsigned hours = time >> 11;
+    if (day == 0 || month == 0 || month > 12 || hours > 23 || minutes > 59 || seconds > 59)
+        return std::nullopt;
+    const int64_t asIfUtc =
+        daysFromCivil(year, month, day) * 86400 + hours * 3600 + minutes * 60 + seconds;
+    // The offset in force at the local time itself, found as mktime does:
+    // guess with the offset at that instant in UTC, then correct once.
+    auto when = static_cast<time_t>(asIfUtc - localOffsetAt(static_cast<time_t>(asIfUtc)));
+    when = static_cast<time_t>(asIfUtc - localOffsetAt(when));
+    return timespec{when, 0};
+}
+
+// Windows FILETIME: 100-ns ticks since 1601-01-01 UTC.
+timespec fromFileTime(uint64_t ticks)
+{
+    constexpr uint64_t ticksPerSecond = 10000000;
+    constexpr int64_t secondsFrom1601To1970 = 11644473600;
+    return timespec{
+        static_cast<time_t>(static_cast<int64_t>(ticks / ticksPerSecond) - secondsFrom1601To1970),
+        static_cast<long>(ticks % ticksPerSecond * 100)};
+}
+
+// The modification time: the extended timestamp, else NTFS times, else the
+// DOS date and time.
+std::optional<timespec> modificationTime(std::string_view extra, uint16_t time, uint16_t date)
+{
+    std::optional<timespec> extended;
+    std::optional<timespec> ntfs;
+    forEachExtraField(extra, [&](uint16_t id, std::string_view data) {
+        if (id == extendedTimestampField && data.size() >= 5 && (data[0] & 1) != 0)
+            extended = timespec{static_cast<time_t>(static_cast<int32_t>(le32(data, 1))), 0};
+        if (id != ntfsField || data.size() < 4)
+            return;
+        for (size_t at = 4; data.size() - at >= 4;) {
+            const uint16_t tag = le16(data, at);
+            const size_t length = le16(data, at + 2);
+            if (length > data.size() - at - 4)
+                return;
+            if (tag == 1 && length >= 24 && le64(data, at + 4) != 0)
+                ntfs = fromFileTime(le64(data, at + 4));
+            at += 4 + length;
+        }
+    });
+    if (extended)
+        return extended;
+    if (ntfs)
+        return ntfs;
+    return fromDosTime(time, date);
+}
+
+// Hosts whose external attributes hold a Unix mode, and those that use the
+// DOS attribute bits.
+constexpr unsigned unixHost = 3;
+bool dosAttributesHost(unsigned host)
+{
+    return host == 0 || host == 11 || host == 14;
+}
+
+void setKind(ZipEntry &entry, uint16_t madeBy, uint32_t externalAttributes)
+{
+    const unsigned host = madeBy >> 8;
+    const bool slash = !entry.rawName.empty() && entry.rawName.back() == '/';
+    entry.kind = slash ? EntryKind::Directory : EntryKind::File;
+    if (dosAttributesHost(host) && (externalAttributes & 0x10) != 0)
+        entry.kind = EntryKind::Directory;
+    if (host != unixHost)
+        return;
+    const auto mode = static_cast<mode_t>(externalAttributes >> 16);
+    entry.executable = (mode & 0111) != 0;
+    // Any other type (zip records data read from a pipe as a FIFO) is
+    // written as a plain file of the member's data: nothing special is ever
+    // created.
+    if ((mode & S_IFMT) == S_IFDIR)
+        entry.kind = EntryKind::Directory;
+    else if ((mode & S_IFMT) == S_IFLNK)
+        entry.kind = EntryKind::SymbolicLink;
+}
+
+// The end of the archive as its end records give it: where the central
+// directory ends (the ZIP64 record or the end record) and what it holds.
+struct EndRecord
+{
+    uint64_t position = 0;
+    uint64_t entries = 0;
+    uint64_t directorySize = 0;
+    uint64_t directoryOffset = 0;
+};
+
+// The last end record whose comment fits the file; one whose comment ends
+// exactly at the end of the file is preferred over one followed by bytes.
+std::optional<size_t> findEndRecord(std::string_view tail)
+{
+    std::optional<size_t> fitting;
+    for (size_t at = tail.size() - endRecordSize + 1; at-- > 0;) {
+        if (!startsWith(tail.substr(at), endSignature))
+            continue;
+        const size_t ends = at + endRecordSize + le16(tail, at + 20);
+        if (ends == tail.size())
+            return at;
+        if (ends < tail.size() && !fitting)
+            fitting = at;
+    }
+    return fitting;
+}
+
+// A ZIP64 record where its locator says, or, with bytes before the archive,
+// just before the locator.
+void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
+{
+    const Result<std::string> locator = readExactly(file, zip64LocatorSize, locatorAt);
+    if (!locator || !startsWith(*locator, zip64LocatorSignature))
+        return;
+    for (const uint64_t at : {le64(*locator, 8), locatorAt - zip64EndSize}) {
+        const Result<std::string> record = at < locatorAt && locatorAt - at >= zip64EndSize
+                                               ? readExactly(file, zip64EndSize, at)
+                                               : Result<std::string>(cutShort());
+        if (!record || !startsWith(*record, zip64EndSignature))
+            continue;
+        end = {at, le64(*record, 32), le64(*record, 40), le64(*record, 48)};
+        return;
+    }
+}
+
+Result<EndRecord> readEndRecord(const ArchiveFile &file)
+{
+    const Error notZip{"not a ZIP archive (no end of central directory record)"};
+    if (file.size < endRecordSize)
+        return notZip;
+    const auto tailSize =
+        static_cast<size_t>(std::min<uint64_t>(file.size, endRecordSize + longestComment));
+    const uint64_t tailStart = file.size - tailSize;
+    const Result<std::string> tail = readExactly(file, tailSize, tailStart);
+    if (!tail)
+        return tail.error();
+    const std::optional<size_t> at = findEndRecord(*tail);
+    if (!at)
+        return notZip;
+    EndRecord end{tailStart + *at, le16(*tail, *at + 10), le32(*tail, *at + 12),
+                  le32(*tail, *at + 16)};
+    if (end.position >= zip64LocatorSize)
+        applyZip64End(file, end.position - zip64LocatorSize, end);
+    return end;
+}
+
+// How far every offset is off: 0 when the central directory is where the
+// end record says, else the bytes before the archive, found from where the
+// directory must end.
+Result<uint64_t> bytesBeforeArchive(const ArchiveFile &file, const EndRecord &end)
+{
+    if (end.directoryOffset < end.position &&
+        signatureAt(file, end.directoryOffset, centralSignature))
+        return uint64_t{0};
+    if (end.directorySize <= end.position) {
+        const uint64_t start = end.position - end.directorySize;
+        if (start > end.directoryOffset && signatureAt(file, start, centralSignature))
+            return start - end.directoryOffset;
+    }
+    return Error{"no readable central directory"};
+}
+
+Result<ZipEntry> readCentralEntry(SequentialReader &reader, uint64_t offsetCorrection)
+{
+    const Result<std::string_view> fixed = reader.take(centralHeaderSize);
+    if (!fixed)
+        return fixed.error();
+    if (!startsWith(*fixed, centralSignature))
+        return Error{"not a central directory header"};
+    ZipEntry entry;
+    const uint16_t madeBy = le16(*fixed, 4);
+    entry.flags = le16(*fixed, 8);
+    entry.method = le16(*fixed, 10);
+    const uint16_t time = le16(*fixed, 12);
+    const uint16_t date = le16(*fixed, 14);
+    entry.crc = le32(*fixed, 16);
+    uint64_t compressed = le32(*fixed, 20);
+    uint64_t uncompressed = le32(*fixed, 24);
+    const size_t nameLength = le16(*fixed, 28);
+    const size_t extraLength = le16(*fixed, 30);
+    const size_t commentLength = le16(*fixed, 32);
+    const uint32_t externalAttributes = le32(*fixed, 38);
+    uint64_t offset = le32(*fixed, 42);
+
+    const Result<std::string_view> name = reader.take(nameLength);
+    if (!name)
+        return name.error();
+    entry.rawName = std::string(*name);
+    const Result<std::string_view> extraBytes = reader.take(extraLength);
+    if (!extraBytes)
+        return extraBytes.error();
+    const std::string extra(*extraBytes);
+    if (const Result<std::string_view> comment = reader.take(commentLength); !comment)
+        return comment.error();
+
+    applyZip64(extra, {&uncompressed, &compressed, &offset});
+    entry.compressedSize = compressed;
+    entry.uncompressedSize = uncompressed;
+    entry.headerOffset = offset + std::min(offsetCorrection, UINT64_MAX - offset);
+    entry.name = decodeName(entry.rawName, entry.flags, extra);
+    entry.modified = modificationTime(extra, time, date);
+    setKind(entry, madeBy, externalAttributes);
+    return entry;
+}
+
+// A local header as it lies in the file.
+struct LocalHeader
+{
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    uint16_t time = 0;
+    uint16_t date = 0;
+    uint32_t crc = 0;
+    uint64_t compressedSize = 0;
+    uint64_t uncompressedSize = 0;
+    std::string rawName;
+    std::string extra;
+    uint64_t dataOffset = 0;
+};
+
+// A local ZIP64 field should hold both sizes whenever either is saturated;
+// some writers give only the saturated one, as the central directory does.
+void applyLocalZip64(LocalHeader &header)
+{
+    if (header.compressedSize != saturated32 && header.uncompressedSize != saturated32)
+        return;
+    forEachExtraField(header.extra, [&](uint16_t id, std::string_view data) {
+        if (id == zip64Field && data.size() >= 16) {
+            header.uncompressedSize = le64(data, 0);
+            header.compressedSize = le64(data, 8);
+        }
+    });
+    applyZip64(header.extra, {&header.uncompressedSize, &header.compressedSize});
+}
+
+Result<LocalHeader> readLocalHeader(const ArchiveFile &file, uint64_t offset)
+{
+    const Result<std::string> fixed = readExactly(file, localHeaderSize, offset);
+    if (!fixed)
+        return fixed.error();
+    if (!startsWith(*fixed, localSignature))
+        return Error{"no local header where the central directory says"};
+    LocalHeader header;
+    header.flags = le16(*fixed, 6);
+    header.method = le16(*fixed, 8);
+    header.time = le16(*fixed, 10);
+    header.date = le16(*fixed, 12);
+    header.crc = le32(*fixed, 14);
+    header.compressedSize = le32(*fixed, 18);
+    header.uncompressedSize = le32(*fixed, 22);
+    const size_t nameLength = le16(*fixed, 26);
+    const size_t extraLength = le16(*fixed, 28);
+    Result<std::string> variable =
+        readExactly(file, nameLength + extraLength, offset + localHeaderSize);
+    if (!variable)
+        return variable.error();
+    header.rawName = variable->substr(0, nameLength);
+    header.extra = variable->substr(nameLength);
+    header.dataOffset = offset + localHeaderSize + nameLength + extraLength;
+    applyLocalZip64(header);
+    return header;
+}
+
+bool sizesFollowData(uint16_t flags)
+{
+    return (flags & sizesFollowFlag) != 0;
+}
+
+Error disagreement(const std::string &what)
+{
+    return Error{"its local header disagrees with the central directory (" + what + ")"};
+}
+
+} // namespace
+
+Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64_t offset)
+{
+    auto *next = static_cast<char *>(buffer);
+    size_t done = 0;
+    while (done < size && offset + done < file.size) {
+        const size_t want = std::min<size_t>(size - done, SSIZE_MAX);
+        const ssize_t got = ::pread(file.fd, next + done, want, static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return systemError("cannot read the archive");
+        }
+        if (got == 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
+{
+    const Result<EndRecord> end = readEndRecord(file);
+    if (!end)
+        return end.error();
+    CentralDirectory directory;
+    if (end->entries == 0 && end->directorySize == 0)
+        return directory;
+    const Result<uint64_t> correction = bytesBeforeArchive(file, *end);
+    if (!correction)
+        return correction.error();
+    SequentialReader reader(file, end->directoryOffset + *correction, end->position);
+    while (reader.left() >= centralHeaderSize) {
+        Result<ZipEntry> entry = readCentralEntry(reader, *correction);
+        if (!entry)
+            break;
+        directory.entries.push_back(std::move(*entry));
+    }
+    if (directory.entries.empty())
+        return Error{"no readable central directory"};
+    // A count of 16 bits wraps round in an archive of more members that has
+    // no ZIP64 record; finding more members than counted is no damage.
+    if (end->entries > directory.entries.size())
+        directory.missingEntries = end->entries - directory.entries.size();
+    return directory;
+}
+
+Result<uint64_t> locateData(const ArchiveFile &file, const ZipEntry &entry)
+{
+    const Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset);
+    if (!header)
+        return Error{"its local header cannot be read: " + header.error().text,
+                     header.error().systemError};
+    if (header->rawName != entry.rawName)
+        return disagreement("name");
+    if (header->method != entry.method)
+        return disagreement("compression method");
+    if (sizesFollowData(header->flags) || sizesFollowData(entry.flags))
+        return header->dataOffset;
+    if (header->crc != entry.crc)
+        return disagreement("CRC-32");
+    const bool compressedKnown = header->compressedSize != saturated32;
+    const bool uncompressedKnown = header->uncompressedSize != saturated32;
+    if ((compressedKnown && header->compressedSize != entry.compressedSize) ||
+        (uncompressedKnown && header->uncompressedSize != entry.uncompressedSize))
+        return disagreement("sizes");
+    return header->dataOffset;
+}
+
+std::optional<uint64_t> findLocalHeader(const ArchiveFile &file, uint64_t from)
+{
+    if (from >= file.size)
+        return std::nullopt;
+    const auto blockSize = static_cast<size_t>(std::min<uint64_t>(64 * 1024, file.size - from));
+    std::string block(blockSize, '\0');
+    for (uint64_t at = from; at < file.size; at += blockSize - (localSignature.size() - 1)) {
+        const Result<size_t> got = readAt(file, block.data(), blockSize, at);
+        if (!got || *got < localSignature.size())
+            return std::nullopt;
+        const size_t found = std::string_view(block.data(), *got).find(localSignature);
+        if (found != std::string_view::npos)
+            return at + found;
+        if (*got < blockSize)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+bool membersEndAt(const ArchiveFile &file, uint64_t offset)
+{
+    return offset >= file.size || signatureAt(file, offset, centralSignature) ||
+           signatureAt(file, offset, endSignature);
+}
+
+Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset)
+{
+    Result<LocalHeader> header = readLocalHeader(file, offset);
+    if (!header)
+        return header.error();
+    LocalEntry local;
+    ZipEntry &entry = local.entry;
+    entry.rawName = std::move(header->rawName);
+    entry.flags = header->flags;
+    entry.method = header->method;
+    entry.crc = header->crc;
+    if (!sizesFollowData(header->flags)) {
+        entry.compressedSize = header->compressedSize;
+        entry.uncompressedSize = header->uncompressedSize;
+    }
+    entry.headerOffset = offset;
+    entry.name = decodeName(entry.rawName, entry.flags, header->extra);
+    entry.modified = modificationTime(header->extra, header->time, header->date);
+    // A local header keeps no attributes: a name ending in "/" is all that
+    // tells a directory.
+    setKind(entry, 0, 0);
+    local.dataOffset = header->dataOffset;
+    return local;
+}
+
+Result<DataDescriptor> readDataDescriptor(const ArchiveFile &file, uint64_t offset,
+                                          uint64_t compressedSize, uint64_t uncompressedSize)
+{
+    std::string bytes(24, '\0');
+    const Result<size_t> got = readAt(file, bytes.data(), bytes.size(), offset);
+    if (!got)
+        return got.error();
+    bytes.resize(*got);
+    const bool signature = startsWith(bytes, descriptorSignature);
+    // Sizes of 4 bytes, or 8 in a ZIP64 member: the sizes, known from the
+    // data itself, tell which, and whether a signature starts it.
+    for (const size_t start : {signature ? size_t{4} : size_t{0}, size_t{0}}) {
+        for (const size_t width : {size_t{4}, size_t{8}}) {
+            const size_t length = start + 4 + 2 * width;
+            if (length <= bytes.size() && little(bytes, start + 4, width) == compressedSize &&
+                little(bytes, start + 4 + width, width) == uncompressedSize)
+                return DataDescriptor{le32(bytes, start), offset + length};
+        }
+    }
+    return Error{"its data descriptor cannot be read or does not match its data"};
+}

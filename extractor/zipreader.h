@@ -1,0 +1,94 @@
+#pragma once
+
+#include "result.h"
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The archive file, read with pread alone so that several threads may read
+// it at once.
+struct ArchiveFile
+{
+    int fd = -1;
+    uint64_t size = 0;
+};
+
+// Reads up to `size` bytes at `offset` into `buffer`; fewer only where the
+// file ends.
+Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64_t offset);
+
+enum class EntryKind { File, Directory, SymbolicLink };
+
+// One member as a header of the archive describes it.
+struct ZipEntry
+{
+    std::string rawName;
+    // The name in UTF-8: as flagged, from an Info-ZIP Unicode Path field that
+    // matches the raw name, as raw UTF-8, or else read as code page 437.
+    std::string name;
+    uint16_t flags = 0;
+    uint16_t method = 0;
+    uint32_t crc = 0;
+    // Unknown only for a member found by walking local headers whose sizes
+    // follow its data.
+    std::optional<uint64_t> compressedSize;
+    std::optional<uint64_t> uncompressedSize;
+    // Where its local header starts, already corrected for bytes before the
+    // archive.
+    uint64_t headerOffset = 0;
+    EntryKind kind = EntryKind::File;
+    bool executable = false;
+    std::optional<timespec> modified;
+
+    // Traditional encryption or AES: nothing can be written without a password.
+    bool encrypted() const { return (flags & 1) != 0 || method == 99; }
+};
+
+// The members of an archive as its central directory lists them, in its order.
+struct CentralDirectory
+{
+    std::vector<ZipEntry> entries;
+    // How many members the end record counts beyond those found.
+    uint64_t missingEntries = 0;
+};
+
+// Finds the end-of-central-directory record in the last 64 KiB + 22 bytes,
+// follows a ZIP64 locator to its record, and reads the central directory.
+// Bytes before the archive (a self-extractor's stub) are allowed: when every
+// offset is off by the same amount, the entries' offsets are corrected.
+Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file);
+
+// Reads an entry's local header, checks it against the central directory's
+// (name and method; CRC-32 and sizes unless they follow the data), and gives
+// where the member's data starts.
+Result<uint64_t> locateData(const ArchiveFile &file, const ZipEntry &entry);
+
+// What reading an archive without a readable central directory needs: where
+// the next local header signature lies at or after `from`, ...
+std::optional<uint64_t> findLocalHeader(const ArchiveFile &file, uint64_t from);
+
+// ... whether the members end at `offset` (the end of the file, or the start
+// of a central directory), ...
+bool membersEndAt(const ArchiveFile &file, uint64_t offset);
+
+// ... the member whose local header starts at `offset`, ...
+struct LocalEntry
+{
+    ZipEntry entry;
+    uint64_t dataOffset = 0;
+};
+Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset);
+
+// ... and the data descriptor after a member's data, with or without its
+// signature, found by the sizes it must record.
+struct DataDescriptor
+{
+    uint32_t crc = 0;
+    // The offset just past it.
+    uint64_t end = 0;
+};
+Result<DataDescriptor> readDataDescriptor(const ArchiveFile &file, uint64_t offset,
+                                          uint64_t compressedSize, uint64_t uncompressedSize);

@@ -1,0 +1,135 @@
+#include "directorypicker.h"
+
+#include "directorylist.h"
+#include "directorynames.h"
+#include "drives.h"
+#include "errorreport.h"
+#include "picturebutton.h"
+#include "platform.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+
+#include <cerrno>
+
+DirectoryPicker::DirectoryPicker(QWidget *mainWindow, QLineEdit *sourceField,
+                                 QLineEdit *destinationField, QWidget *parent)
+    : BackdropWindow(QStringLiteral("Seleziona la directory"), twips(4125, 2085, 3630, 4875),
+                     parent),
+      mainWindow(mainWindow), sourceField(sourceField), destinationField(destinationField)
+{
+    setObjectName(QStringLiteral("apri"));
+
+    createDriveList();
+    createButtons();
+    createDirectoryList();
+    setTabOrder();
+    driveList->setFocus();
+
+    showRootDirectory();
+}
+
+void DirectoryPicker::createDriveList()
+{
+    driveList = new QComboBox(this);
+    driveList->setObjectName(QStringLiteral("Drive1"));
+    driveList->setGeometry(twips(135, 165, 3360, 315));
+    const QStringList drives = readyMountPoints();
+    driveList->addItems(drives);
+    driveList->setCurrentIndex(drives.indexOf(driveHolding(QDir::currentPath(), drives)));
+    shownDrive = driveList->currentText();
+    // activated, unlike currentIndexChanged, comes only from the user's pick.
+    connect(driveList, &QComboBox::activated, this, &DirectoryPicker::driveChanged);
+}
+
+void DirectoryPicker::createButtons()
+{
+    cancelButton = new PictureButton(QStringLiteral("&ANNULLA"), this);
+    cancelButton->setObjectName(QStringLiteral("Command1"));
+    cancelButton->setGeometry(twips(1800, 4320, 1695, 495));
+    connect(cancelButton, &QPushButton::clicked, this, &DirectoryPicker::cancel);
+
+    okButton = new PictureButton(QStringLiteral("&OK"), this);
+    okButton->setObjectName(QStringLiteral("ok"));
+    okButton->setGeometry(twips(120, 4320, 1695, 495));
+    connect(okButton, &QPushButton::clicked, this, &DirectoryPicker::confirm);
+}
+
+void DirectoryPicker::createDirectoryList()
+{
+    directoryTree = new DirectoryList(this);
+    directoryTree->setObjectName(QStringLiteral("Direct"));
+    directoryTree->setGeometry(twips(120, 525, 3375, 3465));
+}
+
+void DirectoryPicker::setTabOrder()
+{
+    QWidget::setTabOrder(driveList, directoryTree);
+    QWidget::setTabOrder(directoryTree, okButton);
+    QWidget::setTabOrder(okButton, cancelButton);
+}
+
+void DirectoryPicker::setTarget(PickerTarget newTarget)
+{
+    target = newTarget;
+}
+
+void DirectoryPicker::returnToMainWindow()
+{
+    hide();
+    mainWindow->show();
+}
+
+// The frame's close box cancels, so the program never runs without a window.
+void DirectoryPicker::closeEvent(QCloseEvent *event)
+{
+    cancel();
+    event->ignore();
+}
+
+void DirectoryPicker::showRootDirectory()
+{
+    if (const auto failure = directoryTree->setPath(QFile::encodeName(platform::rootText)))
+        reportFailure(this, *failure);
+}
+
+void DirectoryPicker::driveChanged()
+{
+    // Picking the drive already shown is no change, and where the user has
+    // moved on it is kept.
+    if (driveList->currentText() == shownDrive)
+        return;
+    if (const auto failure = directoryTree->setPath(QFile::encodeName(driveList->currentText()))) {
+        driveList->setCurrentIndex(driveList->findText(shownDrive));
+        reportFailure(this, *failure);
+        return;
+    }
+    shownDrive = driveList->currentText();
+}
+
+// A path that is not valid UTF-8 would change on its way into a text field
+// and name another directory, or none; the user is told and can pick again.
+void DirectoryPicker::confirm()
+{
+    const QByteArray path = directoryTree->currentPath();
+    const std::optional<QString> text = exactFileNameText(path);
+    if (!text) {
+        reportFailure(this, Failure::fromErrno(
+                                QStringLiteral("Impossibile scrivere nel campo il percorso %1 "
+                                               "senza cambiarlo: il suo nome non è testo valido")
+                                    .arg(shownFileName(path)),
+                                EILSEQ));
+        return;
+    }
+    QLineEdit *field = target == PickerTarget::Source ? sourceField : destinationField;
+    field->setText(*text);
+    returnToMainWindow();
+}
+
+void DirectoryPicker::cancel()
+{
+    returnToMainWindow();
+}

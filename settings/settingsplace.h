@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+// What decides where the settings file lies, as the running user finds it.
+struct SettingsPlaceFacts
+{
+    QString programDirectory;
+    // The program's directory already holds "ini.ini" (of whatever kind).
+    bool programDirectoryHoldsSettings = false;
+    // The user may create a file in the program's directory.
+    bool programDirectoryTakesNewFiles = false;
+    // $XDG_CONFIG_HOME as set, empty when it is not.
+    QString configHome;
+    // The user's home directory.
+    QString home;
+};
+
+// The settings file for a program with these facts: "ini.ini" beside the
+// program when its directory holds one or takes new files (a copy run from a
+// folder of its own); otherwise, as for a copy installed where the user
+// cannot write, "vrillo/ini.ini" in the user's configuration directory:
+// configHome when it is an absolute path, home's ".config" when it is empty
+// or relative.
+QString settingsFileFor(const SettingsPlaceFacts &facts);
+
+// The facts for a program in programDirectory, read from the system and the
+// environment of this process.
+SettingsPlaceFacts settingsPlaceFacts(const QString &programDirectory);
+
+// The settings file of a program in programDirectory, for this process's
+// user. Meant to be decided once at start-up and kept.
+QString settingsFileOfProgram(const QString &programDirectory);
+
+// Whether this process may create files in directory, judged as the kernel
+// judges it: by the effective user and group and their capabilities, and
+// refused on a read-only file system, so root may write where others may not.
+bool canCreateFilesIn(const QString &directory);

@@ -1,0 +1,178 @@
+#!/usr/bin/env bash
+# Checks the Debian package the way a user meets it. Installs it with
+# apt-get, validates the installed menu entry and metadata, then, as an
+# ordinary user with a fresh home on a virtual X server: starts the installed
+# "vrillo", types two directories and saves them through the window, finds
+# the settings under that user's ~/.config/vrillo/, starts the program again
+# and unpacks an archive from the loaded source into the loaded destination
+# with the installed pkunzip. Whatever happens, the package and anything its
+# installation pulled in are removed again.
+# Must run as root, with no display and no terminal needed.
+# usage: installed.sh PACKAGE.deb
+set -euo pipefail
+
+deb=$(realpath "$1")
+user=65534 # nobody
+title="The Vrillo V1.1"
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "installed.sh installs a package: run it as root" >&2
+    exit 1
+fi
+if dpkg-query -W -f='${Status}' vrillo 2>/dev/null | grep -q 'ok installed'; then
+    echo "vrillo is already installed; not touching it" >&2
+    exit 1
+fi
+
+work=$(mktemp -d)
+chmod 755 "$work"
+installed_before=$work/packages-before
+xvfb_pid=
+vrillo_pid=
+
+packages() {
+    dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' |
+        awk '$1 ~ /^.i/ {print $2}' | sort
+}
+
+clean_up() {
+    local status=$?
+    set +e
+    [ -n "$vrillo_pid" ] && kill "$vrillo_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    wait 2>/dev/null
+    if [ -s "$installed_before" ]; then
+        # The package and whatever apt-get brought with it, and nothing else.
+        mapfile -t added < <(comm -13 "$installed_before" <(packages))
+        if [ "${#added[@]}" -gt 0 ]; then
+            echo "removing ${added[*]}"
+            env DEBIAN_FRONTEND=noninteractive apt-get purge -y -q -o DPkg::Lock::Timeout=300 "${added[@]}" >"$work/purge.log" 2>&1 ||
+                { cat "$work/purge.log" >&2; status=1; }
+        fi
+        if comm -3 "$installed_before" <(packages) | grep -q .; then
+            echo "the installed packages differ from before the test" >&2
+            status=1
+        fi
+    fi
+    rm -rf "$work"
+    exit "$status"
+}
+trap clean_up EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# Waits up to about ten seconds for a command to succeed.
+wait_for() {
+    for _ in $(seq 100); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+packages >"$installed_before"
+echo "installing $deb"
+env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=300 --no-install-recommends "$deb" \
+    >"$work/install.log" 2>&1 || { cat "$work/install.log" >&2; fail "apt-get install"; }
+
+[ "$(readlink -f "$(command -v vrillo)")" = /usr/lib/vrillo/vrillo ] || fail "vrillo is not /usr/lib/vrillo/vrillo"
+[ -x /usr/lib/vrillo/pkunzip ] || fail "no pkunzip beside the program"
+for size in 16 32; do
+    icon=/usr/share/icons/hicolor/${size}x${size}/apps/vrillo.png
+    identify -format '%wx%h\n' "$icon" | grep -qx "${size}x${size}" || fail "no ${size}x${size} icon"
+done
+desktop-file-validate /usr/share/applications/org.example.vrillo.desktop
+grep -qx 'Exec=vrillo' /usr/share/applications/org.example.vrillo.desktop || fail "menu entry does not start vrillo"
+appstreamcli validate --no-net /usr/share/metainfo/org.example.vrillo.metainfo.xml
+
+# The ordinary user's world: a fresh home, an archive to unpack, a
+# destination, and a virtual X server any local client may use.
+home=$work/home
+roms=$work/roms
+out=$work/out
+mkdir -m 700 "$home" "$work/runtime"
+mkdir "$roms" "$out"
+python3 -c '
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as archive:
+    archive.writestr("PACMAN.TXT", "waka " * 1000)
+' "$roms/PACMAN.ZIP"
+chown -R "$user:$user" "$home" "$work/runtime" "$roms" "$out"
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+wait_for test -s "$work/display" || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
+display=:$(head -n1 "$work/display")
+
+as_user() {
+    setpriv --reuid="$user" --regid="$user" --clear-groups \
+        env -i HOME="$home" USER=nobody PATH=/usr/bin:/bin DISPLAY="$display" \
+        XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb "$@"
+}
+
+window=
+start_vrillo() {
+    as_user vrillo >>"$work/vrillo.log" 2>&1 &
+    vrillo_pid=$!
+    window=$(wait_for_window) || { cat "$work/vrillo.log" >&2; fail "no window titled \"$title\""; }
+    sleep 1
+}
+wait_for_window() {
+    for _ in $(seq 100); do
+        DISPLAY=$display xdotool search --name "^$title\$" 2>/dev/null | head -n1 | grep . && return 0
+        sleep 0.1
+    done
+    return 1
+}
+# Whether vrillo has ended: gone, or a zombie until it is waited for.
+vrillo_ended() {
+    local state
+    read -r _ _ state _ 2>/dev/null <"/proc/$vrillo_pid/stat" || return 0
+    [ "$state" = Z ]
+}
+stop_vrillo() {
+    click 330 284 # "&Esci"
+    wait_for vrillo_ended || fail "vrillo did not end on Esci"
+    wait "$vrillo_pid" || fail "vrillo ended with status $?"
+    vrillo_pid=
+}
+
+# Window coordinates are the controls' own, in pixels from the window's corner.
+click() {
+    DISPLAY=$display xdotool mousemove --window "$window" "$1" "$2" click 1
+    sleep 0.3
+}
+type_into() {
+    click "$1" "$2"
+    DISPLAY=$display xdotool key ctrl+a type --delay 20 "$3"
+    sleep 0.3
+}
+
+settings=$home/.config/vrillo/ini.ini
+start_vrillo
+type_into 329 77 "$roms"  # origine
+type_into 329 133 "$out"  # destinazione
+click 266 198             # "&Salva  Impostazioni"
+wait_for test -e "$settings" || fail "no settings file at $settings"
+expected=$(printf '"%s"\r\n"%s"\r\n' "$roms" "$out" | od -An -c)
+[ "$(od -An -c "$settings")" = "$expected" ] || { od -c "$settings" >&2; fail "unexpected settings"; }
+[ "$(stat -c %u "$settings")" = "$user" ] || fail "settings not owned by the user"
+[ ! -e /usr/lib/vrillo/ini.ini ] || fail "settings written beside the installed program"
+stop_vrillo
+echo "saved: $settings"
+
+# The fields start as "/" and hold these directories only if the settings
+# were loaded; the archive can reach the destination no other way.
+start_vrillo
+click 382 230 # "&Refresh"
+click 278 257 # "Se&leziona Tutti"
+click 278 230 # "&Vai!!!"
+wait_for test -s "$out/PACMAN/PACMAN.TXT" || { cat "$work/vrillo.log" >&2; fail "the archive was not unpacked"; }
+cmp -s "$out/PACMAN/PACMAN.TXT" <(python3 -c 'print("waka " * 1000, end="")') || fail "wrong content"
+[ "$(stat -c %u "$out/PACMAN/PACMAN.TXT")" = "$user" ] || fail "unpacked file not owned by the user"
+stop_vrillo
+echo "loaded and unpacked: $out/PACMAN/PACMAN.TXT"
+echo "installed package: PASS"

@@ -1,0 +1,375 @@
+#include "directorypicker.h"
+#include "directorylist.h"
+#include "directorypaths.h"
+#include "drives.h"
+#include "mainwindow.h"
+#include "messageboxcatcher.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+
+#include <sys/stat.h>
+
+static const QStringList untouchedFields{"/before/source", "/before/destination"};
+
+static DirectoryPicker *existingPicker()
+{
+    for (QWidget *window : QApplication::topLevelWidgets()) {
+        if (auto *picker = qobject_cast<DirectoryPicker *>(window))
+            return picker;
+    }
+    return nullptr;
+}
+
+// The main window with its picker, as a user meets them: the main window
+// shown, its directory fields holding texts the picker must not touch unless
+// told to.
+struct Windows
+{
+    Windows() : mainWindow(programDirectory.path())
+    {
+        field("origine")->setText(untouchedFields[0]);
+        field("destinazione")->setText(untouchedFields[1]);
+        mainWindow.show();
+    }
+    QLineEdit *field(const char *name) const { return mainWindow.findChild<QLineEdit *>(name); }
+    QStringList fields() const { return {field("origine")->text(), field("destinazione")->text()}; }
+    void open(const char *button)
+    {
+        QTest::mouseClick(mainWindow.findChild<QPushButton *>(button), Qt::LeftButton);
+        picker = existingPicker();
+        list = picker->findChild<DirectoryList *>("Direct");
+        drives = picker->findChild<QComboBox *>("Drive1");
+    }
+    void click(const char *button)
+    {
+        QTest::mouseClick(picker->findChild<QPushButton *>(button), Qt::LeftButton);
+    }
+    QString path() const { return QFile::decodeName(list->currentPath()); }
+    std::optional<Failure> moveTo(const QString &path)
+    {
+        return list->setPath(QFile::encodeName(path));
+    }
+    QTreeWidgetItem *entryNamed(const QString &name) const
+    {
+        const auto found = list->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.size() == 1 ? found.first() : nullptr;
+    }
+
+    MessageBoxCatcher reports;
+    QTemporaryDir programDirectory;
+    MainWindow mainWindow;
+    DirectoryPicker *picker = nullptr;
+    DirectoryList *list = nullptr;
+    QComboBox *drives = nullptr;
+};
+
+class DirectoryPickerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void windowAndTabOrder();
+    void openingConfirmingCancellingAndReopening_data();
+    void openingConfirmingCancellingAndReopening();
+    void onlyAChangedDriveMovesTheList_data();
+    void onlyAChangedDriveMovesTheList();
+    void driveHoldingAPath_data();
+    void driveHoldingAPath();
+    void unreadableDirectoryIsReportedAndTheListStays_data();
+    void unreadableDirectoryIsReportedAndTheListStays();
+    void keysAndTheFramePressOnlyWhatTheyShould_data();
+    void keysAndTheFramePressOnlyWhatTheyShould();
+    void pathText_data();
+    void pathText();
+    void pathChainAndSubdirectories();
+    void directoryNotValidAsTextOpensButIsNotWritten();
+};
+
+void DirectoryPickerTest::windowAndTabOrder()
+{
+    Windows windows;
+    windows.open("browse");
+    DirectoryPicker *picker = windows.picker;
+    QCOMPARE(picker->windowTitle(), "Seleziona la directory");
+    QCOMPARE(picker->geometry(), QRect(275, 139, 242, 325));
+    QCOMPARE(picker->minimumSize(), picker->maximumSize());
+    QVERIFY(!picker->testAttribute(Qt::WA_SetWindowIcon) && !picker->isModal());
+    QCOMPARE(picker->findChild<QPushButton *>("ok")->text(), "&OK");
+    QCOMPARE(picker->findChild<QPushButton *>("Command1")->text(), "&ANNULLA");
+    QCOMPARE(windows.drives->currentText(), driveHolding(QDir::currentPath(), readyMountPoints()));
+    picker->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(picker));
+
+    QStringList visited{QApplication::focusWidget()->objectName()};
+    for (int press = 0; press < 4; ++press) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        visited << QApplication::focusWidget()->objectName();
+    }
+    QCOMPARE(visited, (QStringList{"Drive1", "Direct", "ok", "Command1", "Drive1"}));
+}
+
+void DirectoryPickerTest::openingConfirmingCancellingAndReopening_data()
+{
+    QTest::addColumn<bool>("sourceFirst");
+    QTest::newRow("source, then destination, moving by Enter") << true;
+    QTest::newRow("destination, then source, moving by double click") << false;
+}
+
+// The picker keeps its directory from one opening to the next, and "&OK"
+// fills the field of the button that opened it.
+void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
+{
+    QFETCH(bool, sourceFirst);
+    const char *first = sourceFirst ? "browse" : "Command3";
+    const int firstField = sourceFirst ? 0 : 1;
+    QTemporaryDir fixture;
+    const QString roms = fixture.filePath("roms");
+    QVERIFY(QDir().mkdir(roms));
+    Windows windows;
+    QVERIFY(!existingPicker());
+
+    windows.open(first);
+    DirectoryPicker *picker = windows.picker;
+    QVERIFY(picker->isVisible() && !windows.mainWindow.isVisible());
+    QCOMPARE(windows.path(), "/");
+    windows.click("ok");
+    QStringList fields = untouchedFields;
+    fields[firstField] = "/";
+    QCOMPARE(windows.fields(), fields);
+    QVERIFY(!picker->isVisible() && windows.mainWindow.isVisible());
+
+    windows.open(first);
+    QVERIFY(!windows.moveTo(fixture.path()));
+    QTreeWidgetItem *entry = windows.entryNamed("roms");
+    QVERIFY(entry);
+    if (sourceFirst) {
+        windows.list->setCurrentItem(entry);
+        QTest::keyClick(windows.list, Qt::Key_Return);
+    } else {
+        // A double click reaches a widget as a click followed by a double-click event.
+        const QPoint centre = windows.list->visualItemRect(entry).center();
+        QTest::mouseClick(windows.list->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(windows.list->viewport(), Qt::LeftButton, {}, centre);
+    }
+    QCOMPARE(windows.path(), roms);
+    windows.click("Command1");
+    QVERIFY(!picker->isVisible() && windows.mainWindow.isVisible());
+    QCOMPARE(windows.fields(), fields);
+
+    windows.open(sourceFirst ? "Command3" : "browse");
+    QCOMPARE(windows.picker, picker);
+    QCOMPARE(windows.path(), roms);
+    windows.click("ok");
+    fields[1 - firstField] = roms;
+    QCOMPARE(windows.fields(), fields);
+    QVERIFY(windows.reports.texts.isEmpty());
+}
+
+void DirectoryPickerTest::onlyAChangedDriveMovesTheList_data()
+{
+    QTest::addColumn<bool>("anotherDrive");
+    QTest::newRow("another drive moves the list to its root at once") << true;
+    QTest::newRow("the drive shown, picked again, keeps the directory") << false;
+}
+
+void DirectoryPickerTest::onlyAChangedDriveMovesTheList()
+{
+    QFETCH(bool, anotherDrive);
+    QTemporaryDir fixture;
+    const QString roms = fixture.filePath("roms");
+    QVERIFY(QDir().mkdir(roms));
+    Windows windows;
+    windows.open("Command3");
+    QVERIFY(!windows.moveTo(roms));
+    if (anotherDrive)
+        windows.drives->addItem(fixture.path());
+    const int index = anotherDrive ? windows.drives->count() - 1 : windows.drives->currentIndex();
+
+    windows.drives->setCurrentIndex(index);
+    emit windows.drives->activated(index);
+
+    QCOMPARE(windows.path(), anotherDrive ? fixture.path() : roms);
+    QVERIFY(windows.picker->isVisible() && windows.reports.texts.isEmpty());
+}
+
+// A path on a file system the list leaves out, such as /dev/shm, is shown on
+// the listed drive above it.
+void DirectoryPickerTest::driveHoldingAPath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("drive");
+    const auto row = [](const char *name, const char *path, const char *drive) {
+        QTest::newRow(name) << path << drive;
+    };
+    row("a drive's root", "/home", "/home");
+    row("inside the deepest drive", "/home/user/roms/", "/home/user");
+    row("unlisted file system below a listed drive", "/dev/shm/roms", "/dev");
+    row("unlisted file system below the root only", "/run/shm", "/");
+    row("a longer name is not inside a drive", "/homework", "/");
+}
+
+void DirectoryPickerTest::driveHoldingAPath()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, drive);
+    QCOMPARE(::driveHolding(path, {"/", "/dev", "/home", "/home/user", "/media/usb"}), drive);
+}
+
+void DirectoryPickerTest::unreadableDirectoryIsReportedAndTheListStays_data()
+{
+    QTest::addColumn<bool>("asDrive");
+    QTest::newRow("drive unmounted after the list was filled") << true;
+    QTest::newRow("directory removed after the list was filled") << false;
+}
+
+void DirectoryPickerTest::unreadableDirectoryIsReportedAndTheListStays()
+{
+    QFETCH(bool, asDrive);
+    QTemporaryDir fixture;
+    const QString roms = fixture.filePath("roms");
+    QVERIFY(QDir().mkdir(roms));
+    Windows windows;
+    windows.open("Command3");
+    const QString shownDrive = windows.drives->currentText();
+    QVERIFY(!windows.moveTo(fixture.path()));
+    QVERIFY(QDir().rmdir(roms));
+
+    if (asDrive) {
+        windows.drives->addItem(roms);
+        windows.drives->setCurrentIndex(windows.drives->count() - 1);
+        emit windows.drives->activated(windows.drives->count() - 1);
+    } else {
+        windows.list->setCurrentItem(windows.entryNamed("roms"));
+        QTest::keyClick(windows.list, Qt::Key_Return);
+    }
+
+    QTRY_COMPARE(windows.reports.texts, QStringList("Impossibile leggere la directory " + roms +
+                                                    "\n\n2: No such file or directory"));
+    QCOMPARE(windows.path(), fixture.path());
+    QVERIFY(windows.entryNamed("roms"));
+    QCOMPARE(windows.drives->currentText(), shownDrive);
+    QVERIFY(windows.picker->isVisible());
+}
+
+void DirectoryPickerTest::keysAndTheFramePressOnlyWhatTheyShould_data()
+{
+    QTest::addColumn<QString>("focused"); // empty: the frame's close box
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("origine");
+    QTest::addColumn<bool>("pickerClosed");
+    const QString untouched = untouchedFields[0];
+    QTest::newRow("Enter on OK confirms") << "ok" << int(Qt::Key_Return) << "/" << true;
+    QTest::newRow("Enter on ANNULLA cancels")
+        << "Command1" << int(Qt::Key_Return) << untouched << true;
+    QTest::newRow("Enter on the drive list presses nothing")
+        << "Drive1" << int(Qt::Key_Return) << untouched << false;
+    QTest::newRow("Escape on the directory list presses nothing")
+        << "Direct" << int(Qt::Key_Escape) << untouched << false;
+    QTest::newRow("Escape on OK presses nothing")
+        << "ok" << int(Qt::Key_Escape) << untouched << false;
+    QTest::newRow("the frame's close box cancels") << "" << 0 << untouched << true;
+}
+
+void DirectoryPickerTest::keysAndTheFramePressOnlyWhatTheyShould()
+{
+    QFETCH(QString, focused);
+    QFETCH(int, key);
+    QFETCH(QString, origine);
+    QFETCH(bool, pickerClosed);
+    Windows windows;
+    QSignalSpy lastWindowClosed(qApp, &QGuiApplication::lastWindowClosed);
+    windows.open("browse");
+
+    if (focused.isEmpty()) {
+        windows.picker->close();
+    } else {
+        QWidget *control = windows.picker->findChild<QWidget *>(focused);
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key(key));
+    }
+
+    QCOMPARE(windows.fields(), (QStringList{origine, untouchedFields[1]}));
+    QCOMPARE(windows.picker->isVisible(), !pickerClosed);
+    QCOMPARE(windows.mainWindow.isVisible(), pickerClosed);
+    QCOMPARE(lastWindowClosed.count(), 0);
+}
+
+void DirectoryPickerTest::pathText_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("text");
+    const auto row = [](const char *name, const QByteArray &path, const QByteArray &text) {
+        QTest::newRow(name) << path << text;
+    };
+    row("root stays the root", "/", "/");
+    row("trailing separator is dropped", "/home/user/", "/home/user");
+    row("doubled separators become one", "//home//user", "/home/user");
+    row("dot parts are resolved", "/home/./user/../guest", "/home/guest");
+    row("going above the root stays at the root", "/..", "/");
+    row("relative path is taken from the working directory", "roms",
+        QFile::encodeName(QDir::currentPath() + "/roms"));
+}
+
+void DirectoryPickerTest::pathText()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, text);
+    QCOMPARE(::pathText(path), text);
+}
+
+// Subdirectories are only directories and links to them, hidden ones left
+// out, sorted without regard to case.
+void DirectoryPickerTest::pathChainAndSubdirectories()
+{
+    QCOMPARE(pathChain("/"), QByteArrayList{"/"});
+    QCOMPARE(pathChain("/home/user/roms/"),
+             QByteArrayList({"/", "/home", "/home/user", "/home/user/roms"}));
+
+    QTemporaryDir fixture;
+    const QDir root(fixture.path());
+    for (const char *directory : {"zeta", "Alpha", "beta", "Gamma", ".hidden", "àccento"})
+        QVERIFY(root.mkdir(directory));
+    QVERIFY(QFile(root.filePath("PACMAN.ZIP")).open(QIODevice::WriteOnly));
+    QVERIFY(QFile::link(root.filePath("zeta"), root.filePath("link to zeta")));
+    QVERIFY(QFile::link(root.filePath("PACMAN.ZIP"), root.filePath("link to a file")));
+    QVERIFY(QFile::link(root.filePath("gone"), root.filePath("dangling link")));
+    const Subdirectories listing = listSubdirectories(QFile::encodeName(fixture.path()));
+    QVERIFY(!listing.failure);
+    QCOMPARE(listing.names, QByteArrayList({"Alpha", "beta", "Gamma", "link to zeta", "zeta",
+                                            QStringLiteral("àccento").toUtf8()}));
+}
+
+// Such a name leads back to its directory only through its own bytes; a text
+// field holding it would name another directory, so "&OK" says so instead.
+void DirectoryPickerTest::directoryNotValidAsTextOpensButIsNotWritten()
+{
+    QTemporaryDir fixture;
+    const QByteArray latin1 = QFile::encodeName(fixture.path()) + "/caf\xe9";
+    QVERIFY(mkdir(latin1.constData(), 0777) == 0 && mkdir(latin1 + "/roms", 0777) == 0);
+    Windows windows;
+    windows.open("browse");
+    QVERIFY(!windows.moveTo(fixture.path()));
+
+    windows.list->setCurrentItem(windows.entryNamed(QString::fromUtf8("caf\xe9")));
+    QTest::keyClick(windows.list, Qt::Key_Return);
+    QCOMPARE(windows.list->currentPath(), latin1);
+    QVERIFY(windows.entryNamed("roms"));
+    windows.click("ok");
+
+    QTRY_COMPARE(windows.reports.texts.size(), 1);
+    QVERIFY(windows.reports.texts[0].contains(QStringLiteral("\n\n%1: ").arg(EILSEQ)));
+    QCOMPARE(windows.fields(), untouchedFields);
+    QVERIFY(windows.picker->isVisible());
+}
+
+QTEST_MAIN(DirectoryPickerTest)
+#include "directorypickertest.moc"

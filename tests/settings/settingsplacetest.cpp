@@ -1,0 +1,179 @@
+#include "settingsplace.h"
+#include "settingsfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <grp.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+#include <optional>
+
+namespace {
+
+// The ordinary user who stands in for root's users: "nobody" on Debian.
+const uid_t ordinaryUser = 65534;
+const gid_t ordinaryGroup = 65534;
+
+// Asks question as an ordinary user. Root may write into any directory,
+// whatever its mode, so when the tests run as root the question is asked in
+// a child process that has given up root first. Nothing when that fails.
+std::optional<bool> askedAsOrdinaryUser(const std::function<bool()> &question)
+{
+    if (geteuid() != 0)
+        return question();
+    const pid_t child = fork();
+    if (child < 0)
+        return std::nullopt;
+    if (child == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(ordinaryGroup) != 0 || setuid(ordinaryUser) != 0)
+            _exit(2);
+        _exit(question() ? 1 : 0);
+    }
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) > 1)
+        return std::nullopt;
+    return WEXITSTATUS(status) == 1;
+}
+
+// Gives path to the ordinary user when the tests run as root, so its mode
+// says what that user may do.
+bool ownedByOrdinaryUser(const QString &path)
+{
+    return geteuid() != 0 ||
+           chown(QFile::encodeName(path).constData(), ordinaryUser, ordinaryGroup) == 0;
+}
+
+// Leaves at path what a test row names: "nothing", "a file" or "a directory".
+bool leave(const QString &path, const QString &what)
+{
+    QFile file(path);
+    if (what == QLatin1String("a file"))
+        return file.open(QIODevice::WriteOnly);
+    if (what == QLatin1String("a directory"))
+        return QDir().mkdir(path);
+    return what == QLatin1String("nothing");
+}
+
+} // namespace
+
+class SettingsPlaceTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rule_data();
+    void rule();
+    void programDirectoryAsTheUserFindsIt_data();
+    void programDirectoryAsTheUserFindsIt();
+    void firstSaveMakesThePrivateFolder();
+};
+
+void SettingsPlaceTest::rule_data()
+{
+    QTest::addColumn<bool>("holdsSettings");
+    QTest::addColumn<bool>("takesNewFiles");
+    QTest::addColumn<QString>("configHome");
+    QTest::addColumn<QString>("settingsFile");
+
+    const QString beside = QStringLiteral("/opt/vrillo/ini.ini");
+    const QString dotConfig = QStringLiteral("/home/anna/.config/vrillo/ini.ini");
+    const QString configHome = QStringLiteral("/srv/anna/config");
+    const QString inConfigHome = QStringLiteral("/srv/anna/config/vrillo/ini.ini");
+    QTest::newRow("a writable directory keeps the file beside the program")
+        << false << true << configHome << beside;
+    QTest::newRow("a file already there stays in use in a writable directory")
+        << true << true << configHome << beside;
+    QTest::newRow("a file already there stays in use in a read-only directory")
+        << true << false << configHome << beside;
+    QTest::newRow("a read-only directory sends it to XDG_CONFIG_HOME")
+        << false << false << configHome << inConfigHome;
+    QTest::newRow("a trailing slash on XDG_CONFIG_HOME adds nothing")
+        << false << false << configHome + QStringLiteral("/") << inConfigHome;
+    QTest::newRow("XDG_CONFIG_HOME unset means ~/.config")
+        << false << false << QString() << dotConfig;
+    QTest::newRow("a relative XDG_CONFIG_HOME is ignored")
+        << false << false << QStringLiteral("srv/anna/config") << dotConfig;
+}
+
+void SettingsPlaceTest::rule()
+{
+    QFETCH(bool, holdsSettings);
+    QFETCH(bool, takesNewFiles);
+    QFETCH(QString, configHome);
+    QFETCH(QString, settingsFile);
+    const SettingsPlaceFacts facts{QStringLiteral("/opt/vrillo"), holdsSettings, takesNewFiles,
+                                   configHome, QStringLiteral("/home/anna")};
+
+    QCOMPARE(settingsFileFor(facts), settingsFile);
+}
+
+void SettingsPlaceTest::programDirectoryAsTheUserFindsIt_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("settings");
+    QTest::addColumn<bool>("beside");
+
+    QTest::newRow("writable and empty") << 0700 << QStringLiteral("nothing") << true;
+    QTest::newRow("read-only and empty") << 0500 << QStringLiteral("nothing") << false;
+    QTest::newRow("read-only with a settings file") << 0500 << QStringLiteral("a file") << true;
+    QTest::newRow("read-only with an unreadable settings file")
+        << 0500 << QStringLiteral("a directory") << true;
+    QTest::newRow("writable but not searchable") << 0600 << QStringLiteral("nothing") << false;
+}
+
+void SettingsPlaceTest::programDirectoryAsTheUserFindsIt()
+{
+    QFETCH(int, mode);
+    QFETCH(QString, settings);
+    QFETCH(bool, beside);
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    // The child that stands for an ordinary user must reach the directory.
+    QVERIFY(QFile::setPermissions(root.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                   QFile::ExeOwner | QFile::ExeOther));
+    const QString program = root.filePath(QStringLiteral("program"));
+    QVERIFY(QDir().mkdir(program));
+    QVERIFY(leave(settingsFilePath(program), settings));
+    QVERIFY(ownedByOrdinaryUser(program));
+    QCOMPARE(chmod(QFile::encodeName(program).constData(), mode_t(mode)), 0);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("config"))));
+    const QString expected =
+        beside ? settingsFilePath(program) : root.filePath(QStringLiteral("config/vrillo/ini.ini"));
+
+    const std::optional<bool> found =
+        askedAsOrdinaryUser([&] { return settingsFileOfProgram(program) == expected; });
+
+    // Back to a mode that lets the temporary directory be removed.
+    QCOMPARE(chmod(QFile::encodeName(program).constData(), 0700), 0);
+    QVERIFY2(found.has_value(), "could not ask as an ordinary user");
+    QVERIFY(*found);
+}
+
+void SettingsPlaceTest::firstSaveMakesThePrivateFolder()
+{
+    QTemporaryDir home;
+    const QString configFolder = home.filePath(QStringLiteral(".config/vrillo"));
+    const QString path = configFolder + QStringLiteral("/ini.ini");
+
+    const std::optional<Failure> failure =
+        saveSettingsFile(path, {QStringLiteral("c:\\roms"), QStringLiteral("d:\\mame")});
+
+    QVERIFY2(!failure, failure ? qPrintable(failure->operation + failure->text) : "");
+    QFile saved(path);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(saved.readAll(), QByteArray("\"c:\\roms\"\r\n\"d:\\mame\"\r\n"));
+    for (const QString &folder : {home.filePath(QStringLiteral(".config")), configFolder}) {
+        struct stat status;
+        QCOMPARE(stat(QFile::encodeName(folder).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 07777, mode_t(0700));
+    }
+}
+
+QTEST_GUILESS_MAIN(SettingsPlaceTest)
+#include "settingsplacetest.moc"
