@@ -7,10 +7,7 @@
 #include <QTest>
 #include <QtEndian>
 
-#include <bzlib.h>
 #include <lzma.h>
-#include <zlib.h>
-#include <zstd.h>
 
 #include <algorithm>
 
@@ -61,50 +58,42 @@ QByteArray sampleData(int size)
     return data;
 }
 
-// A buffer as large as any of the encoders below can need for `data`.
-QByteArray roomFor(const QByteArray &data)
+// The data through an encoder of another program, which reads it on its
+// standard input.
+QByteArray pipeThrough(const QStringList &command, const QByteArray &data)
 {
-    return QByteArray(data.size() + data.size() / 2 + 1024, '\0');
+    QProcess process;
+    process.start(command.first(), command.mid(1));
+    process.write(data);
+    process.closeWriteChannel();
+    process.waitForFinished(60000);
+    return process.readAllStandardOutput();
 }
 
-// zlib's format is a raw deflate stream between a 2-byte header and a 4-byte
-// checksum.
+// `expression` of the data `d` with Python's compression modules.
+QByteArray pythonCompress(const QString &expression, const QByteArray &data)
+{
+    const QString script = "import sys, bz2, lzma, zipfile, zlib\n"
+                           "d = sys.stdin.buffer.read()\n"
+                           "sys.stdout.buffer.write(%1)";
+    return pipeThrough({"python3", "-c", script.arg(expression)}, data);
+}
+
 QByteArray deflateRaw(const QByteArray &data)
 {
-    QByteArray out = roomFor(data);
-    auto size = uLongf(out.size());
-    compress2(reinterpret_cast<Bytef *>(out.data()), &size,
-              reinterpret_cast<const Bytef *>(data.constData()), uLong(data.size()), 6);
-    return out.mid(2, int(size) - 6);
+    return pythonCompress("(lambda c: c.compress(d) + c.flush())(zlib.compressobj(6, 8, -15))",
+                          data);
 }
 
-QByteArray bzip2Compress(const QByteArray &data)
-{
-    QByteArray out = roomFor(data);
-    auto size = unsigned(out.size());
-    BZ2_bzBuffToBuffCompress(out.data(), &size, const_cast<char *>(data.constData()),
-                             unsigned(data.size()), 9, 0, 0);
-    return out.left(int(size));
-}
-
-QByteArray xzCompress(const QByteArray &data)
-{
-    QByteArray out = roomFor(data);
-    size_t size = 0;
-    lzma_easy_buffer_encode(
-        6, LZMA_CHECK_CRC64, nullptr, reinterpret_cast<const uint8_t *>(data.constData()),
-        size_t(data.size()), reinterpret_cast<uint8_t *>(out.data()), &size, size_t(out.size()));
-    return out.left(int(size));
-}
-
-// The ZIP form: version, properties size, properties, then the raw stream.
-QByteArray zipLzma(const QByteArray &data, bool withEndMarker)
+// No tool at hand writes LZMA without an end marker: liblzma does, in the ZIP
+// form (version, properties size, properties, then the raw stream).
+QByteArray lzmaWithoutEndMarker(const QByteArray &data)
 {
     lzma_options_lzma options;
     lzma_lzma_preset(&options, 6);
-    options.ext_flags = withEndMarker ? LZMA_LZMA1EXT_ALLOW_EOPM : 0;
+    options.ext_flags = 0;
     lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
-    QByteArray out = roomFor(data);
+    QByteArray out(data.size() + data.size() / 2 + 1024, '\0');
     out.replace(0, 4, "\x10\x02\x05\x00");
     lzma_properties_encode(filters, reinterpret_cast<uint8_t *>(out.data() + 4));
     size_t size = 9;
@@ -112,13 +101,6 @@ QByteArray zipLzma(const QByteArray &data, bool withEndMarker)
                            size_t(data.size()), reinterpret_cast<uint8_t *>(out.data()), &size,
                            size_t(out.size()));
     return out.left(int(size));
-}
-
-QByteArray zstdCompress(const QByteArray &data)
-{
-    QByteArray out = roomFor(data);
-    return out.left(int(
-        ZSTD_compress(out.data(), size_t(out.size()), data.constData(), size_t(data.size()), 3)));
 }
 
 // 7-Zip is the PPMd encoder at hand; its local header gives the member's bytes.
@@ -150,13 +132,16 @@ QByteArray compress(int method, int flags, const QByteArray &data)
     case deflated:
         return deflateRaw(data);
     case bzip2:
-        return bzip2Compress(data);
+        return pythonCompress("bz2.compress(d)", data);
     case lzma:
-        return zipLzma(data, flags & endMarker);
+        return flags & endMarker
+                   ? pythonCompress(
+                         "(lambda c: c.compress(d) + c.flush())(zipfile.LZMACompressor())", data)
+                   : lzmaWithoutEndMarker(data);
     case zstandard:
-        return zstdCompress(data);
+        return pipeThrough({"zstd", "-q", "-c"}, data);
     case xz:
-        return xzCompress(data);
+        return pythonCompress("lzma.compress(d)", data);
     default:
         return ppmdCompress(data);
     }
