@@ -21,11 +21,12 @@ packages=(
     g++ make cmake pkg-config
     # the program: Qt 6 Widgets and the fonts it draws with
     qt6-base-dev libgl-dev fonts-urw-base35 fonts-dejavu-core
-    # the extractor: libarchive and the static libraries it links with
-    libarchive-dev zlib1g-dev libbz2-dev liblzma-dev libzstd-dev liblz4-dev libb2-dev
+    # the extractor: the compression libraries, libarchive (PPMd) and the
+    # static libraries it links with
+    libdeflate-dev libarchive-dev zlib1g-dev libbz2-dev liblzma-dev libzstd-dev liblz4-dev libb2-dev
     libacl1-dev libxml2-dev libssl-dev nettle-dev
     # tests: archive makers, the X11 smoke test
-    zip unzip 7zip python3 libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
+    zip unzip 7zip zstd python3 libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
     # fuzzing: clang 14 with libFuzzer and the sanitizer runtimes
     clang-14 libclang-rt-14-dev
     # the Debian package: its dependencies (dpkg-shlibdeps), checks of it and

@@ -7,6 +7,7 @@ so each carries exactly the flaw under test.
 """
 import hashlib
 import legacy_streams
+import lzma
 import os
 import random
 import shutil
@@ -260,6 +261,36 @@ def legacy_method_archives():
         Member("after.txt", data, method=2, packed=legacy_streams.reduce(data, 1))])
 
 
+def method_archives():
+    """A short member and a long one for each method pkunzip decodes besides
+    Store and Deflate: 7-Zip writes BZip2, LZMA and PPMd; XZ and Zstandard
+    members are written here around the compressors' own output."""
+    short = b"short\n"
+    long = bytes((i * 7919 + 13) % 251 for i in range(70000)) + b"repeated " * 3000
+    folder = path("methods")
+    os.makedirs(folder)
+    for name, data in (("short.txt", short), ("long.bin", long)):
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+    for method in ("BZip2", "LZMA", "PPMd"):
+        subprocess.run(["7zz", "a", "-bso0", "-tzip", "-mm=" + method,
+                        path("7zip_%s.zip" % method.lower()), "short.txt", "long.bin"],
+                       cwd=folder, check=True)
+    shutil.rmtree(folder)
+
+    def zstd(data):
+        return subprocess.run(["zstd", "-q", "-c"], input=data, stdout=subprocess.PIPE,
+                              check=True).stdout
+    xz = lzma.compress
+    write_zip("xz.zip", [Member("short.txt", short, method=95, packed=xz(short)),
+                         Member("long.bin", long, method=95, packed=xz(long))])
+    write_zip("zstd.zip", [Member("short.txt", short, method=93, packed=zstd(short)),
+                           Member("long.bin", long, method=93, packed=zstd(long))])
+    with zipfile.ZipFile(path("python_lzma.zip"), "w", zipfile.ZIP_LZMA) as z:
+        z.writestr("empty.txt", b"")
+        z.writestr("short.txt", short)
+
+
 def rom_bytes(rng, size):
     """Half random, half repetitive, so inflate has both kinds of work."""
     half = size // 2
@@ -359,6 +390,7 @@ real_tool_archives()
 name_archives()
 hostile_archives()
 legacy_method_archives()
+method_archives()
 layout_archives()
 side_by_side_archive("many_members.zip", ["set0", "set1", "set2", "set3"])
 side_by_side_archive("many_utf8_members.zip", ["Ünï", "cödé", "Ελλ", "ηνικά"], flags=0x800)

@@ -245,6 +245,14 @@ void PkunzipTest::extractsWholeArchives_data()
         << "-x.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"};
     QTest::newRow("large member") << "big.zip"
                                   << QStringList{"big.bin=<200000 bytes>", "good.txt=good"};
+    const QStringList methodTree = {"long.bin=<97000 bytes>", "short.txt=short\n"};
+    QTest::newRow("BZip2 by 7-Zip") << "7zip_bzip2.zip" << methodTree;
+    QTest::newRow("LZMA with end marker by 7-Zip") << "7zip_lzma.zip" << methodTree;
+    QTest::newRow("PPMd by 7-Zip") << "7zip_ppmd.zip" << methodTree;
+    QTest::newRow("XZ") << "xz.zip" << methodTree;
+    QTest::newRow("Zstandard") << "zstd.zip" << methodTree;
+    QTest::newRow("LZMA by Python, an empty member first")
+        << "python_lzma.zip" << QStringList{"empty.txt=", "short.txt=short\n"};
     const QStringList wholeTree = {"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"};
     const QStringList zip64Tree = {"a.txt=<3300 bytes>", "b.bin=<5000 bytes>"};
     QTest::newRow("Deflate64, Implode, Reduce and Shrink")

@@ -1,0 +1,73 @@
+#include "streamdecoder.h"
+
+#include "scratch.h"
+
+namespace {
+
+constexpr size_t inputBlock = 64 * 1024;
+constexpr size_t outputBlock = 256 * 1024;
+static_assert(inputBlock + outputBlock <= scratchSize);
+
+} // namespace
+
+Result<uint64_t> decodeStream(StreamDecoder &decoder, const CompressedMember &member,
+                              CompressedInput &input, DecodedOutput &output)
+{
+    unsigned char *const scratch = threadScratch();
+    if (!scratch)
+        return outOfMemory();
+    unsigned char *const in = scratch;
+    unsigned char *const out = scratch + inputBlock;
+    const uint64_t limit = member.uncompressedSize.value_or(UINT64_MAX);
+    uint64_t taken = 0;
+    uint64_t produced = 0;
+    bool inputEnded = false;
+    StreamWindows windows;
+    for (;;) {
+        if (windows.inLeft == 0 && !inputEnded) {
+            const Result<size_t> got = input.read(in, inputBlock);
+            if (!got)
+                return got.error();
+            inputEnded = *got == 0;
+            windows.in = in;
+            windows.inLeft = *got;
+            taken += *got;
+        }
+        const size_t offered = windows.inLeft;
+        windows.out = out;
+        windows.outLeft = outputBlock;
+        const Result<bool> ended = decoder.step(windows);
+        if (!ended)
+            return ended.error();
+        const size_t made = outputBlock - windows.outLeft;
+        if (made > limit - produced)
+            return damagedData();
+        if (const Result<void> written = output.write(out, made); !written)
+            return written.error();
+        produced += made;
+        if (*ended)
+            break;
+        // Stuck with bytes still to give, or with nothing more to give: the
+        // stream is cut short or makes no sense.
+        const bool progressed = made > 0 || windows.inLeft < offered;
+        if (!progressed && (inputEnded || windows.inLeft > 0))
+            return damagedData();
+    }
+    if (member.uncompressedSize && produced != *member.uncompressedSize)
+        return damagedData();
+    return taken - windows.inLeft;
+}
+
+Result<size_t> readFully(CompressedInput &input, unsigned char *buffer, size_t size)
+{
+    size_t filled = 0;
+    while (filled < size) {
+        const Result<size_t> got = input.read(buffer + filled, size - filled);
+        if (!got)
+            return got.error();
+        if (*got == 0)
+            break;
+        filled += *got;
+    }
+    return filled;
+}

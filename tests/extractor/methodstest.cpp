@@ -1,0 +1,279 @@
+#include "methods.h"
+#include "scratch.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <lzma.h>
+
+#include <algorithm>
+
+namespace {
+
+// A member's compressed bytes, handed out in uneven pieces as a file's would be.
+class MemoryInput : public CompressedInput
+{
+public:
+    explicit MemoryInput(QByteArray bytes) : bytes_(std::move(bytes)) {}
+
+    Result<size_t> read(void *buffer, size_t size) override
+    {
+        const size_t piece = std::min({size, size_t{7777}, size_t(bytes_.size()) - position_});
+        std::copy_n(bytes_.constData() + position_, piece, static_cast<char *>(buffer));
+        position_ += piece;
+        return piece;
+    }
+
+private:
+    QByteArray bytes_;
+    size_t position_ = 0;
+};
+
+class MemoryOutput : public DecodedOutput
+{
+public:
+    Result<void> write(const unsigned char *data, size_t size) override
+    {
+        bytes.append(reinterpret_cast<const char *>(data), qsizetype(size));
+        return {};
+    }
+
+    QByteArray bytes;
+};
+
+enum Method { stored = 0, deflated = 8, bzip2 = 12, lzma = 14, zstandard = 93, xz = 95, ppmd = 98 };
+constexpr int endMarker = 1 << 1;
+
+// Half random, half from four symbols, as ROM images are: they compress to
+// about half.
+QByteArray sampleData(int size)
+{
+    QRandomGenerator random(size);
+    QByteArray data(size, '\0');
+    for (int i = 0; i < size; ++i)
+        data[i] = char(i % 2 ? random.generate() : "\0\1AB"[random.bounded(4)]);
+    return data;
+}
+
+// The data through an encoder of another program, which reads it on its
+// standard input.
+QByteArray pipeThrough(const QStringList &command, const QByteArray &data)
+{
+    QProcess process;
+    process.start(command.first(), command.mid(1));
+    process.write(data);
+    process.closeWriteChannel();
+    process.waitForFinished(60000);
+    return process.readAllStandardOutput();
+}
+
+// `expression` of the data `d` with Python's compression modules.
+QByteArray pythonCompress(const QString &expression, const QByteArray &data)
+{
+    const QString script = "import sys, bz2, lzma, zipfile, zlib\n"
+                           "d = sys.stdin.buffer.read()\n"
+                           "sys.stdout.buffer.write(%1)";
+    return pipeThrough({"python3", "-c", script.arg(expression)}, data);
+}
+
+QByteArray deflateRaw(const QByteArray &data)
+{
+    return pythonCompress("(lambda c: c.compress(d) + c.flush())(zlib.compressobj(6, 8, -15))",
+                          data);
+}
+
+// No tool at hand writes LZMA without an end marker: liblzma does, in the ZIP
+// form (version, properties size, properties, then the raw stream).
+QByteArray lzmaWithoutEndMarker(const QByteArray &data)
+{
+    lzma_options_lzma options;
+    lzma_lzma_preset(&options, 6);
+    options.ext_flags = 0;
+    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1EXT, &options}, {LZMA_VLI_UNKNOWN, nullptr}};
+    QByteArray out(data.size() + data.size() / 2 + 1024, '\0');
+    out.replace(0, 4, "\x10\x02\x05\x00");
+    lzma_properties_encode(filters, reinterpret_cast<uint8_t *>(out.data() + 4));
+    size_t size = 9;
+    lzma_raw_buffer_encode(filters, nullptr, reinterpret_cast<const uint8_t *>(data.constData()),
+                           size_t(data.size()), reinterpret_cast<uint8_t *>(out.data()), &size,
+                           size_t(out.size()));
+    return out.left(int(size));
+}
+
+// 7-Zip is the PPMd encoder at hand; its local header gives the member's bytes.
+QByteArray ppmdCompress(const QByteArray &data)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("m"));
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+        return {};
+    file.close();
+    QProcess::execute("7zz",
+                      {"a", "-bso0", "-tzip", "-mm=PPMd", dir.filePath("a.zip"), file.fileName()});
+    QFile zip(dir.filePath("a.zip"));
+    if (!zip.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray bytes = zip.readAll();
+    const auto field = [&](int at, int size) {
+        return qFromLittleEndian<quint32>(bytes.mid(at, 4).constData()) &
+               (size == 2 ? 0xffff : ~0u);
+    };
+    return bytes.mid(int(30 + field(26, 2) + field(28, 2)), int(field(18, 4)));
+}
+
+QByteArray compress(int method, int flags, const QByteArray &data)
+{
+    switch (method) {
+    case stored:
+        return data;
+    case deflated:
+        return deflateRaw(data);
+    case bzip2:
+        return pythonCompress("bz2.compress(d)", data);
+    case lzma:
+        return flags & endMarker
+                   ? pythonCompress(
+                         "(lambda c: c.compress(d) + c.flush())(zipfile.LZMACompressor())", data)
+                   : lzmaWithoutEndMarker(data);
+    case zstandard:
+        return pipeThrough({"zstd", "-q", "-c"}, data);
+    case xz:
+        return pythonCompress("lzma.compress(d)", data);
+    default:
+        return ppmdCompress(data);
+    }
+}
+
+CompressedMember memberOf(int method, int flags, qsizetype compressed, qsizetype decoded,
+                          bool sizesKnown = true)
+{
+    CompressedMember member;
+    member.method = uint16_t(method);
+    member.flags = uint16_t(flags);
+    if (sizesKnown) {
+        member.compressedSize = uint64_t(compressed);
+        member.uncompressedSize = uint64_t(decoded);
+    }
+    return member;
+}
+
+const struct
+{
+    const char *name;
+    int method;
+    int flags;
+} methods[] = {{"stored", stored, 0},
+               {"deflate", deflated, 0},
+               {"bzip2", bzip2, 0},
+               {"lzma with end marker", lzma, endMarker},
+               {"lzma to its size", lzma, 0},
+               {"zstandard", zstandard, 0},
+               {"xz", xz, 0},
+               {"ppmd", ppmd, 0}};
+
+} // namespace
+
+class MethodsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodesEveryMethod_data();
+    void decodesEveryMethod();
+    void refusesDamagedStreams_data();
+    void refusesDamagedStreams();
+};
+
+void MethodsTest::decodesEveryMethod_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<int>("flags");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("sizesKnown");
+
+    for (const auto &m : methods) {
+        QTest::addRow("%s, empty", m.name) << m.method << m.flags << 0 << true;
+        QTest::addRow("%s, 300 KB", m.name) << m.method << m.flags << 300000 << true;
+    }
+    QTest::newRow("deflate larger than the scratch memory streams")
+        << int(deflated) << 0 << int(scratchSize) << true;
+    QTest::newRow("deflate of unknown sizes streams") << int(deflated) << 0 << 100000 << false;
+    QTest::newRow("lzma with end marker, unknown sizes")
+        << int(lzma) << endMarker << 100000 << false;
+    QTest::newRow("bzip2, unknown sizes") << int(bzip2) << 0 << 100000 << false;
+    QTest::newRow("zstandard, unknown sizes") << int(zstandard) << 0 << 100000 << false;
+    QTest::newRow("xz, unknown sizes") << int(xz) << 0 << 100000 << false;
+}
+
+// The member's data is followed by other bytes, as the next header follows
+// it in an archive; a decoder tells where its stream ended.
+void MethodsTest::decodesEveryMethod()
+{
+    QFETCH(int, method);
+    QFETCH(int, flags);
+    QFETCH(int, size);
+    QFETCH(bool, sizesKnown);
+    const QByteArray data = sampleData(size);
+    const QByteArray compressed = compress(method, flags, data);
+    QVERIFY(!compressed.isEmpty() || size == 0);
+    MemoryInput input(sizesKnown ? compressed : compressed + QByteArray("PK\x07\x08 next"));
+    MemoryOutput output;
+    const Result<uint64_t> taken = decodeMember(
+        memberOf(method, flags, compressed.size(), data.size(), sizesKnown), input, output);
+    QVERIFY2(taken.ok(), taken.ok() ? "" : taken.error().text.c_str());
+    QCOMPARE(*taken, uint64_t(compressed.size()));
+    QCOMPARE(output.bytes.size(), data.size());
+    QVERIFY(output.bytes == data);
+}
+
+void MethodsTest::refusesDamagedStreams_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QByteArray>("compressed");
+    QTest::addColumn<int>("declaredSize");
+
+    const QByteArray data = sampleData(300000);
+    const QByteArray garbage = sampleData(5000).mid(1, 4000);
+    for (const auto &m : methods) {
+        if (m.method == stored)
+            continue;
+        const QByteArray compressed = compress(m.method, m.flags, data);
+        QTest::addRow("%s, cut short", m.name)
+            << (m.method | m.flags << 16) << compressed.left(compressed.size() / 2) << 300000;
+        QTest::addRow("%s, nothing", m.name)
+            << (m.method | m.flags << 16) << QByteArray() << 300000;
+        QTest::addRow("%s, garbage", m.name) << (m.method | m.flags << 16) << garbage << 300000;
+        if (m.method != lzma || m.flags)
+            QTest::addRow("%s, longer than declared", m.name)
+                << (m.method | m.flags << 16) << compressed << 299999;
+        if (m.method == deflated || m.method == zstandard)
+            QTest::addRow("%s, shorter than declared", m.name)
+                << (m.method | m.flags << 16) << compressed << 300001;
+    }
+    const QByteArray large = deflateRaw(sampleData(int(scratchSize)));
+    QTest::newRow("deflate larger than the scratch memory, cut short")
+        << int(deflated) << large.left(large.size() - 100) << int(scratchSize);
+    QTest::newRow("stored shorter than declared") << int(stored) << data << 300001;
+    QTest::newRow("lzma properties of the wrong size")
+        << int(lzma) << QByteArray("\x10\x02\x06\x00\x5d\x00\x00\x10\x00\x00", 10) << 10;
+}
+
+void MethodsTest::refusesDamagedStreams()
+{
+    QFETCH(int, method);
+    QFETCH(QByteArray, compressed);
+    QFETCH(int, declaredSize);
+    MemoryInput input(compressed);
+    MemoryOutput output;
+    const Result<uint64_t> taken = decodeMember(
+        memberOf(method & 0xffff, method >> 16, compressed.size(), declaredSize), input, output);
+    QVERIFY(!taken.ok());
+    QCOMPARE(QString::fromStdString(taken.error().text), QStringLiteral("damaged data"));
+    QVERIFY(output.bytes.size() <= declaredSize);
+}
+
+QTEST_GUILESS_MAIN(MethodsTest)
+#include "methodstest.moc"
