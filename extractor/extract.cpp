@@ -1,12 +1,11 @@
 #include "extract.h"
 
+#include "checksum.h"
 #include "membername.h"
 #include "methods.h"
 #include "safetarget.h"
 #include "uniquefd.h"
 #include "zipreader.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
@@ -114,7 +113,7 @@ public:
 
     Result<void> write(const unsigned char *data, size_t size) override
     {
-        crc_ = crc32_z(crc_, data, size);
+        crc_ = crc32Update(crc_, data, size);
         size_ += size;
         if (file_ != nullptr) {
             if (Result<void> going = space_.check(); !going)
@@ -127,14 +126,14 @@ public:
         return {};
     }
 
-    uint32_t crc() const { return static_cast<uint32_t>(crc_); }
+    uint32_t crc() const { return crc_; }
     uint64_t size() const { return size_; }
 
 private:
     PendingFile *file_ = nullptr;
     std::string *text_ = nullptr;
     SpaceWatch space_;
-    uLong crc_ = crc32_z(0, nullptr, 0);
+    uint32_t crc_ = 0;
     uint64_t size_ = 0;
 };
 

@@ -1,11 +1,11 @@
 #include "zipreader.h"
 
+#include "checksum.h"
 #include "membername.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <initializer_list>
 #include <string_view>
 #include <sys/stat.h>
@@ -174,8 +174,8 @@ std::optional<std::string> unicodePath(std::string_view extra, std::string_view 
     forEachExtraField(extra, [&](uint16_t id, std::string_view data) {
         if (id != unicodePathField || data.size() < 6 || data[0] != 1)
             return;
-        const auto nameCrc =
-            crc32_z(0, reinterpret_cast<const Bytef *>(rawName.data()), rawName.size());
+        const uint32_t nameCrc =
+            crc32Update(0, reinterpret_cast<const unsigned char *>(rawName.data()), rawName.size());
         const std::string_view text = data.substr(5);
         if (le32(data, 1) == nameCrc && !text.empty() && memberName::isValidUtf8(text))
             name = std::string(text);
