@@ -41,17 +41,14 @@ void ArchiveListTest::archiveFileNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("listed");
-    QTest::newRow("upper case") << "GAME.ZIP" << true;
     QTest::newRow("mixed case") << "Game.Zip" << true;
     QTest::newRow("several dots") << "game.v1.2.zip" << true;
-    QTest::newRow("accented name") << QStringLiteral("Pokémon Rosso.zip") << true;
-    QTest::newRow("japanese name") << QStringLiteral("ドラゴン.ZIP") << true;
+    QTest::newRow("accented name, upper case") << QStringLiteral("POKÉMON ROSSO.ZIP") << true;
     QTest::newRow("other extension") << "readme.txt" << false;
     QTest::newRow("zip not at the end") << "game.zip.bak" << false;
     QTest::newRow("longer extension") << "game.zipx" << false;
     QTest::newRow("no dot before zip") << "gamezip" << false;
     QTest::newRow("hidden archive") << ".x.zip" << false;
-    QTest::newRow("name that is only the extension") << ".zip" << false;
     QTest::newRow("shorter than the extension") << "zip" << false;
 }
 

@@ -101,8 +101,6 @@ void DirectoryPickerTest::windowAndTabOrder()
     QCOMPARE(picker->geometry(), QRect(275, 139, 242, 325));
     QCOMPARE(picker->minimumSize(), picker->maximumSize());
     QVERIFY(!picker->testAttribute(Qt::WA_SetWindowIcon) && !picker->isModal());
-    QCOMPARE(picker->findChild<QPushButton *>("ok")->text(), "&OK");
-    QCOMPARE(picker->findChild<QPushButton *>("Command1")->text(), "&ANNULLA");
     QCOMPARE(windows.drives->currentText(), driveHolding(QDir::currentPath(), readyMountPoints()));
     picker->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(picker));
