@@ -14,18 +14,6 @@ namespace {
 // The bytes the program saves for c:\roms and d:\mame.
 const QByteArray romsAndMame("\"c:\\roms\"\r\n\"d:\\mame\"\r\n");
 
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
 const QString fileName = QStringLiteral("/opt/vrillo/ini.ini");
 
 // The two directories read from bytes; none when there are fewer than two
@@ -150,7 +138,9 @@ void SettingsTest::saveReplacesTheFileOnlyWhenComplete()
     QTemporaryDir programDirectory;
     const QString path = settingsFilePath(programDirectory.path());
     const QByteArray previous(200, 'x');
-    QVERIFY(writeFile(path, previous));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size());
+    file.close();
     const QString target = settingsFilePath(programDirectory.filePath(directory));
     // A zero size limit stops writes by whoever runs the tests (root included,
     // whom permission bits do not stop) with EFBIG, SIGXFSZ being ignored.
@@ -166,7 +156,8 @@ void SettingsTest::saveReplacesTheFileOnlyWhenComplete()
     std::signal(SIGXFSZ, previousHandler);
     QCOMPARE(failure ? failure->number : 0, number);
     QVERIFY(!failure || failure->operation.contains(target));
-    QCOMPARE(contentOf(path), failure ? previous : romsAndMame);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), failure ? previous : romsAndMame);
     QCOMPARE(QDir(programDirectory.path())
                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("ini.ini")});
