@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 class ArchiveListTest : public QObject
@@ -18,7 +17,6 @@ class ArchiveListTest : public QObject
 private slots:
     void archiveFileNames_data();
     void archiveFileNames();
-    void onlyRegularFilesAndLinksToThemAreListed();
     void directoryTexts_data();
     void directoryTexts();
     void archivesKeepReaddirOrderUnsorted();
@@ -41,17 +39,14 @@ void ArchiveListTest::archiveFileNames_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("listed");
-    QTest::newRow("upper case") << "GAME.ZIP" << true;
     QTest::newRow("mixed case") << "Game.Zip" << true;
     QTest::newRow("several dots") << "game.v1.2.zip" << true;
-    QTest::newRow("accented name") << QStringLiteral("Pokémon Rosso.zip") << true;
-    QTest::newRow("japanese name") << QStringLiteral("ドラゴン.ZIP") << true;
+    QTest::newRow("accented name, upper case") << QStringLiteral("POKÉMON ROSSO.ZIP") << true;
     QTest::newRow("other extension") << "readme.txt" << false;
     QTest::newRow("zip not at the end") << "game.zip.bak" << false;
     QTest::newRow("longer extension") << "game.zipx" << false;
     QTest::newRow("no dot before zip") << "gamezip" << false;
     QTest::newRow("hidden archive") << ".x.zip" << false;
-    QTest::newRow("name that is only the extension") << ".zip" << false;
     QTest::newRow("shorter than the extension") << "zip" << false;
 }
 
@@ -62,28 +57,6 @@ void ArchiveListTest::archiveFileNames()
     QCOMPARE(isArchiveFileName(QFile::encodeName(name).toStdString()), listed);
 }
 
-// Links count as what they lead to; a directory, a link to one, a link to
-// nowhere and a pipe are never listed, whatever their names.
-void ArchiveListTest::onlyRegularFilesAndLinksToThemAreListed()
-{
-    QTemporaryDir entries;
-    const QDir in(entries.path());
-    QVERIFY(makeFile(in.filePath("GAME.ZIP")) && makeFile(in.filePath("target.bin")));
-    QVERIFY(in.mkdir("old.zip") && in.mkdir("subdir"));
-    QVERIFY(QFile::link("target.bin", in.filePath("alias.zip")));
-    QVERIFY(QFile::link("alias.zip", in.filePath("chain.zip")));
-    QVERIFY(QFile::link("subdir", in.filePath("folder.zip")));
-    QVERIFY(QFile::link("nothing-here", in.filePath("broken.zip")));
-    QVERIFY(mkfifo(QFile::encodeName(in.filePath("pipe.zip")).constData(), 0600) == 0);
-
-    const ArchiveListing listing = listZipArchives(entries.path());
-
-    QVERIFY(!listing.failure);
-    QStringList names = shown(listing.names);
-    names.sort();
-    QCOMPARE(names, QStringList({"GAME.ZIP", "alias.zip", "chain.zip"}));
-}
-
 void ArchiveListTest::directoryTexts_data()
 {
     QTest::addColumn<QString>("text");
@@ -91,13 +64,22 @@ void ArchiveListTest::directoryTexts_data()
     QTest::addColumn<int>("errorNumber");
     const QStringList rootArchives =
         QDir(QStringLiteral("/")).entryList({QStringLiteral("*.zip")}, QDir::Files, QDir::Unsorted);
+    // Links count as what they lead to; a directory, a link to one, a link to
+    // nowhere and a pipe are never listed, whatever their names.
     static QTemporaryDir directory;
-    QVERIFY(makeFile(directory.filePath("GAME.ZIP")));
+    const QDir in(directory.path());
+    QVERIFY(makeFile(in.filePath("GAME.ZIP")) && makeFile(in.filePath("target.bin")));
+    QVERIFY(in.mkdir("old.zip") && in.mkdir("subdir"));
+    QVERIFY(QFile::link("target.bin", in.filePath("alias.zip")));
+    QVERIFY(QFile::link("alias.zip", in.filePath("chain.zip")));
+    QVERIFY(QFile::link("subdir", in.filePath("folder.zip")));
+    QVERIFY(QFile::link("nothing-here", in.filePath("broken.zip")));
+    QVERIFY(mkfifo(QFile::encodeName(in.filePath("pipe.zip")).constData(), 0600) == 0);
     const QString path = directory.path();
     QTest::newRow("root, searched as //*.zip") << "/" << rootArchives << 0;
     QTest::newRow("empty text, searched as /*.zip") << "" << rootArchives << 0;
-    QTest::newRow("trailing separator names the same directory")
-        << path + "/" << QStringList{"GAME.ZIP"} << 0;
+    QTest::newRow("regular files and links to them, after a trailing separator")
+        << path + "/" << QStringList{"GAME.ZIP", "alias.zip", "chain.zip"} << 0;
     QTest::newRow("missing directory") << path + "/missing" << QStringList{} << ENOENT;
     QTest::newRow("text naming a file") << path + "/GAME.ZIP" << QStringList{} << ENOTDIR;
     QTest::newRow("blanks around the text are kept") << " " + path << QStringList{} << ENOENT;
@@ -111,7 +93,11 @@ void ArchiveListTest::directoryTexts()
 
     const ArchiveListing listing = listZipArchives(text);
 
-    QCOMPARE(shown(listing.names), names);
+    // In whatever order the directory yields them, checked on its own.
+    QStringList listed = shown(listing.names);
+    listed.sort();
+    names.sort();
+    QCOMPARE(listed, names);
     QCOMPARE(listing.failure ? listing.failure->number : 0, errorNumber);
     if (listing.failure)
         QCOMPARE(listing.failure->operation, "Impossibile leggere la directory " + text);
@@ -123,14 +109,8 @@ void ArchiveListTest::archivesKeepReaddirOrderUnsorted()
     for (int i = 0; i < 20; ++i)
         QVERIFY(
             makeFile(many.filePath(QStringLiteral("ROM%1.zip").arg(i, 2, 10, QLatin1Char('0')))));
-    QStringList readdirOrder;
-    DIR *handle = opendir(QFile::encodeName(many.path()).constData());
-    QVERIFY(handle);
-    while (const dirent *entry = readdir(handle)) {
-        if (entry->d_name[0] != '.')
-            readdirOrder << QFile::decodeName(entry->d_name);
-    }
-    closedir(handle);
+    // Unsorted, the names come in the order the directory yields them.
+    const QStringList readdirOrder = QDir(many.path()).entryList(QDir::Files, QDir::Unsorted);
     if (std::is_sorted(readdirOrder.begin(), readdirOrder.end()))
         QSKIP("this file system yields the names sorted, so sorting would go unnoticed");
 

@@ -14,43 +14,6 @@ namespace {
 // The bytes the program saves for c:\roms and d:\mame.
 const QByteArray romsAndMame("\"c:\\roms\"\r\n\"d:\\mame\"\r\n");
 
-QByteArray contentOf(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-}
-
-// While one lives, no write can make a file grow, whoever runs the tests
-// (root included, whom permission bits do not stop): the file size limit is
-// zero and SIGXFSZ is ignored, so the write fails with EFBIG instead of
-// ending the process.
-class NoFileGrowth
-{
-public:
-    NoFileGrowth()
-    {
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const rlimit none{0, saved.rlim_max};
-        setrlimit(RLIMIT_FSIZE, &none);
-        previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    }
-    ~NoFileGrowth()
-    {
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
-    }
-
-private:
-    rlimit saved{RLIM_INFINITY, RLIM_INFINITY};
-    void (*previousHandler)(int) = SIG_DFL;
-};
-
 const QString fileName = QStringLiteral("/opt/vrillo/ini.ini");
 
 // The two directories read from bytes; none when there are fewer than two
@@ -77,9 +40,8 @@ private slots:
     void savedTextsAreWrittenExactlyAndReadBack();
     void handWrittenFilesRead_data();
     void handWrittenFilesRead();
-    void saveReplacesWhateverWasThere();
-    void failedSaveChangesNothing_data();
-    void failedSaveChangesNothing();
+    void saveReplacesTheFileOnlyWhenComplete_data();
+    void saveReplacesTheFileOnlyWhenComplete();
 };
 
 void SettingsTest::savedTextsAreWrittenExactlyAndReadBack_data()
@@ -89,8 +51,7 @@ void SettingsTest::savedTextsAreWrittenExactlyAndReadBack_data()
     QTest::addColumn<QByteArray>("bytes");
 
     QTest::newRow("c:\\roms and d:\\mame give 22 bytes")
-        << QStringLiteral("c:\\roms") << QStringLiteral("d:\\mame")
-        << QByteArray("\"c:\\roms\"\r\n\"d:\\mame\"\r\n");
+        << QStringLiteral("c:\\roms") << QStringLiteral("d:\\mame") << romsAndMame;
     QTest::newRow("two empty fields give 8 bytes")
         << QString() << QString() << QByteArray("\"\"\r\n\"\"\r\n");
     QTest::newRow("commas") << QStringLiteral("d:\\a,b") << QStringLiteral(",/x,,y,")
@@ -155,48 +116,48 @@ void SettingsTest::handWrittenFilesRead()
     QCOMPARE(readBack(bytes), directories);
 }
 
-void SettingsTest::saveReplacesWhateverWasThere()
-{
-    QTemporaryDir programDirectory;
-    const QString path = settingsFilePath(programDirectory.path());
-    QVERIFY(writeFile(path, QByteArray(200, 'x')));
-
-    const SavedDirectories saved{QStringLiteral("c:\\roms"), QStringLiteral("d:\\mame")};
-    QVERIFY(!saveSettingsFile(path, saved));
-    QVERIFY(!saveSettingsFile(path, saved));
-
-    QCOMPARE(contentOf(programDirectory.filePath(QStringLiteral("ini.ini"))), romsAndMame);
-}
-
-void SettingsTest::failedSaveChangesNothing_data()
+// A save that fails leaves the previous file as it was and nothing beside it;
+// one that succeeds replaces a larger file whole.
+void SettingsTest::saveReplacesTheFileOnlyWhenComplete_data()
 {
     QTest::addColumn<QString>("directory");
+    QTest::addColumn<bool>("fileCanGrow");
     QTest::addColumn<int>("number");
 
-    QTest::newRow("a file that cannot grow") << QStringLiteral(".") << EFBIG;
+    QTest::newRow("a save that succeeds") << QStringLiteral(".") << true << 0;
+    QTest::newRow("a file that cannot grow") << QStringLiteral(".") << false << EFBIG;
     QTest::newRow("a folder to make where a file is")
-        << QStringLiteral("ini.ini/vrillo") << ENOTDIR;
+        << QStringLiteral("ini.ini/vrillo") << true << ENOTDIR;
 }
 
-void SettingsTest::failedSaveChangesNothing()
+void SettingsTest::saveReplacesTheFileOnlyWhenComplete()
 {
     QFETCH(QString, directory);
+    QFETCH(bool, fileCanGrow);
     QFETCH(int, number);
     QTemporaryDir programDirectory;
     const QString path = settingsFilePath(programDirectory.path());
-    QVERIFY(writeFile(path, romsAndMame));
+    const QByteArray previous(200, 'x');
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size());
+    file.close();
     const QString target = settingsFilePath(programDirectory.filePath(directory));
+    // A zero size limit stops writes by whoever runs the tests (root included,
+    // whom permission bits do not stop) with EFBIG, SIGXFSZ being ignored.
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit during{fileCanGrow ? limit.rlim_cur : 0, limit.rlim_max};
+    setrlimit(RLIMIT_FSIZE, &during);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
 
-    std::optional<Failure> failure;
-    {
-        NoFileGrowth noGrowth;
-        failure = saveSettingsFile(target, {QStringLiteral("/new"), QStringLiteral("/other")});
-    }
+    const std::optional<Failure> failure = saveSettingsFile(target, {"c:\\roms", "d:\\mame"});
 
-    QVERIFY(failure.has_value());
-    QCOMPARE(failure->number, number);
-    QVERIFY2(failure->operation.contains(target), qPrintable(failure->operation));
-    QCOMPARE(contentOf(path), romsAndMame);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, previousHandler);
+    QCOMPARE(failure ? failure->number : 0, number);
+    QVERIFY(!failure || failure->operation.contains(target));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), failure ? previous : romsAndMame);
     QCOMPARE(QDir(programDirectory.path())
                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("ini.ini")});
