@@ -1,5 +1,6 @@
 // pkunzip's own decoders through decodeMember(), on streams that
 // legacy_streams.py encodes (or has 7zz encode) at test time.
+#include "memorystreams.h"
 #include "methods.h"
 
 #include <QFile>
@@ -7,40 +8,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
-
 namespace {
-
-// Hands the stream over in small odd-sized pieces, so codes straddle reads.
-class PieceInput : public CompressedInput
-{
-public:
-    explicit PieceInput(const QByteArray &data) : data_(data) {}
-
-    Result<size_t> read(void *buffer, size_t size) override
-    {
-        const size_t part = std::min<size_t>({size, 777, size_t(data_.size()) - at_});
-        std::copy_n(data_.constData() + at_, part, static_cast<char *>(buffer));
-        at_ += part;
-        return part;
-    }
-
-private:
-    QByteArray data_;
-    size_t at_ = 0;
-};
-
-class ByteOutput : public DecodedOutput
-{
-public:
-    Result<void> write(const unsigned char *data, size_t size) override
-    {
-        bytes.append(reinterpret_cast<const char *>(data), qsizetype(size));
-        return {};
-    }
-
-    QByteArray bytes;
-};
 
 QByteArray contentsOf(const QString &path)
 {
@@ -126,8 +94,8 @@ private slots:
         member.flags = uint16_t(flags);
         member.compressedSize = uint64_t(packed.size());
         member.uncompressedSize = uint64_t(declaredSize >= 0 ? declaredSize : expected.size());
-        PieceInput input(packed);
-        ByteOutput output;
+        MemoryInput input(packed, 777);
+        MemoryOutput output;
         const Result<uint64_t> consumed = decodeMember(member, input, output);
 
         QVERIFY(uint64_t(output.bytes.size()) <= *member.uncompressedSize);

@@ -1,4 +1,5 @@
 #include "methods.h"
+#include "memorystreams.h"
 #include "scratch.h"
 
 #include <QProcess>
@@ -9,40 +10,7 @@
 
 #include <lzma.h>
 
-#include <algorithm>
-
 namespace {
-
-// A member's compressed bytes, handed out in uneven pieces as a file's would be.
-class MemoryInput : public CompressedInput
-{
-public:
-    explicit MemoryInput(QByteArray bytes) : bytes_(std::move(bytes)) {}
-
-    Result<size_t> read(void *buffer, size_t size) override
-    {
-        const size_t piece = std::min({size, size_t{7777}, size_t(bytes_.size()) - position_});
-        std::copy_n(bytes_.constData() + position_, piece, static_cast<char *>(buffer));
-        position_ += piece;
-        return piece;
-    }
-
-private:
-    QByteArray bytes_;
-    size_t position_ = 0;
-};
-
-class MemoryOutput : public DecodedOutput
-{
-public:
-    Result<void> write(const unsigned char *data, size_t size) override
-    {
-        bytes.append(reinterpret_cast<const char *>(data), qsizetype(size));
-        return {};
-    }
-
-    QByteArray bytes;
-};
 
 enum Method { stored = 0, deflated = 8, bzip2 = 12, lzma = 14, zstandard = 93, xz = 95, ppmd = 98 };
 constexpr int endMarker = 1 << 1;
@@ -219,7 +187,7 @@ void MethodsTest::decodesEveryMethod()
     const QByteArray data = sampleData(size);
     const QByteArray compressed = compress(method, flags, data);
     QVERIFY(!compressed.isEmpty() || size == 0);
-    MemoryInput input(sizesKnown ? compressed : compressed + QByteArray("PK\x07\x08 next"));
+    MemoryInput input(sizesKnown ? compressed : compressed + QByteArray("PK\x07\x08 next"), 7777);
     MemoryOutput output;
     const Result<uint64_t> taken = decodeMember(
         memberOf(method, flags, compressed.size(), data.size(), sizesKnown), input, output);
@@ -266,7 +234,7 @@ void MethodsTest::refusesDamagedStreams()
     QFETCH(int, method);
     QFETCH(QByteArray, compressed);
     QFETCH(int, declaredSize);
-    MemoryInput input(compressed);
+    MemoryInput input(compressed, 7777);
     MemoryOutput output;
     const Result<uint64_t> taken = decodeMember(
         memberOf(method & 0xffff, method >> 16, compressed.size(), declaredSize), input, output);
