@@ -2,9 +2,8 @@
 // given, and checks the member's CRC-32, e.g. the same data written by 7zz as
 // Deflate64 and as Deflate:
 //   decoderbench big-deflate64.zip big-deflate.zip
+#include "inmemory.h"
 #include "methods.h"
-
-#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,49 +15,12 @@
 
 namespace {
 
-class MemoryInput : public CompressedInput
-{
-public:
-    MemoryInput(const unsigned char *data, size_t size) : data_(data), left_(size) {}
-
-    Result<size_t> read(void *buffer, size_t size) override
-    {
-        const size_t part = std::min(size, left_);
-        std::copy(data_, data_ + part, static_cast<unsigned char *>(buffer));
-        data_ += part;
-        left_ -= part;
-        return part;
-    }
-
-private:
-    const unsigned char *data_;
-    size_t left_;
-};
-
-class CrcOutput : public DecodedOutput
-{
-public:
-    Result<void> write(const unsigned char *data, size_t size) override
-    {
-        crc = crc32(crc, data, static_cast<uInt>(size));
-        return {};
-    }
-
-    uLong crc = crc32(0, nullptr, 0);
-};
-
-uint32_t littleEndian(const std::vector<unsigned char> &bytes, size_t at, int width)
-{
-    uint32_t value = 0;
-    for (int i = width; i-- > 0;)
-        value = value << 8 | bytes[at + i];
-    return value;
-}
+using namespace inMemory;
 
 bool timeFirstMember(const char *archive)
 {
     std::ifstream file(archive, std::ios::binary);
-    const std::vector<unsigned char> zip{std::istreambuf_iterator<char>(file), {}};
+    const Bytes zip{std::istreambuf_iterator<char>(file), {}};
     if (zip.size() < 30 || littleEndian(zip, 0, 4) != 0x04034b50) {
         std::fprintf(stderr, "%s: no local header at the start\n", archive);
         return false;
@@ -75,7 +37,7 @@ bool timeFirstMember(const char *archive)
     }
     std::vector<double> seconds;
     for (int run = 0; run < 5; ++run) {
-        MemoryInput input(zip.data() + start, *member.compressedSize);
+        Input input(zip.data() + start, *member.compressedSize);
         CrcOutput output;
         const auto begin = std::chrono::steady_clock::now();
         const Result<uint64_t> decoded = decodeMember(member, input, output);

@@ -9,8 +9,8 @@
 //
 // usage: inflatebench ROUNDS SIZE_KIB[,SIZE_KIB...] ARCHIVE...
 
-#include "checksum.h"
 #include "deflate.h"
+#include "inmemory.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -25,64 +25,25 @@
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
-
-class BytesInput : public CompressedInput
-{
-public:
-    BytesInput(const unsigned char *data, size_t size) : data_(data), left_(size) {}
-
-    Result<size_t> read(void *buffer, size_t size) override
-    {
-        const size_t piece = std::min(size, left_);
-        std::memcpy(buffer, data_, piece);
-        data_ += piece;
-        left_ -= piece;
-        return piece;
-    }
-
-private:
-    const unsigned char *data_;
-    size_t left_;
-};
-
-// Counts the CRC as pkunzip's pending file does; the bytes go nowhere.
-class CrcOutput : public DecodedOutput
-{
-public:
-    Result<void> write(const unsigned char *data, size_t size) override
-    {
-        crc = crc32Update(crc, data, size);
-        return {};
-    }
-
-    uint32_t crc = 0;
-};
-
-uint32_t field(const Bytes &bytes, size_t at, int size)
-{
-    uint32_t value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | bytes[at + i];
-    return value;
-}
+using namespace inMemory;
 
 // Inflates every Deflate member; false on any failure or bad CRC.
 bool inflateArchive(const Bytes &archive, size_t scratch)
 {
     size_t at = 0;
-    while (at + 30 <= archive.size() && field(archive, at, 4) == 0x04034b50) {
-        const size_t compressed = field(archive, at + 18, 4);
+    while (at + 30 <= archive.size() && littleEndian(archive, at, 4) == 0x04034b50) {
+        const size_t compressed = littleEndian(archive, at + 18, 4);
         CompressedMember member;
-        member.method = static_cast<uint16_t>(field(archive, at + 8, 2));
+        member.method = static_cast<uint16_t>(littleEndian(archive, at + 8, 2));
         member.compressedSize = compressed;
-        member.uncompressedSize = field(archive, at + 22, 4);
-        const size_t data = at + 30 + field(archive, at + 26, 2) + field(archive, at + 28, 2);
+        member.uncompressedSize = littleEndian(archive, at + 22, 4);
+        const size_t data =
+            at + 30 + littleEndian(archive, at + 26, 2) + littleEndian(archive, at + 28, 2);
         if (member.method == 8) {
-            BytesInput input(archive.data() + data, compressed);
+            Input input(archive.data() + data, compressed);
             CrcOutput output;
             if (!inflateMemberWithin(member, input, output, scratch) ||
-                output.crc != field(archive, at + 14, 4))
+                output.crc != littleEndian(archive, at + 14, 4))
                 return false;
         }
         at = data + compressed;
