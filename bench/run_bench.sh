@@ -1,6 +1,6 @@
 #!/bin/sh
 # Extractor benchmark, run by hand from the source tree:
-#   bench/run_bench.sh [--perf] [--scratch DIR] [BUILD_DIR] [make_corpus.py options...]
+#   bench/run_bench.sh [--perf] [--scratch DIR] [--earlier PKUNZIP] [BUILD_DIR] [make_corpus.py options...]
 # Builds pkunzip and the two timing loops in BUILD_DIR (default build) and
 # makes the corpus (fixed seed) under BUILD_DIR/bench-corpus, again whenever
 # its options change. On each part it then times pkunzip against unzip -q -o,
@@ -11,8 +11,9 @@
 # ROM-like part with perf record -g and prints where pkunzip's time went; the
 # recording stays in BUILD_DIR/bench-perf.data (perf report -g shows the call
 # chains). The archives are extracted under DIR (default
-# BUILD_DIR/bench-scratch), which is left empty. Needs unzip, libarchive-tools,
-# time, strace, and linux-perf for --perf.
+# BUILD_DIR/bench-scratch), which is left empty. --earlier times another
+# build of pkunzip (the last release, say) beside this one. Needs unzip,
+# libarchive-tools, time, strace, and linux-perf for --perf.
 #
 # On ext4 without a journal, creating a file skips every inode deleted in the
 # last minutes, one lookup each, so after deleting a pass's output (or any
@@ -23,11 +24,16 @@
 set -eu
 perf=no
 scratch=
+earlier=
 while [ $# -gt 0 ]; do
     case "$1" in
     --perf) perf=yes ;;
     --scratch)
         scratch=$(realpath "$2")
+        shift
+        ;;
+    --earlier)
+        earlier=$(realpath "$2")
         shift
         ;;
     *) break ;;
@@ -54,7 +60,7 @@ load() { cut -d ' ' -f 1-3 /proc/loadavg; }
 
 for part in roms large tiny; do
     echo "== $part, each tool started once per archive (load $(load))"
-    "$build/spawnloop" "$pkunzip" "$scratch" "$corpus/$part"/*.ZIP
+    "$build/spawnloop" ${earlier:+--earlier "$earlier"} "$pkunzip" "$scratch" "$corpus/$part"/*.ZIP
 done
 
 echo "== roms in one process against cp -r of the extracted tree (load $(load))"

@@ -4,7 +4,7 @@
 // per round, the median per tool, and the median over the rounds of each
 // tool's total over unzip's total.
 //
-// usage: spawnloop [--rounds N] [--only TOOL] PKUNZIP SCRATCH_DIR ARCHIVE...
+// usage: spawnloop [--rounds N] [--only TOOL] [--earlier PKUNZIP] PKUNZIP SCRATCH_DIR ARCHIVE...
 #include "timing.h"
 
 #include <cstdlib>
@@ -52,6 +52,8 @@ struct Options
 {
     int rounds = 3;
     std::string only;
+    // Another build of pkunzip timed beside this one, e.g. the last release.
+    std::string earlier;
     std::string pkunzip;
     fs::path scratch;
     std::vector<std::string> archives;
@@ -65,6 +67,8 @@ bool parse(int argc, char **argv, Options &options)
             options.rounds = std::atoi(argv[a + 1]);
         else if (std::string(argv[a]) == "--only")
             options.only = argv[a + 1];
+        else if (std::string(argv[a]) == "--earlier")
+            options.earlier = argv[a + 1];
         else
             return false;
     }
@@ -82,6 +86,8 @@ std::vector<Tool> toolsToRun(const Options &options)
                              {"unzip", unzipCommand, "/usr/bin/unzip"},
                              {"bsdtar", bsdtarCommand, "/usr/bin/bsdtar"},
                              {"7zz", sevenZipCommand, "/usr/bin/7zz"}};
+    if (!options.earlier.empty())
+        all.push_back({"earlier", pkunzipCommand, options.earlier});
     std::vector<Tool> tools;
     for (const auto &tool : all)
         if (fs::exists(tool.program) && (options.only.empty() || options.only == tool.name))
@@ -145,7 +151,8 @@ int main(int argc, char **argv)
 {
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fputs("usage: spawnloop [--rounds N] [--only TOOL] PKUNZIP SCRATCH_DIR ARCHIVE...\n",
+        std::fputs("usage: spawnloop [--rounds N] [--only TOOL] [--earlier PKUNZIP] PKUNZIP "
+                   "SCRATCH_DIR ARCHIVE...\n",
                    stderr);
         return 2;
     }
