@@ -4,7 +4,8 @@
 // per round, the median per tool, and the median over the rounds of each
 // tool's total over unzip's total.
 //
-// usage: spawnloop [--rounds N] [--only TOOL] [--earlier PKUNZIP] PKUNZIP SCRATCH_DIR ARCHIVE...
+// usage: spawnloop [--rounds N] [--only TOOL[,TOOL...]] [--earlier PKUNZIP] PKUNZIP SCRATCH_DIR
+// ARCHIVE...
 #include "timing.h"
 
 #include <cstdlib>
@@ -90,7 +91,9 @@ std::vector<Tool> toolsToRun(const Options &options)
         all.push_back({"earlier", pkunzipCommand, options.earlier});
     std::vector<Tool> tools;
     for (const auto &tool : all)
-        if (fs::exists(tool.program) && (options.only.empty() || options.only == tool.name))
+        if (fs::exists(tool.program) &&
+            (options.only.empty() ||
+             ("," + options.only + ",").find("," + tool.name + ",") != std::string::npos))
             tools.push_back(tool);
     return tools;
 }
@@ -151,9 +154,10 @@ int main(int argc, char **argv)
 {
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fputs("usage: spawnloop [--rounds N] [--only TOOL] [--earlier PKUNZIP] PKUNZIP "
-                   "SCRATCH_DIR ARCHIVE...\n",
-                   stderr);
+        std::fputs(
+            "usage: spawnloop [--rounds N] [--only TOOL[,TOOL...]] [--earlier PKUNZIP] PKUNZIP "
+            "SCRATCH_DIR ARCHIVE...\n",
+            stderr);
         return 2;
     }
     const std::vector<Tool> tools = toolsToRun(options);

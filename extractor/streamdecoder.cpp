@@ -8,16 +8,31 @@ constexpr size_t inputBlock = 64 * 1024;
 constexpr size_t outputBlock = 256 * 1024;
 static_assert(inputBlock + outputBlock <= scratchSize);
 
+// A member this small decodes on the stack: a process that meets only such
+// members (a tiny archive's) never maps the thread's scratch memory, which
+// costs it more to map and unmap than its decoding does.
+constexpr size_t smallBlock = 8 * 1024;
+
+bool isSmall(const CompressedMember &member)
+{
+    return member.compressedSize && member.uncompressedSize &&
+           *member.compressedSize <= smallBlock && *member.uncompressedSize <= smallBlock;
+}
+
 } // namespace
 
 Result<uint64_t> decodeStream(StreamDecoder &decoder, const CompressedMember &member,
                               CompressedInput &input, DecodedOutput &output)
 {
-    unsigned char *const scratch = threadScratch();
+    unsigned char onStack[2 * smallBlock];
+    const bool small = isSmall(member);
+    const size_t inSize = small ? smallBlock : inputBlock;
+    const size_t outSize = small ? smallBlock : outputBlock;
+    unsigned char *const scratch = small ? onStack : threadScratch();
     if (!scratch)
         return outOfMemory();
     unsigned char *const in = scratch;
-    unsigned char *const out = scratch + inputBlock;
+    unsigned char *const out = scratch + inSize;
     const uint64_t limit = member.uncompressedSize.value_or(UINT64_MAX);
     uint64_t taken = 0;
     uint64_t produced = 0;
@@ -25,7 +40,7 @@ Result<uint64_t> decodeStream(StreamDecoder &decoder, const CompressedMember &me
     StreamWindows windows;
     for (;;) {
         if (windows.inLeft == 0 && !inputEnded) {
-            const Result<size_t> got = input.read(in, inputBlock);
+            const Result<size_t> got = input.read(in, inSize);
             if (!got)
                 return got.error();
             inputEnded = *got == 0;
@@ -35,11 +50,11 @@ Result<uint64_t> decodeStream(StreamDecoder &decoder, const CompressedMember &me
         }
         const size_t offered = windows.inLeft;
         windows.out = out;
-        windows.outLeft = outputBlock;
+        windows.outLeft = outSize;
         const Result<bool> ended = decoder.step(windows);
         if (!ended)
             return ended.error();
-        const size_t made = outputBlock - windows.outLeft;
+        const size_t made = outSize - windows.outLeft;
         if (made > limit - produced)
             return damagedData();
         if (const Result<void> written = output.write(out, made); !written)
