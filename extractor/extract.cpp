@@ -447,10 +447,12 @@ void extractListed(const ArchiveFile &file, const CentralDirectory &directory, S
 {
     SharedRun run(file, directory.entries, target, report);
     HelperStart start{&run, {}};
-    const unsigned threads =
-        membersIndependent(directory.entries) && roomForAll(directory.entries, target)
-            ? threadCount(file.size, start.anywhere)
-            : 1;
+    // The size test comes first: most archives are too small for threads, and
+    // they need neither the name scan nor the look at the free space.
+    unsigned threads = threadCount(file.size, start.anywhere);
+    if (threads > 1 &&
+        !(membersIndependent(directory.entries) && roomForAll(directory.entries, target)))
+        threads = 1;
     run.sideBySide = threads > 1;
     const std::vector<pthread_t> helpers = startHelpers(threads, start);
     if (helpers.empty())
