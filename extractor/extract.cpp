@@ -11,10 +11,12 @@
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <map>
+#include <memory>
 #include <mutex>
+#include <new>
 #include <pthread.h>
 #include <sched.h>
-#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -230,17 +232,18 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
     const Result<uint64_t> length = decodeChecked(file, entry, *dataOffset, output);
     if (!length)
         return length.error();
-    const std::string linkTarget = memberName::decode(rawTarget);
-    if (const Result<void> allowed = extractionRules::checkLinkTarget(path, linkTarget); !allowed)
-        return allowed.error();
-    if (const Result<void> made = target.makeSymlink(path, linkTarget, timesOf(entry)); !made)
+    const Result<LinkTarget> linkTarget =
+        extractionRules::checkLinkTarget(path, memberName::decode(rawTarget));
+    if (!linkTarget)
+        return linkTarget.error();
+    if (const Result<void> made = target.makeSymlink(path, *linkTarget, timesOf(entry)); !made)
         return made.error();
-    return Extracted{path.text() + " -> " + linkTarget, *length};
+    return Extracted{path.text() + " -> " + linkTarget->text(), *length};
 }
 
-Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
-                               std::optional<uint64_t> knownDataOffset, SafeTarget &target,
-                               const SpaceWatch &space = {})
+Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
+                             std::optional<uint64_t> knownDataOffset, SafeTarget &target,
+                             const SpaceWatch &space)
 {
     const Result<MemberPath> path = extractionRules::checkMemberPath(entry.name);
     if (!path)
@@ -249,7 +252,7 @@ Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
     case EntryKind::Directory:
         if (const Result<void> made = target.makeDirectory(*path, timesOf(entry)); !made)
             return made.error();
-        return Extracted{path->components.empty() ? "./" : path->text() + "/", std::nullopt};
+        return Extracted{path->isTarget() ? "./" : path->text() + "/", std::nullopt};
     case EntryKind::SymbolicLink:
     case EntryKind::File:
         break;
@@ -259,6 +262,18 @@ Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
     if (entry.kind == EntryKind::SymbolicLink)
         return extractSymlink(file, entry, knownDataOffset, *path, target);
     return extractFile(file, entry, knownDataOffset, *path, target, space);
+}
+
+// Memory running out fails the member, never the process.
+Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
+                               std::optional<uint64_t> knownDataOffset, SafeTarget &target,
+                               const SpaceWatch &space = {})
+{
+    try {
+        return placeEntry(file, entry, knownDataOffset, target, space);
+    } catch (const std::bad_alloc &) {
+        return Error{"out of memory", ENOMEM};
+    }
 }
 
 MemberLines linesFor(const ZipEntry &entry, const Result<Extracted> &extracted)
@@ -289,25 +304,53 @@ unsigned threadCount(uint64_t archiveSize, cpu_set_t &processors)
     return std::clamp(static_cast<unsigned>(CPU_COUNT(&processors)), 1u, mostThreads);
 }
 
-// Whether two of these paths meet: the same path twice, or a path beneath
-// one that is not a directory ("a" and "a/b").
-bool pathsMeet(const std::vector<std::pair<std::string, bool>> &pathsAndIfDirectory)
+// ASCII letters in one case: FAT32 and exFAT, the usual file systems of the
+// cards and sticks a collection is copied to, take "A.BIN" and "a.bin" for
+// one file. Taking two names for one when unsure only costs going one member
+// after the other.
+std::string foldedCase(const std::string &name)
 {
-    std::set<std::string> seen;
-    std::set<std::string> notDirectories;
-    for (const auto &[path, directory] : pathsAndIfDirectory) {
-        if (!seen.insert(path).second)
-            return true;
-        if (!directory)
-            notDirectories.insert(path);
-    }
-    for (const auto &[path, directory] : pathsAndIfDirectory)
-        for (size_t slash = path.find('/'); slash != std::string::npos;
-             slash = path.find('/', slash + 1))
-            if (notDirectories.count(path.substr(0, slash)) != 0)
-                return true;
-    return false;
+    std::string folded = name;
+    for (char &c : folded)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return folded;
 }
+
+// The members' places as a tree of names, to tell whether two of them meet:
+// the same path twice, or a path beneath one that is not a directory ("a"
+// and "a/b"). Each name is looked at once, whatever the depth.
+class PlacesTaken
+{
+public:
+    // Takes the place of one more member; false when an earlier one meets it.
+    bool take(const MemberPath &path, bool directory)
+    {
+        Node *node = &root_;
+        for (const std::string &name : path.components()) {
+            if (node->taken && !node->directory)
+                return false;
+            std::unique_ptr<Node> &child = node->children[foldedCase(name)];
+            if (!child)
+                child = std::make_unique<Node>();
+            node = child.get();
+        }
+        if (node->taken || (!directory && !node->children.empty()))
+            return false;
+        node->taken = true;
+        node->directory = directory;
+        return true;
+    }
+
+private:
+    struct Node
+    {
+        std::map<std::string, std::unique_ptr<Node>> children;
+        bool taken = false;
+        bool directory = false;
+    };
+    Node root_;
+};
 
 // Which thread takes which member cannot change the result as long as no two
 // members meet. Where they do, the earlier member must win, as it does when
@@ -315,14 +358,15 @@ bool pathsMeet(const std::vector<std::pair<std::string, bool>> &pathsAndIfDirect
 // later path elsewhere, so it counts as meeting them all.
 bool membersIndependent(const std::vector<ZipEntry> &entries)
 {
-    std::vector<std::pair<std::string, bool>> paths;
+    PlacesTaken places;
     for (const ZipEntry &entry : entries) {
         if (entry.kind == EntryKind::SymbolicLink)
             return false;
-        if (const Result<MemberPath> path = extractionRules::checkMemberPath(entry.name))
-            paths.emplace_back(path->text(), entry.kind == EntryKind::Directory);
+        const Result<MemberPath> path = extractionRules::checkMemberPath(entry.name);
+        if (path && !places.take(*path, entry.kind == EntryKind::Directory))
+            return false;
     }
-    return !pathsMeet(paths);
+    return true;
 }
 
 // What the threads extracting one archive share.
@@ -504,9 +548,8 @@ void extractByLocalHeaders(const ArchiveFile &file, uint64_t firstHeader, SafeTa
                    "their local headers");
 }
 
-} // namespace
-
-int extractArchive(const std::string &archivePath, const std::string &targetPath, Report &report)
+int extractArchiveUnguarded(const std::string &archivePath, const std::string &targetPath,
+                            Report &report)
 {
     const Result<OpenedArchive> opened = openArchiveFile(archivePath);
     if (!opened) {
@@ -535,4 +578,16 @@ int extractArchive(const std::string &archivePath, const std::string &targetPath
         extractListed(file, *directory, **target, report);
     (*target)->finish();
     return report.exitStatus();
+}
+
+} // namespace
+
+int extractArchive(const std::string &archivePath, const std::string &targetPath, Report &report)
+{
+    try {
+        return extractArchiveUnguarded(archivePath, targetPath, report);
+    } catch (const std::bad_alloc &) {
+        report.fatal("out of memory");
+        return report.exitStatus();
+    }
 }

@@ -36,6 +36,13 @@ bool startsAbsolute(const std::string &name)
     return name[0] == '/' || name[0] == '\\' || driveLetter;
 }
 
+// The kernel reads a name only up to its first NUL byte: "..\0x" would be
+// "..", whatever the checks made of the whole string.
+bool holdsNul(const std::string &text)
+{
+    return text.find('\0') != std::string::npos;
+}
+
 // Archives made on Windows may use "\" as separator, and an extractor there
 // would climb on "..\"; such a name is refused although "\" is an ordinary
 // character here.
@@ -47,9 +54,43 @@ bool hasBackslashTraversal(const std::string &component)
     return std::find(pieces.begin(), pieces.end(), "..") != pieces.end();
 }
 
-int openDirectoryBeneath(int directoryFd, const std::string &name)
+int openDirectoryBeneath(int directoryFd, const char *name)
 {
-    return ::openat(directoryFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return ::openat(directoryFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+bool identify(int fd, DirectoryNode &node)
+{
+    struct stat status;
+    if (::fstat(fd, &status) != 0)
+        return false;
+    node.identified = true;
+    node.device = status.st_dev;
+    node.inode = status.st_ino;
+    return true;
+}
+
+bool isNode(int fd, const DirectoryNode &node)
+{
+    struct stat status;
+    return node.identified && ::fstat(fd, &status) == 0 && status.st_dev == node.device &&
+           status.st_ino == node.inode;
+}
+
+// The directory above `node`, whose descriptor is `fd`, reached through ".."
+// so that climbing costs one call a level; nothing when it is not the
+// directory this run knows there (something was moved meanwhile).
+UniqueFd openParentOf(int fd, const DirectoryNode &node)
+{
+    UniqueFd parent(::openat(fd, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!parent.valid() || node.parent == nullptr || !isNode(parent.get(), *node.parent))
+        return UniqueFd();
+    return parent;
+}
+
+UniqueFd duplicate(int fd)
+{
+    return UniqueFd(::fcntl(fd, F_DUPFD_CLOEXEC, 0));
 }
 
 // The modes handed to the kernel, which takes the umask away.
@@ -62,7 +103,7 @@ constexpr mode_t directoryMode = 0777;
 std::string MemberPath::text() const
 {
     std::string joined;
-    for (const auto &name : components) {
+    for (const auto &name : components_) {
         if (!joined.empty())
             joined += '/';
         joined += name;
@@ -76,28 +117,45 @@ Result<MemberPath> checkMemberPath(const std::string &name)
 {
     if (name.empty())
         return Error{"empty name"};
+    if (holdsNul(name))
+        return Error{"a NUL byte in the name refused"};
     if (startsAbsolute(name))
         return Error{"absolute path refused"};
     MemberPath path;
-    for (const auto &component : split(name, '/')) {
+    size_t length = 0;
+    for (size_t start = 0; start <= name.size();) {
+        const size_t end = std::min(name.find('/', start), name.size());
+        std::string component = name.substr(start, end - start);
+        start = end + 1;
         if (component.empty() || component == ".")
             continue;
         if (component == "..")
             return Error{"\"..\" in path refused"};
         if (hasBackslashTraversal(component))
             return Error{"\"..\\\" in path refused"};
-        path.components.push_back(component);
+        if (component.size() > longestComponent)
+            return Error{"a name in the path longer than " + std::to_string(longestComponent) +
+                         " bytes refused"};
+        length += component.size() + (path.components_.empty() ? 0 : 1);
+        if (length > longestPath)
+            return Error{"a path longer than " + std::to_string(longestPath) + " bytes refused"};
+        path.components_.push_back(std::move(component));
     }
     return path;
 }
 
-Result<void> checkLinkTarget(const MemberPath &link, const std::string &target)
+Result<LinkTarget> checkLinkTarget(const MemberPath &link, const std::string &target)
 {
     if (target.empty())
         return Error{"symbolic link with an empty target refused"};
+    if (holdsNul(target))
+        return Error{"symbolic link with a NUL byte in its target refused"};
+    if (target.size() > longestPath)
+        return Error{"symbolic link with a target longer than " + std::to_string(longestPath) +
+                     " bytes refused"};
     if (startsAbsolute(target))
         return Error{"symbolic link to an absolute path refused: " + target};
-    const size_t depth = link.components.empty() ? 0 : link.components.size() - 1;
+    const size_t depth = link.isTarget() ? 0 : link.components().size() - 1;
     size_t climbs = 0;
     bool descending = false;
     for (const auto &piece : split(target, '/')) {
@@ -108,26 +166,62 @@ Result<void> checkLinkTarget(const MemberPath &link, const std::string &target)
             return Error{"symbolic link leading outside the target refused: " + target};
         descending = descending || !climb;
     }
-    return {};
+    return LinkTarget(target);
 }
 
 } // namespace extractionRules
 
-PendingFile::PendingFile(SafeTarget &target, UniqueFd directory, std::string directoryPath,
+DirectoryNode &DirectoryNode::child(const std::string &childName)
+{
+    std::unique_ptr<DirectoryNode> &slot = children[childName];
+    if (!slot) {
+        slot = std::make_unique<DirectoryNode>();
+        slot->parent = this;
+        slot->name = childName;
+    }
+    return *slot;
+}
+
+CreatedDirectories::CreatedDirectories(CreatedDirectories &&other) noexcept
+    : target_(other.target_), deepest_(other.deepest_), deepestFd_(std::move(other.deepestFd_)),
+      count_(other.count_)
+{
+    other.count_ = 0;
+}
+
+CreatedDirectories::~CreatedDirectories()
+{
+    if (count_ > 0)
+        target_->removeCreated(deepest_, std::move(deepestFd_), count_);
+}
+
+void CreatedDirectories::add(DirectoryNode &node, UniqueFd descriptor)
+{
+    deepest_ = &node;
+    deepestFd_ = std::move(descriptor);
+    ++count_;
+}
+
+PendingFile::PendingFile(SafeTarget &target, DirectoryNode &directoryNode, UniqueFd directory,
                          std::string name, UniqueFd file, std::string temporaryName,
-                         std::vector<std::string> createdDirectories)
-    : target_(target), directory_(std::move(directory)), directoryPath_(std::move(directoryPath)),
+                         CreatedDirectories createdDirectories)
+    : target_(target), directoryNode_(directoryNode), directory_(std::move(directory)),
       name_(std::move(name)), file_(std::move(file)), temporaryName_(std::move(temporaryName)),
       createdDirectories_(std::move(createdDirectories))
 {
 }
 
+// The directories the file's member created are removed, if it was not
+// committed, after this body, once the file no longer counts as being
+// written.
 PendingFile::~PendingFile()
 {
     if (!committed_ && !temporaryName_.empty())
         ::unlinkat(directory_.get(), temporaryName_.c_str(), 0);
     file_.reset();
-    target_.release(directoryPath_, committed_, createdDirectories_);
+    if (committed_)
+        createdDirectories_.keep();
+    target_.release(directoryNode_);
 }
 
 Result<void> PendingFile::write(const void *data, size_t size)
@@ -193,169 +287,180 @@ Result<std::unique_ptr<SafeTarget>> SafeTarget::open(const std::string &path)
             ::mkdir(path.substr(0, slash).c_str(), directoryMode);
         ::mkdir(path.c_str(), directoryMode);
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid())
         return systemError("cannot create or open the target directory " + path);
-    return std::unique_ptr<SafeTarget>(new SafeTarget(UniqueFd(fd)));
+    auto target = std::unique_ptr<SafeTarget>(new SafeTarget(std::move(fd)));
+    if (!identify(target->root_.get(), target->rootNode_))
+        return systemError("cannot look at the target directory " + path);
+    return target;
 }
 
 SafeTarget::SafeTarget(UniqueFd root) : root_(std::move(root))
 {
 }
 
-Result<UniqueFd> SafeTarget::walk(const std::vector<std::string> &names, size_t count, bool create)
+// Opens the first `count` names beneath the target one at a time, creating
+// those missing; `reached` is the node of the last one opened.
+Result<UniqueFd> SafeTarget::walk(const std::vector<std::string> &names, size_t count,
+                                  CreatedDirectories &created, DirectoryNode *&reached)
 {
     UniqueFd current;
     int at = root_.get();
-    std::string walked;
+    reached = &rootNode_;
     for (size_t i = 0; i < count; ++i) {
-        const std::string &name = names[i];
-        walked += (walked.empty() ? "" : "/") + name;
+        DirectoryNode &node = reached->child(names[i]);
+        const char *name = names[i].c_str();
         int fd = openDirectoryBeneath(at, name);
-        if (fd < 0 && errno == ENOENT && create) {
-            if (::mkdirat(at, name.c_str(), directoryMode) == 0) {
-                created_.insert(walked);
-                createdForMember_.push_back(walked);
-            } else if (errno != EEXIST) {
-                return systemError("cannot create directory " + walked);
-            }
+        bool made = false;
+        if (fd < 0 && errno == ENOENT) {
+            made = ::mkdirat(at, name, directoryMode) == 0;
+            if (!made && errno != EEXIST)
+                return systemError("cannot create directory " + node.name);
             fd = openDirectoryBeneath(at, name);
         }
         if (fd < 0) {
             if (errno == ELOOP || errno == ENOTDIR)
-                return Error{walked + " is a symbolic link or not a directory", errno};
-            return systemError("cannot open directory " + walked);
+                return Error{node.name + " is a symbolic link or not a directory", errno};
+            return systemError("cannot open directory " + node.name);
         }
         current.reset(fd);
         at = fd;
+        reached = &node;
+        if ((made || !node.identified) && !identify(fd, node))
+            return systemError("cannot look at directory " + node.name);
+        if (made) {
+            node.createdThisRun = true;
+            created.add(node, duplicate(fd));
+        }
     }
     return current;
 }
 
-namespace {
-
-std::string parentText(const MemberPath &path)
+Result<SafeTarget::Parent> SafeTarget::openParent(const MemberPath &path,
+                                                  CreatedDirectories &created)
 {
-    return MemberPath{{path.components.begin(), path.components.end() - 1}}.text();
-}
-
-} // namespace
-
-Result<int> SafeTarget::openParent(const MemberPath &path)
-{
-    const size_t depth = path.components.size() - 1;
+    const size_t depth = path.components().size() - 1;
     if (depth == 0)
-        return root_.get();
-    std::string parentPath = parentText(path);
-    if (cachedParent_.valid() && cachedParentPath_ == parentPath)
-        return cachedParent_.get();
-    cachedParentPath_.clear();
-    Result<UniqueFd> parent = walk(path.components, depth, true);
-    if (!parent) {
-        cachedParent_.reset();
-        return parent.error();
+        return Parent{root_.get(), &rootNode_};
+    if (cachedParent_.valid()) {
+        const DirectoryNode *node = cachedParentNode_;
+        size_t level = depth;
+        while (level > 0 && node->name == path.components()[level - 1]) {
+            node = node->parent;
+            --level;
+        }
+        if (level == 0 && node == &rootNode_)
+            return Parent{cachedParent_.get(), cachedParentNode_};
     }
-    cachedParent_ = std::move(*parent);
-    cachedParentPath_ = std::move(parentPath);
-    return cachedParent_.get();
-}
-
-Result<int> SafeTarget::openMemberParent(const MemberPath &path)
-{
-    createdForMember_.clear();
-    Result<int> parent = openParent(path);
+    forgetCachedParent();
+    DirectoryNode *reached = nullptr;
+    Result<UniqueFd> parent = walk(path.components(), depth, created, reached);
     if (!parent)
-        rollBack(createdForMember_);
-    return parent;
+        return parent.error();
+    cachedParent_ = std::move(*parent);
+    cachedParentNode_ = reached;
+    return Parent{cachedParent_.get(), cachedParentNode_};
 }
 
-void SafeTarget::rollBack(const std::vector<std::string> &created)
+void SafeTarget::forgetCachedParent()
 {
     cachedParent_.reset();
-    cachedParentPath_.clear();
-    for (auto it = created.rbegin(); it != created.rend(); ++it) {
-        if (directoryMembers_.count(*it) != 0)
-            continue;
+    cachedParentNode_ = nullptr;
+}
+
+// Climbs from the deepest directory a member created through "..", one call
+// a level, and stops at the first that must stay.
+void SafeTarget::removeCreated(DirectoryNode *deepest, UniqueFd deepestFd, size_t count)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    forgetCachedParent();
+    UniqueFd fd = std::move(deepestFd);
+    DirectoryNode *node = deepest;
+    for (; count > 0 && fd.valid(); --count, node = node->parent) {
+        if (node->isMember || !node->createdThisRun)
+            return;
         // A file still being written there has no name yet, so the directory
         // looks empty; whether it is left empty shows only at the end.
-        if (inUse(*it))
-            leftForTheEnd_.push_back(*it);
-        else
-            removeIfEmpty(*it);
+        if (node->filesBeingWritten > 0) {
+            for (; count > 0; --count, node = node->parent)
+                leaveForTheEnd(node);
+            return;
+        }
+        UniqueFd parent = openParentOf(fd.get(), *node);
+        if (!parent.valid() || ::unlinkat(parent.get(), node->name.c_str(), AT_REMOVEDIR) != 0)
+            return;
+        node->createdThisRun = false;
+        node->identified = false;
+        fd = std::move(parent);
     }
 }
 
-void SafeTarget::removeIfEmpty(const std::string &directory)
+void SafeTarget::leaveForTheEnd(DirectoryNode *node)
 {
-    const auto names = split(directory, '/');
-    Result<UniqueFd> parent = walk(names, names.size() - 1, false);
-    const int parentFd = names.size() == 1 ? root_.get() : parent ? parent->get() : -1;
-    // Only an empty directory goes; anything put there meanwhile keeps it.
-    if (parentFd >= 0 && ::unlinkat(parentFd, names.back().c_str(), AT_REMOVEDIR) == 0)
-        created_.erase(directory);
+    node->leftForTheEnd = true;
+    markWork(node);
 }
 
-bool SafeTarget::inUse(const std::string &directory) const
+void SafeTarget::markWork(DirectoryNode *node)
 {
-    return std::any_of(pendingFileDirectories_.begin(), pendingFileDirectories_.end(),
-                       [&](const std::string &used) {
-                           return used.compare(0, directory.size(), directory) == 0 &&
-                                  (used.size() == directory.size() ||
-                                   used[directory.size()] == '/');
-                       });
+    for (; node != nullptr && !node->workBeneath; node = node->parent)
+        node->workBeneath = true;
 }
 
-void SafeTarget::release(const std::string &directoryPath, bool committed,
-                         const std::vector<std::string> &createdDirectories)
+void SafeTarget::release(DirectoryNode &directory)
 {
     const std::lock_guard<std::mutex> lock(mutex_);
-    pendingFileDirectories_.erase(pendingFileDirectories_.find(directoryPath));
-    if (!committed)
-        rollBack(createdDirectories);
+    for (DirectoryNode *node = &directory; node != nullptr; node = node->parent)
+        --node->filesBeingWritten;
 }
 
 Result<void> SafeTarget::makeDirectory(const MemberPath &path, const MemberTimes &times)
 {
-    if (path.components.empty())
+    if (path.isTarget())
         return {};
+    // Declared before the lock, so that removing what it holds, which takes
+    // the lock, comes after this function lets go of it.
+    CreatedDirectories created(*this);
     const std::lock_guard<std::mutex> lock(mutex_);
-    const Result<int> parent = openMemberParent(path);
+    const Result<Parent> parent = openParent(path, created);
     if (!parent)
         return parent.error();
-    const std::string text = path.text();
-    if (::mkdirat(*parent, path.components.back().c_str(), directoryMode) == 0) {
-        created_.insert(text);
-    } else if (errno != EEXIST || !createdThisRun(text)) {
-        const int error = errno;
-        rollBack(createdForMember_);
-        return error == EEXIST ? alreadyExists() : systemError("cannot create directory", error);
+    DirectoryNode &node = parent->node->child(path.components().back());
+    if (::mkdirat(parent->fd, node.name.c_str(), directoryMode) == 0) {
+        node.createdThisRun = true;
+        node.identified = false;
+    } else if (errno != EEXIST || !node.createdThisRun) {
+        return errno == EEXIST ? alreadyExists() : systemError("cannot create directory");
     }
-    directoryMembers_.insert(text);
-    if (times.known)
-        directoryTimes_.emplace_back(path, times);
+    node.isMember = true;
+    if (times.known) {
+        node.times = times;
+        markWork(&node);
+    }
+    created.keep();
     return {};
 }
 
-Result<void> SafeTarget::makeSymlink(const MemberPath &path, const std::string &target,
+Result<void> SafeTarget::makeSymlink(const MemberPath &path, const LinkTarget &target,
                                      const MemberTimes &times)
 {
-    if (path.components.empty())
+    if (path.isTarget())
         return Error{"a symbolic link cannot replace the target directory"};
+    CreatedDirectories created(*this);
     const std::lock_guard<std::mutex> lock(mutex_);
-    const Result<int> parent = openMemberParent(path);
+    const Result<Parent> parent = openParent(path, created);
     if (!parent)
         return parent.error();
-    const char *name = path.components.back().c_str();
-    if (::symlinkat(target.c_str(), *parent, name) != 0) {
-        const int error = errno;
-        rollBack(createdForMember_);
-        return error == EEXIST ? alreadyExists() : systemError("cannot create the link", error);
-    }
+    const char *name = path.components().back().c_str();
+    if (::symlinkat(target.text().c_str(), parent->fd, name) != 0)
+        return errno == EEXIST ? alreadyExists() : systemError("cannot create the link");
     if (times.known) {
         // A link's own time is cosmetic; the link is there either way.
         const timespec both[2] = {times.accessed, times.modified};
-        ::utimensat(*parent, name, both, AT_SYMLINK_NOFOLLOW);
+        ::utimensat(parent->fd, name, both, AT_SYMLINK_NOFOLLOW);
     }
+    created.keep();
     return {};
 }
 
@@ -379,46 +484,40 @@ int createTemporaryByName(int directoryFd, mode_t mode, unsigned &counter, std::
 
 Result<std::unique_ptr<PendingFile>> SafeTarget::startFile(const MemberPath &path, bool executable)
 {
-    if (path.components.empty())
+    if (path.isTarget())
         return Error{"a file cannot replace the target directory"};
+    CreatedDirectories created(*this);
     const std::lock_guard<std::mutex> lock(mutex_);
-    const Result<int> openedParent = openMemberParent(path);
-    if (!openedParent)
-        return openedParent.error();
-    const int parent = *openedParent;
-    const std::string &name = path.components.back();
+    const Result<Parent> parent = openParent(path, created);
+    if (!parent)
+        return parent.error();
+    const std::string &name = path.components().back();
     // Spares decompressing a member that cannot be placed; the final link is
     // what actually guarantees that nothing is replaced.
     struct stat existing;
-    if (::fstatat(parent, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-        rollBack(createdForMember_);
+    if (::fstatat(parent->fd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         return alreadyExists();
-    }
     const mode_t mode = executable ? executableMode : fileMode;
     std::string temporaryName;
-    int fd = ::openat(parent, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    int fd = ::openat(parent->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
-        fd = createTemporaryByName(parent, mode, temporaryCounter_, temporaryName);
-    if (fd < 0) {
-        const int error = errno;
-        rollBack(createdForMember_);
-        return systemError("cannot create the file", error);
-    }
+        fd = createTemporaryByName(parent->fd, mode, temporaryCounter_, temporaryName);
+    if (fd < 0)
+        return systemError("cannot create the file");
     UniqueFd data(fd);
     // The file keeps its own handle on its directory: the cached one moves on
     // with the next member while this file may still be written.
-    UniqueFd directory(::fcntl(parent, F_DUPFD_CLOEXEC, 0));
+    UniqueFd directory = duplicate(parent->fd);
     if (!directory.valid()) {
         const int error = errno;
         if (!temporaryName.empty())
-            ::unlinkat(parent, temporaryName.c_str(), 0);
-        rollBack(createdForMember_);
+            ::unlinkat(parent->fd, temporaryName.c_str(), 0);
         return systemError("cannot create the file", error);
     }
-    const std::string directoryPath = parentText(path);
-    pendingFileDirectories_.insert(directoryPath);
-    return std::make_unique<PendingFile>(*this, std::move(directory), directoryPath, name,
-                                         std::move(data), temporaryName, createdForMember_);
+    for (DirectoryNode *node = parent->node; node != nullptr; node = node->parent)
+        ++node->filesBeingWritten;
+    return std::make_unique<PendingFile>(*this, *parent->node, std::move(directory), name,
+                                         std::move(data), temporaryName, std::move(created));
 }
 
 Result<uint64_t> SafeTarget::room() const
@@ -429,28 +528,41 @@ Result<uint64_t> SafeTarget::room() const
     return static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
 }
 
+// Goes through the directories that wait for the end, children before their
+// parent, holding one descriptor at a time: down by name, back up through
+// "..". Takes node's descriptor and gives back its parent's, or nothing when
+// the way back is lost.
+UniqueFd SafeTarget::settle(DirectoryNode &node, UniqueFd fd)
+{
+    for (auto &[name, child] : node.children) {
+        if (!child->workBeneath)
+            continue;
+        UniqueFd childFd(openDirectoryBeneath(fd.get(), name.c_str()));
+        if (!childFd.valid() || (child->identified && !isNode(childFd.get(), *child)))
+            continue;
+        fd = settle(*child, std::move(childFd));
+        if (!fd.valid())
+            return fd;
+    }
+    if (node.times.known && node.createdThisRun) {
+        const timespec both[2] = {node.times.accessed, node.times.modified};
+        // The directory is already reported as written; its time is cosmetic.
+        ::futimens(fd.get(), both);
+    }
+    if (node.parent == nullptr)
+        return fd;
+    UniqueFd parent = openParentOf(fd.get(), node);
+    fd.reset();
+    if (parent.valid() && node.leftForTheEnd && !node.isMember && node.createdThisRun &&
+        ::unlinkat(parent.get(), node.name.c_str(), AT_REMOVEDIR) == 0)
+        node.createdThisRun = false;
+    return parent;
+}
+
 void SafeTarget::finish()
 {
     const std::lock_guard<std::mutex> lock(mutex_);
-    std::stable_sort(leftForTheEnd_.begin(), leftForTheEnd_.end(),
-                     [](const std::string &a, const std::string &b) {
-                         return std::count(a.begin(), a.end(), '/') >
-                                std::count(b.begin(), b.end(), '/');
-                     });
-    for (const auto &directory : leftForTheEnd_)
-        if (directoryMembers_.count(directory) == 0)
-            removeIfEmpty(directory);
-    std::stable_sort(directoryTimes_.begin(), directoryTimes_.end(),
-                     [](const auto &a, const auto &b) {
-                         return a.first.components.size() > b.first.components.size();
-                     });
-    for (const auto &[path, times] : directoryTimes_) {
-        if (!createdThisRun(path.text()))
-            continue;
-        const Result<UniqueFd> directory = walk(path.components, path.components.size(), false);
-        const timespec both[2] = {times.accessed, times.modified};
-        // The directory is already reported as written; its time is cosmetic.
-        if (directory)
-            ::futimens(directory->get(), both);
-    }
+    forgetCachedParent();
+    if (rootNode_.workBeneath)
+        settle(rootNode_, duplicate(root_.get()));
 }

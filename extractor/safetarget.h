@@ -4,16 +4,22 @@
 #include "uniquefd.h"
 
 #include <ctime>
+#include <map>
 #include <memory>
 #include <mutex>
-#include <set>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // The rules that keep extraction inside the target directory and away from the
 // user's own files, kept together so they can be read and checked in one place:
-//  - a member name is a relative path of plain names: absolute paths, drive
-//    letters, ".." components and backslash traversals are refused;
+//  - a member name is a relative path of plain names, checked as the bytes
+//    the kernel will read: absolute paths, drive letters, ".." components,
+//    backslash traversals and NUL bytes (which would end the name early) are
+//    refused, and so is a name longer than the kernel takes (NAME_MAX for a
+//    component, PATH_MAX for the whole);
+//  - only a name that passed those checks reaches a system call: MemberPath and
+//    LinkTarget can be made by the checks alone;
 //  - every path beneath the target is opened one name at a time with
 //    O_NOFOLLOW, so no member is ever written through a symbolic link;
 //  - file data goes to an unnamed (O_TMPFILE) or hidden temporary file in the
@@ -25,15 +31,62 @@
 //  - modes come from the user's umask: 0666, or 0777 for directories and
 //    executables, never a set-user-ID, set-group-ID or sticky bit;
 //  - directories this run created for a member that then failed are removed
-//    again when empty, so a failed member leaves nothing behind.
+//    again when empty, so a failed member leaves nothing behind;
+//  - memory and system calls grow with the length of a name, never with the
+//    square of its depth.
 
-// A member's place beneath the target: plain names, none empty, "." or "..".
-struct MemberPath
+class MemberPath;
+class LinkTarget;
+
+namespace extractionRules {
+
+// The longest component and the longest whole path the kernel takes.
+constexpr size_t longestComponent = 255;
+constexpr size_t longestPath = 4095;
+
+// Splits a decoded member name into a MemberPath, or says why it is refused.
+// Empty and "." components are dropped, so "./a//b" names "a/b".
+Result<MemberPath> checkMemberPath(const std::string &name);
+
+// Says why a symbolic link at `link` pointing to `target` could leave the target
+// directory; succeeds when it stays inside: the target must be relative, and
+// its ".." components must all come first and climb no higher than the link's
+// own directory.
+Result<LinkTarget> checkLinkTarget(const MemberPath &link, const std::string &target);
+
+} // namespace extractionRules
+
+// A member's place beneath the target: plain names, none empty, ".", ".." or
+// holding a NUL byte. Only checkMemberPath makes one.
+class MemberPath
 {
-    std::vector<std::string> components;
+public:
+    const std::vector<std::string> &components() const { return components_; }
+    bool isTarget() const { return components_.empty(); }
 
     // The names joined with "/"; empty for the target itself.
     std::string text() const;
+
+private:
+    friend Result<MemberPath> extractionRules::checkMemberPath(const std::string &name);
+    MemberPath() = default;
+
+    std::vector<std::string> components_;
+};
+
+// A symbolic link's target that stays inside the target directory. Only
+// checkLinkTarget makes one.
+class LinkTarget
+{
+public:
+    const std::string &text() const { return text_; }
+
+private:
+    friend Result<LinkTarget> extractionRules::checkLinkTarget(const MemberPath &link,
+                                                               const std::string &target);
+    explicit LinkTarget(std::string text) : text_(std::move(text)) {}
+
+    std::string text_;
 };
 
 // A member's modification and access times, when the archive records them.
@@ -44,21 +97,33 @@ struct MemberTimes
     timespec accessed{};
 };
 
-namespace extractionRules {
-
-// Splits a decoded member name into a MemberPath, or says why it is refused.
-// Empty and "." components are dropped, so "./a//b" names "a/b".
-Result<MemberPath> checkMemberPath(const std::string &name);
-
-// Says why a symbolic link at `link` pointing to `target` could leave the target
-// directory; succeeds when it stays inside: the target must be relative, and
-// its ".." components must all come first and climb no higher than the link's
-// own directory.
-Result<void> checkLinkTarget(const MemberPath &link, const std::string &target);
-
-} // namespace extractionRules
-
 class SafeTarget;
+struct DirectoryNode;
+
+// The directories one member created on its way to its place. They belong to
+// this value: unless keep() is called, they are removed again, deepest
+// first, as far as they are empty.
+class CreatedDirectories
+{
+public:
+    explicit CreatedDirectories(SafeTarget &target) : target_(&target) {}
+    CreatedDirectories(CreatedDirectories &&other) noexcept;
+    CreatedDirectories &operator=(CreatedDirectories &&) = delete;
+    ~CreatedDirectories();
+
+    // The member is in place: its directories stay.
+    void keep() { count_ = 0; }
+
+private:
+    friend class SafeTarget;
+    // One more directory, beneath the last, and a descriptor of it.
+    void add(DirectoryNode &node, UniqueFd descriptor);
+
+    SafeTarget *target_;
+    DirectoryNode *deepest_ = nullptr;
+    UniqueFd deepestFd_;
+    size_t count_ = 0;
+};
 
 // A regular file being written beneath the target. Until commit() succeeds it
 // has no name in the target directory; dropping it uncommitted leaves no trace.
@@ -67,9 +132,9 @@ class SafeTarget;
 class PendingFile
 {
 public:
-    PendingFile(SafeTarget &target, UniqueFd directory, std::string directoryPath, std::string name,
-                UniqueFd file, std::string temporaryName,
-                std::vector<std::string> createdDirectories);
+    PendingFile(SafeTarget &target, DirectoryNode &directoryNode, UniqueFd directory,
+                std::string name, UniqueFd file, std::string temporaryName,
+                CreatedDirectories createdDirectories);
     PendingFile(const PendingFile &) = delete;
     PendingFile &operator=(const PendingFile &) = delete;
     ~PendingFile();
@@ -85,13 +150,41 @@ private:
     Result<void> linkIntoPlace();
 
     SafeTarget &target_;
+    DirectoryNode &directoryNode_;
     UniqueFd directory_;
-    std::string directoryPath_;
     std::string name_;
     UniqueFd file_;
     std::string temporaryName_; // empty for an O_TMPFILE file
-    std::vector<std::string> createdDirectories_;
+    CreatedDirectories createdDirectories_;
     bool committed_ = false;
+};
+
+// A directory beneath the target that this run has opened or made, with what
+// the run knows of it. The directories form a tree from the target down, one
+// name per node, so what is kept grows with the names, not their depth
+// squared.
+struct DirectoryNode
+{
+    DirectoryNode *parent = nullptr;
+    std::string name;
+    std::map<std::string, std::unique_ptr<DirectoryNode>> children;
+    // Who it is, to recognise it again when climbing back up through "..".
+    bool identified = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool createdThisRun = false;
+    // A directory member: it stays even when empty.
+    bool isMember = false;
+    // Files not yet named in it or beneath it: it only looks empty.
+    size_t filesBeingWritten = 0;
+    // Emptied while files were still being written beneath it; whether it
+    // stays empty shows only at the end.
+    bool leftForTheEnd = false;
+    MemberTimes times;
+    // Something in this subtree waits for the end: a time or a removal.
+    bool workBeneath = false;
+
+    DirectoryNode &child(const std::string &childName);
 };
 
 // The target directory, opened once, and everything written beneath it. Its
@@ -107,8 +200,8 @@ public:
     // when this run created it (for an earlier member).
     Result<void> makeDirectory(const MemberPath &path, const MemberTimes &times);
 
-    // Creates a symbolic link member, after checkLinkTarget allowed it.
-    Result<void> makeSymlink(const MemberPath &path, const std::string &target,
+    // Creates a symbolic link member.
+    Result<void> makeSymlink(const MemberPath &path, const LinkTarget &target,
                              const MemberTimes &times);
 
     // Starts a regular file member, creating its missing parent directories.
@@ -124,33 +217,31 @@ public:
 
 private:
     friend class PendingFile;
+    friend class CreatedDirectories;
     explicit SafeTarget(UniqueFd root);
 
-    // The directory a member goes into; the descriptor stays SafeTarget's.
-    Result<int> openParent(const MemberPath &path);
-    // openParent for a new member: what it creates is counted as the member's,
-    // and removed again when the opening fails.
-    Result<int> openMemberParent(const MemberPath &path);
-    Result<UniqueFd> walk(const std::vector<std::string> &names, size_t count, bool create);
-    // Removes the directories created for a member that failed, deepest
-    // first; those another member now relies on are looked at again at the end.
-    void rollBack(const std::vector<std::string> &created);
-    void removeIfEmpty(const std::string &directory);
-    bool inUse(const std::string &directory) const;
+    struct Parent
+    {
+        int fd;
+        DirectoryNode *node;
+    };
+    // The directory a member goes into, its missing levels created and
+    // counted in `created`; the descriptor stays SafeTarget's.
+    Result<Parent> openParent(const MemberPath &path, CreatedDirectories &created);
+    Result<UniqueFd> walk(const std::vector<std::string> &names, size_t count,
+                          CreatedDirectories &created, DirectoryNode *&reached);
+    void removeCreated(DirectoryNode *deepest, UniqueFd deepestFd, size_t count);
+    void leaveForTheEnd(DirectoryNode *node);
+    static void markWork(DirectoryNode *node);
+    UniqueFd settle(DirectoryNode &node, UniqueFd fd);
+    void forgetCachedParent();
     // A PendingFile is done with its directory, committed or not.
-    void release(const std::string &directoryPath, bool committed,
-                 const std::vector<std::string> &createdDirectories);
-    bool createdThisRun(const std::string &path) const { return created_.count(path) != 0; }
+    void release(DirectoryNode &directory);
 
     std::mutex mutex_;
     UniqueFd root_;
-    std::string cachedParentPath_;
+    DirectoryNode rootNode_;
+    DirectoryNode *cachedParentNode_ = nullptr;
     UniqueFd cachedParent_;
-    std::set<std::string> created_;
-    std::set<std::string> directoryMembers_;
-    std::vector<std::string> createdForMember_;
-    std::multiset<std::string> pendingFileDirectories_;
-    std::vector<std::string> leftForTheEnd_;
-    std::vector<std::pair<MemberPath, MemberTimes>> directoryTimes_;
     unsigned temporaryCounter_ = 0;
 };

@@ -291,6 +291,32 @@ def method_archives():
         z.writestr("short.txt", short)
 
 
+def kernel_name_archives():
+    """Names whose bytes the kernel reads otherwise than a check of the whole
+    string would: it stops at a NUL byte, so "..\0x" is "..". And names that
+    cost memory or time with their depth."""
+    ok = Member("good.txt", b"good")
+    write_zip("nul_names.zip", [
+        Member(b"..\0x/evil1.txt", b"x"),
+        Member(b"..\0/..\0/evil2.txt", b"x"),
+        Member(b"..\0/evildir/"),
+        Member(b"innocent.txt", b"x",
+               extra=unicode_path(b"innocent.txt", "..\0/evil4.txt")),
+        Member(b"link", b"..\0", mode=0o120777),
+        ok])
+    rng = random.Random(19)
+    write_zip("nul_same_file.zip", [
+        Member(b"dup\0one", rom_bytes(rng, 3 << 20), method=8),
+        Member(b"dup\0two", b"second"), ok])
+    write_zip("folded_same_file.zip", [Member("A.BIN", rom_bytes(rng, 3 << 20), method=8),
+                                       Member("a.bin", b"second")])
+    write_zip("apart.zip", [Member("A.BIN", rom_bytes(rng, 3 << 20), method=8),
+                            Member("b.bin", b"second")])
+    write_zip("deep_names.zip", [Member("a/" * 32000 + "x%d.txt" % i, b"x") for i in range(3)]
+              + [Member("b" * 256 + "/long.txt", b"x"), ok])
+    write_zip("deep_failing.zip", [Member("a/" * 500 + "x.bin", b"x" * 100, crc=1), ok])
+
+
 def rom_bytes(rng, size):
     """Half random, half repetitive, so inflate has both kinds of work."""
     half = size // 2
@@ -389,6 +415,7 @@ os.makedirs(OUT, exist_ok=True)
 real_tool_archives()
 name_archives()
 hostile_archives()
+kernel_name_archives()
 legacy_method_archives()
 method_archives()
 layout_archives()

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -147,6 +148,19 @@ QStringList expectedLines(const QStringList &expected, const QString &kind)
     return lines;
 }
 
+// The system calls in a trace, a call the trace splits in two counted once.
+QStringList tracedCalls(const QString &traceFile)
+{
+    QFile trace(traceFile);
+    if (!trace.open(QIODevice::ReadOnly))
+        return {QStringLiteral("no trace")};
+    QStringList calls;
+    for (const QString &line : linesOf(trace.readAll()))
+        if (!line.contains(QStringLiteral(" resumed>")))
+            calls << line;
+    return calls;
+}
+
 } // namespace
 
 class PkunzipTest : public QObject
@@ -161,6 +175,10 @@ private slots:
     void extractsWholeArchives();
     void refusesAndReportsBadMembers_data();
     void refusesAndReportsBadMembers();
+    void refusesNamesTheKernelReadsOtherwise_data();
+    void refusesNamesTheKernelReadsOtherwise();
+    void takesNamesOneFileSystemFoldsInOrder_data();
+    void takesNamesOneFileSystemFoldsInOrder();
     void neverReplacesTheUsersEntries_data();
     void neverReplacesTheUsersEntries();
     void rejectsUnreadableArchives_data();
@@ -182,6 +200,8 @@ private slots:
 
 private:
     Run extract(const QString &archive, const QString &target = QStringLiteral("target"));
+    Run extractTraced(const QString &archive, const QString &target, const QString &traceFile,
+                      const QString &limits = QString());
     QString target() const { return work_->filePath(QStringLiteral("target")); }
 
     QTemporaryDir fixtures_;
@@ -358,6 +378,102 @@ void PkunzipTest::refusesAndReportsBadMembers()
     }
     QCOMPARE(describeTree(work_->path()).filter(QStringLiteral("evil")), QStringList());
     QVERIFY(!QFileInfo::exists(fixtures_.filePath(QStringLiteral("absolute-evil.txt"))));
+}
+
+// Runs pkunzip under strace, which writes a line per system call to
+// traceFile, after the shell commands in limits.
+Run PkunzipTest::extractTraced(const QString &archive, const QString &target,
+                               const QString &traceFile, const QString &limits)
+{
+    const QString script = limits + QStringLiteral("; exec strace -f -qq -o \"$0\" \"$@\"");
+    return runProgram(QStringLiteral("/bin/bash"),
+                      {QStringLiteral("-c"), script, traceFile, QStringLiteral(PKUNZIP_PATH),
+                       archive, work_->filePath(target)},
+                      fixtures_.path());
+}
+
+void PkunzipTest::refusesNamesTheKernelReadsOtherwise_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QStringList>("reported");
+    QTest::addColumn<int>("mostSystemCalls");
+
+    QTest::newRow("NUL bytes in names, in a Unicode Path field, in a link's target")
+        << "nul_names.zip"
+        << QStringList{"..\\x00x/evil1.txt: a NUL byte", "..\\x00/..\\x00/evil2.txt: a NUL byte",
+                       "..\\x00/evildir/: a NUL byte", "..\\x00/evil4.txt: a NUL byte",
+                       "link: symbolic link with a NUL byte"}
+        << 2000;
+    QTest::newRow("two names of one file up to their NUL byte, side by side")
+        << "nul_same_file.zip" << QStringList{"dup\\x00one: a NUL byte", "dup\\x00two: a NUL byte"}
+        << 2000;
+    QTest::newRow("32,000 levels deep, three times, and a name of 256 bytes")
+        << "deep_names.zip"
+        << QStringList{"x0.txt: a path longer than 4095 bytes", "x1.txt: a path longer",
+                       "x2.txt: a path longer", "long.txt: a name in the path longer than 255"}
+        << 2000;
+    // Made and removed again one level at a time: a few calls a level.
+    QTest::newRow("failing 500 levels deep")
+        << "deep_failing.zip" << QStringList{"x.bin: damaged data"} << 2000 + 20 * 500;
+}
+
+// Extracted two levels beneath a sandbox that holds nothing else, so that a
+// name that climbs out of the target shows. Memory is limited to far less
+// than a copy of every path prefix would take.
+void PkunzipTest::refusesNamesTheKernelReadsOtherwise()
+{
+    QFETCH(QString, archive);
+    QFETCH(QStringList, reported);
+    QFETCH(int, mostSystemCalls);
+#ifdef PKUNZIP_SANITIZED
+    const QString limits = QStringLiteral("true");
+#else
+    const QString limits = QStringLiteral("ulimit -v 1000000");
+#endif
+    const QString trace = work_->filePath(QStringLiteral("trace"));
+
+    const Run run = extractTraced(archive, QStringLiteral("sandbox/level/target"), trace, limits);
+
+    QCOMPARE(run.status, 1);
+    QCOMPARE(describeTree(work_->filePath(QStringLiteral("sandbox"))),
+             (QStringList{"level/", "level/target/", "level/target/good.txt=good"}));
+    QCOMPARE(run.err.size(), reported.size());
+    for (int i = 0; i < reported.size(); ++i)
+        QVERIFY2(run.err[i].contains(reported[i]), qPrintable(run.err[i]));
+    QVERIFY2(tracedCalls(trace).size() <= mostSystemCalls,
+             qPrintable(QString::number(tracedCalls(trace).size())));
+}
+
+void PkunzipTest::takesNamesOneFileSystemFoldsInOrder_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<bool>("sideBySide");
+    QTest::addColumn<QStringList>("tree");
+
+    QTest::newRow("A.BIN and a.bin: one after the other")
+        << "folded_same_file.zip" << false << QStringList{"A.BIN=<3145728 bytes>", "a.bin=second"};
+    QTest::newRow("A.BIN and b.bin: side by side")
+        << "apart.zip" << true << QStringList{"A.BIN=<3145728 bytes>", "b.bin=second"};
+}
+
+// On a file system that folds case (FAT32, exFAT) two such members are one
+// file, and side by side the later could take its place first; whether
+// pkunzip started a thread tells whether it took them as independent.
+void PkunzipTest::takesNamesOneFileSystemFoldsInOrder()
+{
+    QFETCH(QString, archive);
+    QFETCH(bool, sideBySide);
+    QFETCH(QStringList, tree);
+    if (QThread::idealThreadCount() < 2)
+        QSKIP("one processor: every archive is extracted by one thread");
+    const QString trace = work_->filePath(QStringLiteral("trace"));
+
+    const Run run = extractTraced(archive, QStringLiteral("target"), trace, QStringLiteral("true"));
+
+    QCOMPARE(run.status, 0);
+    QCOMPARE(describeTree(target()), tree);
+    const QRegularExpression threadStart(QStringLiteral("^\\d+ +clone3?\\("));
+    QCOMPARE(!tracedCalls(trace).filter(threadStart).isEmpty(), sideBySide);
 }
 
 void PkunzipTest::neverReplacesTheUsersEntries_data()
