@@ -6,8 +6,10 @@
 // set-group-ID or sticky bits, and no file descriptor is left open.
 //
 // Layout of the work directory, made once per process:
-//   WORK/archive.zip   the input
-//   WORK/run/target    the target, removed after every input
+//   WORK/archive.zip                  the input
+//   WORK/sandbox/level/target         the target, removed after every input
+// so that a name climbing one, two or three levels out of the target leaves
+// something where nothing else ever is.
 #include "extract.h"
 #include "report.h"
 
@@ -36,7 +38,8 @@ namespace {
 
 std::string workDirectory;
 std::string archivePath;
-std::string runDirectory;
+std::string sandboxDirectory;
+std::string levelDirectory;
 std::string targetPath;
 // Where pkunzip's report goes: its lines are not what is checked here.
 std::FILE *reportSink = nullptr;
@@ -220,13 +223,18 @@ void checkTarget(std::string_view zip)
     }
 }
 
+void checkOnly(const std::string &directory, const std::set<std::string> &allowed)
+{
+    const std::set<std::string> names = namesIn(directory);
+    if (!std::includes(allowed.begin(), allowed.end(), names.begin(), names.end()))
+        fail("something was written outside the target, in " + directory);
+}
+
 void checkNothingOutside()
 {
-    if (namesIn(workDirectory) != std::set<std::string>{"archive.zip", "run"})
-        fail("something was written beside the target's parent in " + workDirectory);
-    const std::set<std::string> run = namesIn(runDirectory);
-    if (!run.empty() && run != std::set<std::string>{"target"})
-        fail("something was written beside the target in " + runDirectory);
+    checkOnly(workDirectory, {"archive.zip", "sandbox"});
+    checkOnly(sandboxDirectory, {"level"});
+    checkOnly(levelDirectory, {"target"});
 }
 
 void removeWorkDirectory()
@@ -246,9 +254,10 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         fail("cannot make a work directory");
     workDirectory = pattern;
     archivePath = workDirectory + "/archive.zip";
-    runDirectory = workDirectory + "/run";
-    targetPath = runDirectory + "/target";
-    fs::create_directory(runDirectory);
+    sandboxDirectory = workDirectory + "/sandbox";
+    levelDirectory = sandboxDirectory + "/level";
+    targetPath = levelDirectory + "/target";
+    fs::create_directories(levelDirectory);
     reportSink = std::fopen("/dev/null", "we");
     if (reportSink == nullptr)
         fail("cannot open /dev/null");

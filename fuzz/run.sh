@@ -37,9 +37,14 @@ for target in "${targets[@]}"; do
     rm -rf "$corpus"
     mkdir -p "$corpus" "$artifacts"
     cp fuzz/corpus/"$target"/* "$corpus"/
+    dictionary=()
+    if [ -f fuzz/"$target".dict ]; then
+        dictionary=(-dict=fuzz/"$target".dict)
+    fi
     echo "== fuzzing $target for $seconds s"
     # One input at a time, a hang after 10 s, leaks checked after every input
     # that allocated more than it freed.
     build-fuzz/fuzz/fuzz_"$target" "$corpus" -max_total_time="$seconds" -timeout=10 \
-        -rss_limit_mb=2560 -detect_leaks=1 -print_final_stats=1 -artifact_prefix="$artifacts"
+        -rss_limit_mb=2560 -detect_leaks=1 -print_final_stats=1 -artifact_prefix="$artifacts" \
+        "${dictionary[@]}"
 done
