@@ -3,15 +3,18 @@
 
     python3 make_pictures.py ICON_DIR TEXTURE_DIR
 
-writes the two 16-colour icons (vrillo.ico, small.ico) into ICON_DIR and the
-raw textures of the JPEG pictures (background.ppm, button.ppm, banner.ppm)
-into TEXTURE_DIR; make_pictures.sh turns the textures into JPEG files and
-letters the banner. Nothing here is random, so every run gives the same bytes.
+writes the two 16-colour icons (vrillo.ico, small.ico), the window icon for
+the desktop at 48, 64, 128 and 256 pixels (vrillo-SIZE.png) and scalable
+(vrillo.svg) into ICON_DIR, and the raw textures of the JPEG pictures
+(background.ppm, button.ppm, banner.ppm) into TEXTURE_DIR; make_pictures.sh
+turns the textures into JPEG files and letters the banner. Nothing here is
+random, so every run gives the same bytes.
 """
 
 import math
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 # Shared colours of the program's pictures.
@@ -171,6 +174,24 @@ class Spiral:
         return colour_of(self.fill, x, y) if d < self.width / 2 else None
 
 
+X, Y = 0, 1
+
+
+class Bands:
+    """A fill whose colour changes at straight lines across one axis:
+    colours[i] up to limits[i], the last colour beyond them all."""
+
+    def __init__(self, axis, limits, colours):
+        self.axis, self.limits, self.colours = axis, limits, colours
+
+    def __call__(self, x, y):
+        value = (x, y)[self.axis]
+        for limit, colour in zip(self.limits, self.colours):
+            if value < limit:
+                return colour
+        return self.colours[-1]
+
+
 def colour_of(fill, x, y):
     return fill(x, y) if callable(fill) else fill
 
@@ -211,13 +232,8 @@ def rasterise(shapes, size):
 
 def window_icon_shapes():
     """An open box with the program's teal V rising out of it."""
-
-    def v_arm(x, y):
-        return 9 if x < 16 else 8
-
-    def box_front(x, y):
-        return 4 if y < 22 else 3 if y < 28 else 2
-
+    v_arm = Bands(X, [16], [9, 8])
+    box_front = Bands(Y, [22, 28], [4, 3, 2])
     return [
         # the opening, dark inside
         Polygon([(3, 19), (29, 19), (25, 13), (7, 13)], 6, 1.0),
@@ -327,6 +343,159 @@ def write_ico(path, images):
     Path(path).write_bytes(directory + blobs)
 
 
+# From 48 pixels up the window icon is drawn again for each size, in true
+# colour with soft edges: every shape becomes flat polygons laid back to front
+# (its outline, the fill inside the outline, then each further band of the
+# fill over the first), with the corners put on the pixel grid of the size
+# drawn, so that the box's straight edges fall on pixel borders. The scalable
+# icon is the largest of these drawings.
+LARGE_ICON_SIZES = (48, 64, 128, 256)
+
+
+def on_grid(value):
+    return math.floor(value + 0.5)
+
+
+def outline_width(size):
+    """The 32-pixel icon's one-pixel outline, grown more slowly than the icon
+    so that the large sizes keep a fine line."""
+    return max(1, on_grid(size / 48))
+
+
+def flat_layers(shapes, size):
+    """(points, colour) polygons on a size × size canvas, back to front, of
+    polygon shapes laid out on a 32 × 32 one."""
+    scale = size / 32
+    layers = []
+    for shape in shapes:
+        points = [(on_grid(x * scale), on_grid(y * scale)) for x, y in shape.points]
+        if shape.stroke:
+            layers.append((points, PALETTE[OUTLINE]))
+            points = inset(points, outline_width(size))
+        fill = shape.fill
+        if isinstance(fill, Bands):
+            layers.append((points, PALETTE[fill.colours[0]]))
+            for limit, colour in zip(fill.limits, fill.colours[1:]):
+                points = beyond(points, fill.axis, on_grid(limit * scale))
+                layers.append((points, PALETTE[colour]))
+        else:
+            layers.append((points, PALETTE[fill]))
+    return [(points, colour) for points, colour in layers if len(points) >= 3]
+
+
+def edges(points):
+    return zip(points, points[1:] + points[:1])
+
+
+def inset(points, distance):
+    """The polygon whose edges lie `distance` inside those of the given one."""
+    area = sum(x1 * y2 - x2 * y1 for (x1, y1), (x2, y2) in edges(points))
+    inward = 1 if area > 0 else -1
+    lines = []
+    for (x1, y1), (x2, y2) in edges(points):
+        dx, dy = x2 - x1, y2 - y1
+        shift = distance * inward / math.hypot(dx, dy)
+        lines.append(((x1 - dy * shift, y1 + dx * shift), (dx, dy)))
+    return [crossing(lines[i - 1], lines[i]) for i in range(len(lines))]
+
+
+def crossing(first, second):
+    """Where two lines, each a point and a direction, meet; for lines that
+    run on in the same direction, the second one's point."""
+    (px, py), (dx, dy) = first
+    (qx, qy), (ex, ey) = second
+    cross = dx * ey - dy * ex
+    if abs(cross) < 1e-9:
+        return qx, qy
+    t = ((qx - px) * ey - (qy - py) * ex) / cross
+    return px + t * dx, py + t * dy
+
+
+def beyond(points, axis, limit):
+    """The part of a polygon at or beyond `limit` along the axis."""
+    kept = []
+    for p, q in edges(points):
+        if p[axis] >= limit:
+            kept.append(p)
+        if (p[axis] - limit) * (q[axis] - limit) < 0:
+            t = (limit - p[axis]) / (q[axis] - p[axis])
+            kept.append(tuple(a + (b - a) * t for a, b in zip(p, q)))
+    return kept
+
+
+def render(layers, size):
+    """RGBA rows of the layers, each pixel the average of 4 × 4 samples."""
+    grid = 4
+    rows = []
+    for y in range(size):
+        totals = [[0, 0, 0, 0] for _ in range(size)]
+        for sub in range(grid):
+            samples = sample_row(layers, (y * grid + sub + 0.5) / grid, size * grid, grid)
+            for i, colour in enumerate(samples):
+                if colour is not None:
+                    total = totals[i // grid]
+                    for channel in range(3):
+                        total[channel] += colour[channel]
+                    total[3] += 1
+        rows.append(bytes(value for total in totals for value in rgba(total, grid * grid)))
+    return rows
+
+
+def sample_row(layers, y, count, grid):
+    """The colour that each of `count` samples, `grid` to a pixel, sees along
+    the line at height y; None where no layer lies."""
+    samples = [None] * count
+    for points, colour in layers:
+        for start, end in spans(points, y):
+            first = max(0, math.ceil(start * grid - 0.5))
+            last = min(count, math.ceil(end * grid - 0.5))
+            samples[first:last] = [colour] * max(0, last - first)
+    return samples
+
+
+def spans(points, y):
+    """The stretches of the line at height y that lie inside the polygon."""
+    xs = sorted(
+        x1 + (y - y1) * (x2 - x1) / (y2 - y1) for (x1, y1), (x2, y2) in edges(points) if (y1 > y) != (y2 > y)
+    )
+    return zip(xs[::2], xs[1::2])
+
+
+def rgba(total, samples):
+    """A pixel's colour from the sum of the colours its covered samples saw
+    and their number, with its coverage as opacity."""
+    covered = total[3]
+    if covered == 0:
+        return 0, 0, 0, 0
+    return (*(round(value / covered) for value in total[:3]), round(255 * covered / samples))
+
+
+def write_png(path, rows, size):
+    """An 8-bit RGBA PNG of size × size pixels from its rows."""
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    pixels = zlib.compress(b"".join(b"\0" + row for row in rows), 9)
+    png = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b"")
+    Path(path).write_bytes(png)
+
+
+def write_svg(path, layers, size):
+    """The layers as plain filled polygons, which every icon renderer draws."""
+    lines = [f'<svg xmlns="http://www.w3.org/2000/svg" width="{size}" height="{size}" viewBox="0 0 {size} {size}">']
+    for points, (r, g, b) in layers:
+        corners = " ".join(f"{decimal(x)},{decimal(y)}" for x, y in points)
+        lines.append(f'  <polygon fill="#{r:02x}{g:02x}{b:02x}" points="{corners}"/>')
+    lines.append("</svg>")
+    Path(path).write_text("\n".join(lines) + "\n")
+
+
+def decimal(value):
+    return f"{value:.2f}".rstrip("0").rstrip(".")
+
+
 def main():
     icon_dir, texture_dir = (Path(arg) for arg in sys.argv[1:3])
     write_ico(
@@ -337,6 +506,11 @@ def main():
         icon_dir / "small.ico",
         [(32, rasterise(small_icon_shapes(), 32)), (16, from_letters(SMALL_ICON_16))],
     )
+    for size in LARGE_ICON_SIZES:
+        layers = flat_layers(window_icon_shapes(), size)
+        write_png(icon_dir / f"vrillo-{size}.png", render(layers, size), size)
+        if size == max(LARGE_ICON_SIZES):
+            write_svg(icon_dir / "vrillo.svg", layers, size)
     write_ppm(texture_dir / "background.ppm", 460, 345, background_pixel)
     write_ppm(texture_dir / "button.ppm", 343, 98, button_pixel)
     write_ppm(texture_dir / "banner.ppm", 270, 48, banner_pixel)

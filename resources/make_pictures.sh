@@ -1,12 +1,14 @@
 #!/bin/sh
-# Makes the program's five pictures in this folder:
+# Makes the program's pictures in this folder:
 #   background.jpg  460 x 345, behind both windows
 #   button.jpg      343 x 98, stretched onto every command button
 #   banner.jpg      270 x 48, the title banner
 #   vrillo.ico      window icon, 32 x 32 and 16 x 16, 16 colours each
 #   small.ico       the small icon beside the settings buttons, same form
-# and the window icon's two sizes as PNG for the desktop, vrillo-32.png and
-# vrillo-16.png.
+# and the window icon for the desktop's menus and software centres: its two
+# sizes as PNG, vrillo-32.png and vrillo-16.png, the same box drawn anew at
+# 48, 64, 128 and 256 pixels, vrillo-48.png to vrillo-256.png, and scalable,
+# vrillo.svg.
 #
 # Run it from any directory, e.g. from the top of the source tree:
 #   sh resources/make_pictures.sh

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Checks the Debian package the way a user meets it: installs it with apt-get
-# and validates its menu entry and metadata; as an ordinary user on a virtual
-# X server, saves two directories through the window into ~/.config/vrillo/,
-# then starts again and unpacks an archive from the loaded source into the
-# loaded destination with the installed pkunzip. Whatever happens, the package
-# and all its installation pulled in are removed again. Runs as root.
+# Checks the Debian package the way a user meets it: installs it with apt-get,
+# looks for its icons and its licence and validates its menu entry and
+# metadata; as an ordinary user on a virtual X server, saves two directories
+# through the window into ~/.config/vrillo/, then starts again and unpacks an
+# archive from the loaded source into the loaded destination with the
+# installed pkunzip. Whatever happens, the package and all its installation
+# pulled in are removed again. Runs as root.
 # usage: installed.sh PACKAGE.deb
 set -euo pipefail
 
@@ -77,10 +78,15 @@ env DEBIAN_FRONTEND=noninteractive apt-get install -y -q -o DPkg::Lock::Timeout=
 
 [ "$(readlink -f "$(command -v vrillo)")" = /usr/lib/vrillo/vrillo ] || fail "vrillo is not /usr/lib/vrillo/vrillo"
 [ -x /usr/lib/vrillo/pkunzip ] || fail "no pkunzip beside the program"
-for size in 16 32; do
+# Software centres list a desktop program only with an icon of 64 pixels or
+# more; menus take whichever size fits, the scalable one above all.
+for size in 16 32 48 64 128 256; do
     icon=/usr/share/icons/hicolor/${size}x${size}/apps/vrillo.png
     identify -format '%wx%h\n' "$icon" | grep -qx "${size}x${size}" || fail "no ${size}x${size} icon"
 done
+[ "$(file -b --mime-type /usr/share/icons/hicolor/scalable/apps/vrillo.svg)" = image/svg+xml ] ||
+    fail "no scalable icon"
+grep -qx 'License: GPL-3.0-or-later' /usr/share/doc/vrillo/copyright || fail "the copyright file names no GPL-3.0-or-later"
 desktop-file-validate /usr/share/applications/org.example.vrillo.desktop
 grep -qx 'Exec=vrillo' /usr/share/applications/org.example.vrillo.desktop || fail "menu entry does not start vrillo"
 appstreamcli validate --no-net /usr/share/metainfo/org.example.vrillo.metainfo.xml
