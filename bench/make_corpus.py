@@ -1,13 +1,17 @@
 #!/usr/bin/python3
 """Writes the benchmark corpus, always the same for the same seed.
 
-usage: make_corpus.py DIR [--roms N] [--tiny N] [--large-mb N]
+usage: make_corpus.py DIR [--roms N] [--tiny N] [--large-mb N] [--arcade N] [--many N]
 
 DIR/roms/   N archives (default 400: about 230 MB in 1,540 files, 165 MB
             compressed) of 1 to 7 members of 4 KB to 800 KB, each member
             partly random, partly compressible, like ROM images
 DIR/large/  one archive of about 500 MB in members of 50 MB
 DIR/tiny/   N archives (default 5000) of one member under 1 KB
+DIR/arcade/ N archive sets (default 300) of 16 to 96 members of 1 to 128 KB
+DIR/many/   one archive of N members (default 30000) of 100 bytes to 20 KB
+            in 300 folders, the shape of a large Java archive or of a whole
+            collection in one archive
 """
 import argparse
 import math
@@ -71,16 +75,38 @@ def make_tiny(folder, count):
                       [(f"t{i:05d}.txt", member_data(content, shape.randint(16, 1000)))])
 
 
+def make_arcade(folder, count):
+    os.makedirs(folder, exist_ok=True)
+    shape, content = generators()
+    for i in range(count):
+        sizes = [log_uniform(shape, 1024, 128 << 10) for _ in range(shape.randint(16, 96))]
+        members = [(f"{i:03d}-{k:02d}.rom", member_data(content, size))
+                   for k, size in enumerate(sizes)]
+        write_archive(os.path.join(folder, f"SET{i:03d}.ZIP"), members)
+
+
+def make_many(folder, count):
+    os.makedirs(folder, exist_ok=True)
+    shape, content = generators()
+    members = [(f"pkg{k % 300:03d}/sub{k % 7}/Class{k:05d}.bin",
+                member_data(content, log_uniform(shape, 100, 20 << 10))) for k in range(count)]
+    write_archive(os.path.join(folder, "MANY.ZIP"), members)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("dir")
     parser.add_argument("--roms", type=int, default=400)
     parser.add_argument("--tiny", type=int, default=5000)
     parser.add_argument("--large-mb", type=int, default=500)
+    parser.add_argument("--arcade", type=int, default=300)
+    parser.add_argument("--many", type=int, default=30000)
     options = parser.parse_args()
     make_roms(os.path.join(options.dir, "roms"), options.roms)
     make_tiny(os.path.join(options.dir, "tiny"), options.tiny)
     make_large(os.path.join(options.dir, "large"), options.large_mb)
+    make_arcade(os.path.join(options.dir, "arcade"), options.arcade)
+    make_many(os.path.join(options.dir, "many"), options.many)
 
 
 main()

@@ -58,7 +58,7 @@ df -h "$scratch"
 # Other work on the machine moves every figure: the load goes with each.
 load() { cut -d ' ' -f 1-3 /proc/loadavg; }
 
-for part in roms large tiny; do
+for part in roms large tiny arcade many; do
     echo "== $part, each tool started once per archive (load $(load))"
     "$build/spawnloop" ${earlier:+--earlier "$earlier"} "$pkunzip" "$scratch" "$corpus/$part"/*.ZIP
 done
@@ -67,14 +67,15 @@ echo "== roms in one process against cp -r of the extracted tree (load $(load))"
 "$build/extractloop" "$scratch" "$corpus/roms"/*.ZIP
 
 echo "== peak memory (kB)"
-for part in roms large tiny; do
+for part in roms large tiny arcade many; do
     biggest=$(ls -S "$corpus/$part"/*.ZIP | head -n 1)
     rm -rf "$scratch/mem"
     /usr/bin/time -f "$part %M" "$pkunzip" "$biggest" "$scratch/mem" > /dev/null
 done
 
-echo "== system calls, one rom archive and one tiny archive"
-for archive in "$corpus/roms/GAME0000.ZIP" "$corpus/tiny/T00000.ZIP"; do
+echo "== system calls, one archive of each part"
+for archive in "$corpus/roms/GAME0000.ZIP" "$corpus/tiny/T00000.ZIP" "$corpus/arcade/SET000.ZIP" \
+    "$corpus/many/MANY.ZIP"; do
     rm -rf "$scratch/strace"
     strace -c -f "$pkunzip" "$archive" "$scratch/strace" > /dev/null
 done
