@@ -17,6 +17,7 @@
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -188,20 +189,22 @@ struct Extracted
 };
 
 // A member found by walking comes with its data offset; one from the central
-// directory has its local header read and checked first.
+// directory has its local header read and checked against the directory.
+using DataLocation = std::variant<uint64_t, const CentralDirectory *>;
+
 Result<uint64_t> dataOffsetOf(const ArchiveFile &file, const ZipEntry &entry,
-                              std::optional<uint64_t> knownDataOffset)
+                              const DataLocation &location)
 {
-    if (knownDataOffset)
-        return *knownDataOffset;
-    return locateData(file, entry);
+    if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location))
+        return *walkedDataOffset;
+    return locateData(file, *std::get<const CentralDirectory *>(location), entry);
 }
 
 Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
-                              std::optional<uint64_t> knownDataOffset, const MemberPath &path,
+                              const DataLocation &location, const MemberPath &path,
                               SafeTarget &target, const SpaceWatch &space)
 {
-    const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, knownDataOffset);
+    const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, location);
     if (!dataOffset)
         return dataOffset.error();
     Result<std::unique_ptr<PendingFile>> pending = target.startFile(path, entry.executable);
@@ -219,10 +222,10 @@ Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
 }
 
 Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
-                                 std::optional<uint64_t> knownDataOffset, const MemberPath &path,
+                                 const DataLocation &location, const MemberPath &path,
                                  SafeTarget &target)
 {
-    const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, knownDataOffset);
+    const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, location);
     if (!dataOffset)
         return dataOffset.error();
     std::string rawTarget;
@@ -239,7 +242,7 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
 }
 
 Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
-                               std::optional<uint64_t> knownDataOffset, SafeTarget &target,
+                               const DataLocation &location, SafeTarget &target,
                                const SpaceWatch &space = {})
 {
     const Result<MemberPath> path = extractionRules::checkMemberPath(entry.name);
@@ -257,8 +260,8 @@ Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
     if (entry.encrypted())
         return Error{"encrypted; no password is asked for"};
     if (entry.kind == EntryKind::SymbolicLink)
-        return extractSymlink(file, entry, knownDataOffset, *path, target);
-    return extractFile(file, entry, knownDataOffset, *path, target, space);
+        return extractSymlink(file, entry, location, *path, target);
+    return extractFile(file, entry, location, *path, target, space);
 }
 
 MemberLines linesFor(const ZipEntry &entry, const Result<Extracted> &extracted)
@@ -329,9 +332,10 @@ bool membersIndependent(const std::vector<ZipEntry> &entries)
 class SharedRun
 {
 public:
-    SharedRun(const ArchiveFile &file, const std::vector<ZipEntry> &entries, SafeTarget &target,
+    SharedRun(const ArchiveFile &file, const CentralDirectory &directory, SafeTarget &target,
               Report &report)
-        : file_(file), entries_(entries), target_(target), report_(report)
+        : file_(file), directory_(directory), entries_(directory.entries), target_(target),
+          report_(report)
     {
     }
 
@@ -348,7 +352,7 @@ public:
             }
             const SpaceWatch space = sideBySide ? SpaceWatch(spaceRanOutAt_, index) : SpaceWatch();
             Result<Extracted> extracted =
-                extractEntry(file_, entries_[index], std::nullopt, target_, space);
+                extractEntry(file_, entries_[index], &directory_, target_, space);
             if (!extracted && sideBySide && lackOfSpace(extracted.error())) {
                 leaveForLater(index);
                 continue;
@@ -365,7 +369,7 @@ public:
         std::sort(left_.begin(), left_.end());
         for (const size_t index : left_)
             report_.publish(index, linesFor(entries_[index], extractEntry(file_, entries_[index],
-                                                                          std::nullopt, target_)));
+                                                                          &directory_, target_)));
     }
 
     // Set before any helper starts, or when none did.
@@ -382,6 +386,7 @@ private:
     }
 
     const ArchiveFile file_;
+    const CentralDirectory &directory_;
     const std::vector<ZipEntry> &entries_;
     SafeTarget &target_;
     Report &report_;
@@ -445,7 +450,7 @@ bool roomForAll(const std::vector<ZipEntry> &entries, const SafeTarget &target)
 void extractListed(const ArchiveFile &file, const CentralDirectory &directory, SafeTarget &target,
                    Report &report)
 {
-    SharedRun run(file, directory.entries, target, report);
+    SharedRun run(file, directory, target, report);
     HelperStart start{&run, {}};
     // The size test comes first: most archives are too small for threads, and
     // they need neither the name scan nor the look at the free space.

@@ -491,6 +491,80 @@ Error disagreement(const std::string &what)
     return Error{"its local header disagrees with the central directory (" + what + ")"};
 }
 
+Result<uint64_t> checkedDataOffset(const ArchiveFile &file, const ZipEntry &entry)
+{
+    const Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset);
+    if (!header)
+        return Error{"its local header cannot be read: " + header.error().text,
+                     header.error().systemError};
+    if (header->rawName != entry.rawName)
+        return disagreement("name");
+    if (header->method != entry.method)
+        return disagreement("compression method");
+    if (sizesFollowData(header->flags) || sizesFollowData(entry.flags))
+        return header->dataOffset;
+    if (header->crc != entry.crc)
+        return disagreement("CRC-32");
+    const bool compressedKnown = header->compressedSize != saturated32;
+    const bool uncompressedKnown = header->uncompressedSize != saturated32;
+    if ((compressedKnown && header->compressedSize != entry.compressedSize) ||
+        (uncompressedKnown && header->uncompressedSize != entry.uncompressedSize))
+        return disagreement("sizes");
+    return header->dataOffset;
+}
+
+uint64_t cappedSum(uint64_t a, uint64_t b)
+{
+    return a + std::min(b, UINT64_MAX - a);
+}
+
+// The entries by where their local headers lie, for overlapOf.
+std::vector<HeaderPlace> placeHeaders(const std::vector<ZipEntry> &entries)
+{
+    std::vector<HeaderPlace> places(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        places[i] = {entries[i].headerOffset, i, 0, 0};
+    std::sort(places.begin(), places.end(), [](const HeaderPlace &a, const HeaderPlace &b) {
+        return a.offset != b.offset ? a.offset < b.offset : a.entry < b.entry;
+    });
+    // The local header's name and extra field are left out: their lengths
+    // are known only from it, and without them the reach is never too far.
+    uint64_t reach = 0;
+    size_t reaching = 0;
+    for (HeaderPlace &place : places) {
+        place.reachBefore = reach;
+        place.reachingEntry = reaching;
+        const ZipEntry &entry = entries[place.entry];
+        const uint64_t least =
+            cappedSum(cappedSum(place.offset, localHeaderSize), entry.compressedSize.value_or(0));
+        if (least > reach) {
+            reach = least;
+            reaching = place.entry;
+        }
+    }
+    return places;
+}
+
+// The first thing the entry's bytes meet, its data starting at dataOffset:
+// a member before it, one after it, or the central directory.
+std::optional<std::string> overlapOf(const CentralDirectory &directory, const ZipEntry &entry,
+                                     uint64_t dataOffset)
+{
+    const std::vector<HeaderPlace> &headers = directory.headers;
+    const auto place = std::lower_bound(
+        headers.begin(), headers.end(), entry.headerOffset,
+        [](const HeaderPlace &place, uint64_t offset) { return place.offset < offset; });
+    if (place != headers.end() && place->reachBefore > entry.headerOffset)
+        return "member " + directory.entries[place->reachingEntry].name;
+    const uint64_t dataEnd = cappedSum(dataOffset, entry.compressedSize.value_or(0));
+    for (auto other = place; other != headers.end() && other->offset < dataEnd; ++other)
+        if (&directory.entries[other->entry] != &entry)
+            return "member " + directory.entries[other->entry].name;
+    if (dataEnd > directory.start)
+        return std::string("the central directory");
+    return std::nullopt;
+}
+
 } // namespace
 
 Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64_t offset)
@@ -523,7 +597,8 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     const Result<uint64_t> correction = bytesBeforeArchive(file, *end);
     if (!correction)
         return correction.error();
-    SequentialReader reader(file, end->directoryOffset + *correction, end->position);
+    directory.start = end->directoryOffset + *correction;
+    SequentialReader reader(file, directory.start, end->position);
     while (reader.left() >= centralHeaderSize) {
         Result<ZipEntry> entry = readCentralEntry(reader, *correction);
         if (!entry)
@@ -532,6 +607,7 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     }
     if (directory.entries.empty())
         return Error{"no readable central directory"};
+    directory.headers = placeHeaders(directory.entries);
     // A count of 16 bits wraps round in an archive of more members that has
     // no ZIP64 record; finding more members than counted is no damage.
     if (end->entries > directory.entries.size())
@@ -539,26 +615,15 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     return directory;
 }
 
-Result<uint64_t> locateData(const ArchiveFile &file, const ZipEntry &entry)
+Result<uint64_t> locateData(const ArchiveFile &file, const CentralDirectory &directory,
+                            const ZipEntry &entry)
 {
-    const Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset);
-    if (!header)
-        return Error{"its local header cannot be read: " + header.error().text,
-                     header.error().systemError};
-    if (header->rawName != entry.rawName)
-        return disagreement("name");
-    if (header->method != entry.method)
-        return disagreement("compression method");
-    if (sizesFollowData(header->flags) || sizesFollowData(entry.flags))
-        return header->dataOffset;
-    if (header->crc != entry.crc)
-        return disagreement("CRC-32");
-    const bool compressedKnown = header->compressedSize != saturated32;
-    const bool uncompressedKnown = header->uncompressedSize != saturated32;
-    if ((compressedKnown && header->compressedSize != entry.compressedSize) ||
-        (uncompressedKnown && header->uncompressedSize != entry.uncompressedSize))
-        return disagreement("sizes");
-    return header->dataOffset;
+    const Result<uint64_t> dataOffset = checkedDataOffset(file, entry);
+    if (!dataOffset)
+        return dataOffset;
+    if (const std::optional<std::string> overlap = overlapOf(directory, entry, *dataOffset))
+        return Error{"overlaps " + *overlap + ": possible zip bomb"};
+    return dataOffset;
 }
 
 std::optional<uint64_t> findLocalHeader(const ArchiveFile &file, uint64_t from)

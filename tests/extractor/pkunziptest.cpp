@@ -338,6 +338,20 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
     QTest::newRow("local headers unreadable or disagreeing")
         << "bad_local_headers.zip" << QStringList{"first.txt=first", "last.txt=last"}
         << QStringList{"past_end.txt: its local header", "renamed.txt: its local header"};
+
+    // Members sharing bytes, whose data would be written once per member.
+    QStringList quoting;
+    for (int i = 0; i < 20; ++i)
+        quoting << QStringLiteral("file%1: overlaps member file").arg(i, 2, 10, QLatin1Char('0'));
+    QTest::newRow("twenty members quoting the next one's local header")
+        << "quoted_overlap.zip" << QStringList{} << quoting;
+    QTest::newRow("two members at one local header")
+        << "same_header.zip" << good
+        << QStringList{"same.bin: overlaps member copy.bin", "copy.bin: overlaps member same.bin"};
+    QTest::newRow("a local header inside another's extra field")
+        << "header_in_extra.zip" << good
+        << QStringList{"outer.bin: overlaps member inner.bin",
+                       "inner.bin: overlaps member outer.bin"};
 }
 
 void PkunzipTest::refusesAndReportsBadMembers()
