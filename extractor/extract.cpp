@@ -473,19 +473,22 @@ void extractListed(const ArchiveFile &file, const CentralDirectory &directory, S
 
 // Where the member after this one starts: right after its data when its
 // length is known and a header or the central directory follows, else at
-// the next local header signature.
+// the next local header signature; after the data of a member written,
+// since headers inside it belong to its data, and writing them as members
+// would write its bytes again.
 std::optional<uint64_t> nextMemberAfter(const ArchiveFile &file, const LocalEntry &walked,
                                         const Result<Extracted> &extracted)
 {
-    std::optional<uint64_t> length = extracted ? extracted->dataLength : std::nullopt;
-    if (!length)
-        length = walked.entry.compressedSize;
+    const bool written = extracted && extracted->dataLength;
+    const std::optional<uint64_t> length =
+        written ? extracted->dataLength : walked.entry.compressedSize;
     if (length && *length <= file.size - std::min(walked.dataOffset, file.size)) {
         const uint64_t next = walked.dataOffset + *length;
         if (membersEndAt(file, next))
             return std::nullopt;
-        if (findLocalHeader(file, next) == next)
-            return next;
+        const std::optional<uint64_t> after = findLocalHeader(file, next);
+        if (written || after == next)
+            return after;
     }
     return findLocalHeader(file, walked.dataOffset);
 }

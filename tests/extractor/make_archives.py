@@ -437,6 +437,9 @@ def overlapping_archives():
         central += central_header(name, crc, packed_size, size, offset)
         offset += len(local_header(name, crc, packed_size, size)) + 5
     write_laid_out("quoted_overlap.zip", body, central, 20)
+    # Cut before its central directory, the same archive is walked.
+    with open(path("quoted_overlap_cut.zip"), "wb") as f:
+        f.write(body + b"cut")
 
     # One member twice: the second copy named otherwise by a Unicode Path field.
     crc = zlib.crc32(shared)

@@ -345,6 +345,9 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
         quoting << QStringLiteral("file%1: overlaps member file").arg(i, 2, 10, QLatin1Char('0'));
     QTest::newRow("twenty members quoting the next one's local header")
         << "quoted_overlap.zip" << QStringList{} << quoting;
+    QTest::newRow("the same cut before its central directory: the first alone")
+        << "quoted_overlap_cut.zip" << QStringList{"file00=<1049260 bytes>"}
+        << QStringList{damaged};
     QTest::newRow("two members at one local header")
         << "same_header.zip" << good
         << QStringList{"same.bin: overlaps member copy.bin", "copy.bin: overlaps member same.bin"};
