@@ -469,6 +469,9 @@ void extractListed(const ArchiveFile &file, const CentralDirectory &directory, S
     if (directory.missingEntries > 0)
         report.damaged("damaged archive: the central directory lacks " +
                        std::to_string(directory.missingEntries) + " of the members it counts");
+    if (directory.bytesAfterEnd > 0)
+        report.damaged("damaged archive: " + std::to_string(directory.bytesAfterEnd) +
+                       " bytes follow its end record");
 }
 
 // Where the member after this one starts: right after its data when its
@@ -493,14 +496,25 @@ std::optional<uint64_t> nextMemberAfter(const ArchiveFile &file, const LocalEntr
     return findLocalHeader(file, walked.dataOffset);
 }
 
+// Where walking local headers starts, and why the central directory is not
+// followed.
+struct Walk
+{
+    uint64_t firstHeader = 0;
+    std::string reason;
+};
+
 // An archive cut short has no central directory, but each member it still
 // holds whole is found by its local header, from the start.
-void extractByLocalHeaders(const ArchiveFile &file, uint64_t firstHeader, SafeTarget &target,
+void extractByLocalHeaders(const ArchiveFile &file, const Walk &walk, SafeTarget &target,
                            Report &report)
 {
+    // Enough to look through each stored member once for its data
+    // descriptor, and through a few members that have none.
+    uint64_t descriptorSearchLeft = 4 * file.size;
     size_t index = 0;
-    for (std::optional<uint64_t> offset = firstHeader; offset;) {
-        const Result<LocalEntry> walked = readLocalEntry(file, *offset);
+    for (std::optional<uint64_t> offset = walk.firstHeader; offset;) {
+        const Result<LocalEntry> walked = readLocalEntry(file, *offset, descriptorSearchLeft);
         if (!walked)
             break;
         const Result<Extracted> extracted =
@@ -508,8 +522,23 @@ void extractByLocalHeaders(const ArchiveFile &file, uint64_t firstHeader, SafeTa
         report.publish(index++, linesFor(walked->entry, extracted));
         offset = nextMemberAfter(file, *walked, extracted);
     }
-    report.damaged("damaged archive: no readable central directory; members were found by "
-                   "their local headers");
+    report.damaged("damaged archive: " + walk.reason +
+                   "; members were found by their local headers");
+}
+
+// The archive is walked from its first local header when it has no central
+// directory, or an empty one while members lie before it; from the header
+// in its stub when the directory found is that of a ZIP stored inside it.
+std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDirectory> &directory)
+{
+    if (directory && directory->headerInStub)
+        return Walk{*directory->headerInStub,
+                    "the central directory found is that of a ZIP stored inside it"};
+    if (directory && !directory->entries.empty())
+        return std::nullopt;
+    if (const std::optional<uint64_t> firstHeader = findLocalHeader(file, 0))
+        return Walk{*firstHeader, "no readable central directory"};
+    return std::nullopt;
 }
 
 } // namespace
@@ -523,12 +552,8 @@ int extractArchive(const std::string &archivePath, const std::string &targetPath
     }
     const ArchiveFile file{opened->fd.get(), opened->size};
     const Result<CentralDirectory> directory = readCentralDirectory(file);
-    // Without a central directory, or with an empty one while members lie
-    // before it, the members are found one local header after another.
-    std::optional<uint64_t> firstHeader;
-    if (!directory || directory->entries.empty())
-        firstHeader = findLocalHeader(file, 0);
-    if (!directory && !firstHeader) {
+    const std::optional<Walk> walk = walkInstead(file, directory);
+    if (!directory && !walk) {
         report.fatal(directory.error().text);
         return report.exitStatus();
     }
@@ -537,8 +562,8 @@ int extractArchive(const std::string &archivePath, const std::string &targetPath
         report.fatal(target.error().text);
         return report.exitStatus();
     }
-    if (firstHeader)
-        extractByLocalHeaders(file, *firstHeader, **target, report);
+    if (walk)
+        extractByLocalHeaders(file, *walk, **target, report);
     else
         extractListed(file, *directory, **target, report);
     (*target)->finish();

@@ -68,6 +68,14 @@ struct CentralDirectory
     uint64_t start = 0;
     // The entries in the order of their local headers in the file.
     std::vector<HeaderPlace> headers;
+    // Bytes after the end record and its comment: the archive's end is
+    // damaged, or something was appended to it.
+    uint64_t bytesAfterEnd = 0;
+    // A local header among the bytes taken for a stub before the archive.
+    // A self-extractor's stub holds none: this central directory is then
+    // that of a ZIP stored in a member of the archive, whose own end is cut
+    // off or damaged, and the archive is to be walked from here.
+    std::optional<uint64_t> headerInStub;
 };
 
 // Finds the end-of-central-directory record in the last 64 KiB + 22 bytes,
@@ -105,7 +113,12 @@ struct LocalEntry
     ZipEntry entry;
     uint64_t dataOffset = 0;
 };
-Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset);
+// A stored member whose sizes follow its data ends where a signed data
+// descriptor records its length. Looking for it reads at most `searchLeft`
+// bytes and takes them from it: a walk that starts it at a few times the
+// archive's size reads the archive that many times at most, however many
+// members lack a descriptor.
+Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset, uint64_t &searchLeft);
 
 // ... and the data descriptor after a member's data, with or without its
 // signature, found by the sizes it must record.

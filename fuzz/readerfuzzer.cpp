@@ -66,9 +66,10 @@ void readListed(const ArchiveFile &file)
 
 void walkLocalHeaders(const ArchiveFile &file)
 {
+    uint64_t descriptorSearchLeft = 4 * file.size;
     for (auto offset = findLocalHeader(file, 0); offset;
          offset = findLocalHeader(file, *offset + 1))
-        if (const Result<LocalEntry> walked = readLocalEntry(file, *offset))
+        if (const Result<LocalEntry> walked = readLocalEntry(file, *offset, descriptorSearchLeft))
             checkEntry(file, walked->entry, walked->dataOffset);
 }
 

@@ -397,6 +397,56 @@ side_by_side_archive("many_utf8_members.zip", ["Ünï", "cödé", "Ελλ", "η�
 meeting_names_archive()
 
 
+def nested_archives():
+    """An archive holding a stored ZIP, its own end cut off or damaged: what
+    is left must not pass for the inner archive. Also an archive followed by
+    bytes, and a stub holding a stray local header signature."""
+    folder = path("nested")
+    os.makedirs(folder)
+    write_zip(os.path.join(folder, "inner.zip"),
+              [Member("inner_only.bin", random.Random(1).randbytes(3000))])
+    big = random.Random(2).randbytes(20000)
+    for name, data in (("big.bin", big), ("outer.txt", b"outer\n")):
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+    # zip stores a .zip as it is.
+    subprocess.run(["zip", "-q", "-X", path("nested.zip"), "big.bin", "inner.zip", "outer.txt"],
+                   cwd=folder, check=True)
+
+    class Pipe:
+        """Where Python's zipfile writes as to a pipe: it cannot seek or tell."""
+        data = b""
+
+        def write(self, data):
+            self.data += data
+            return len(data)
+
+        def flush(self):
+            pass
+    pipe = Pipe()
+    with zipfile.ZipFile(pipe, "w", zipfile.ZIP_DEFLATED) as z:
+        for name in ("big.bin", "inner.zip", "outer.txt"):
+            z.write(os.path.join(folder, name), name,
+                    zipfile.ZIP_STORED if name == "inner.zip" else None)
+    with open(path("nested_pipe_cut.zip"), "wb") as f:
+        f.write(pipe.data[:-60])
+    shutil.rmtree(folder)
+
+    def flip_end_signature(data):
+        at = data.rindex(b"PK\x05\x06")
+        return data[:at] + bytes([data[at] ^ 1]) + data[at + 1:]
+
+    def wrong_comment_length(data):
+        at = data.rindex(b"PK\x05\x06") + 20
+        return data[:at] + struct.pack("<H", 7) + data[at + 2:]
+    derive("nested.zip", "nested_cut.zip", lambda data: data[:-60])
+    derive("nested.zip", "nested_flipped_end.zip", flip_end_signature)
+    derive("nested.zip", "nested_comment_length.zip", wrong_comment_length)
+    derive("whole.zip", "trailing_bytes.zip", lambda data: data + b"\x1a" * 100)
+    derive("whole.zip", "stray_signature_stub.zip",
+           lambda data: b"MZ" + bytes(300) + b"PK\x03\x04" + b"\xff" * 300 + data)
+
+
 def local_header(name, crc, packed_size, size, method=8, extra=b""):
     return b"PK\x03\x04" + struct.pack("<HHHIIIIHH", 20, 0, method, DOS_TIME, crc, packed_size,
                                        size, len(name), len(extra)) + name + extra
@@ -463,4 +513,5 @@ def overlapping_archives():
     write_laid_out("header_in_extra.zip", body + good, central, 3)
 
 
+nested_archives()
 overlapping_archives()
