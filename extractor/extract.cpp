@@ -19,6 +19,7 @@
 #include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <variant>
 #include <vector>
 
 namespace {
@@ -190,20 +191,22 @@ struct Extracted
 };
 
 // A member found by walking comes with its data offset; one from the central
-// directory has its local header read and checked first.
+// directory has its local header read and checked against the directory.
+using DataLocation = std::variant<uint64_t, const CentralDirectory *>;
+
 Result<uint64_t> dataOffsetOf(const ArchiveFile &file, const ZipEntry &entry,
-                              std::optional<uint64_t> knownDataOffset)
+                              const DataLocation &location)
 {
-    if (knownDataOffset)
-        return *knownDataOffset;
-    return locateData(file, entry);
+    if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location))
+        return *walkedDataOffset;
+    return locateData(file, *std::get<const CentralDirectory *>(location), entry);
 }
 
 Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
-                              std::optional<uint64_t> knownDataOffset, const MemberPath &path,
+                              const DataLocation &location, const MemberPath &path,
                               SafeTarget &target, const SpaceWatch &space)
 {
-    const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, knownDataOffset);
+    const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, location);
     if (!dataOffset)
         return dataOffset.error();
     Result<std::unique_ptr<PendingFile>> pending = target.startFile(path, entry.executable);
@@ -221,10 +224,10 @@ Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
 }
 
 Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
-                                 std::optional<uint64_t> knownDataOffset, const MemberPath &path,
+                                 const DataLocation &location, const MemberPath &path,
                                  SafeTarget &target)
 {
-    const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, knownDataOffset);
+    const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, location);
     if (!dataOffset)
         return dataOffset.error();
     std::string rawTarget;
@@ -242,7 +245,7 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
 }
 
 Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
-                             std::optional<uint64_t> knownDataOffset, SafeTarget &target,
+                             const DataLocation &location, SafeTarget &target,
                              const SpaceWatch &space)
 {
     const Result<MemberPath> path = extractionRules::checkMemberPath(entry.name);
@@ -260,17 +263,17 @@ Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
     if (entry.encrypted())
         return Error{"encrypted; no password is asked for"};
     if (entry.kind == EntryKind::SymbolicLink)
-        return extractSymlink(file, entry, knownDataOffset, *path, target);
-    return extractFile(file, entry, knownDataOffset, *path, target, space);
+        return extractSymlink(file, entry, location, *path, target);
+    return extractFile(file, entry, location, *path, target, space);
 }
 
 // Memory running out fails the member, never the process.
 Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
-                               std::optional<uint64_t> knownDataOffset, SafeTarget &target,
+                               const DataLocation &location, SafeTarget &target,
                                const SpaceWatch &space = {})
 {
     try {
-        return placeEntry(file, entry, knownDataOffset, target, space);
+        return placeEntry(file, entry, location, target, space);
     } catch (const std::bad_alloc &) {
         return Error{"out of memory", ENOMEM};
     }
@@ -373,9 +376,10 @@ bool membersIndependent(const std::vector<ZipEntry> &entries)
 class SharedRun
 {
 public:
-    SharedRun(const ArchiveFile &file, const std::vector<ZipEntry> &entries, SafeTarget &target,
+    SharedRun(const ArchiveFile &file, const CentralDirectory &directory, SafeTarget &target,
               Report &report)
-        : file_(file), entries_(entries), target_(target), report_(report)
+        : file_(file), directory_(directory), entries_(directory.entries), target_(target),
+          report_(report)
     {
     }
 
@@ -392,7 +396,7 @@ public:
             }
             const SpaceWatch space = sideBySide ? SpaceWatch(spaceRanOutAt_, index) : SpaceWatch();
             Result<Extracted> extracted =
-                extractEntry(file_, entries_[index], std::nullopt, target_, space);
+                extractEntry(file_, entries_[index], &directory_, target_, space);
             if (!extracted && sideBySide && lackOfSpace(extracted.error())) {
                 leaveForLater(index);
                 continue;
@@ -409,7 +413,7 @@ public:
         std::sort(left_.begin(), left_.end());
         for (const size_t index : left_)
             report_.publish(index, linesFor(entries_[index], extractEntry(file_, entries_[index],
-                                                                          std::nullopt, target_)));
+                                                                          &directory_, target_)));
     }
 
     // Set before any helper starts, or when none did.
@@ -426,6 +430,7 @@ private:
     }
 
     const ArchiveFile file_;
+    const CentralDirectory &directory_;
     const std::vector<ZipEntry> &entries_;
     SafeTarget &target_;
     Report &report_;
@@ -489,7 +494,7 @@ bool roomForAll(const std::vector<ZipEntry> &entries, const SafeTarget &target)
 void extractListed(const ArchiveFile &file, const CentralDirectory &directory, SafeTarget &target,
                    Report &report)
 {
-    SharedRun run(file, directory.entries, target, report);
+    SharedRun run(file, directory, target, report);
     HelperStart start{&run, {}};
     // The size test comes first: most archives are too small for threads, and
     // they need neither the name scan nor the look at the free space.
@@ -508,35 +513,52 @@ void extractListed(const ArchiveFile &file, const CentralDirectory &directory, S
     if (directory.missingEntries > 0)
         report.damaged("damaged archive: the central directory lacks " +
                        std::to_string(directory.missingEntries) + " of the members it counts");
+    if (directory.bytesAfterEnd > 0)
+        report.damaged("damaged archive: " + std::to_string(directory.bytesAfterEnd) +
+                       " bytes follow its end record");
 }
 
 // Where the member after this one starts: right after its data when its
 // length is known and a header or the central directory follows, else at
-// the next local header signature.
+// the next local header signature; after the data of a member written,
+// since headers inside it belong to its data, and writing them as members
+// would write its bytes again.
 std::optional<uint64_t> nextMemberAfter(const ArchiveFile &file, const LocalEntry &walked,
                                         const Result<Extracted> &extracted)
 {
-    std::optional<uint64_t> length = extracted ? extracted->dataLength : std::nullopt;
-    if (!length)
-        length = walked.entry.compressedSize;
+    const bool written = extracted && extracted->dataLength;
+    const std::optional<uint64_t> length =
+        written ? extracted->dataLength : walked.entry.compressedSize;
     if (length && *length <= file.size - std::min(walked.dataOffset, file.size)) {
         const uint64_t next = walked.dataOffset + *length;
         if (membersEndAt(file, next))
             return std::nullopt;
-        if (findLocalHeader(file, next) == next)
-            return next;
+        const std::optional<uint64_t> after = findLocalHeader(file, next);
+        if (written || after == next)
+            return after;
     }
     return findLocalHeader(file, walked.dataOffset);
 }
 
+// Where walking local headers starts, and why the central directory is not
+// followed.
+struct Walk
+{
+    uint64_t firstHeader = 0;
+    std::string reason;
+};
+
 // An archive cut short has no central directory, but each member it still
 // holds whole is found by its local header, from the start.
-void extractByLocalHeaders(const ArchiveFile &file, uint64_t firstHeader, SafeTarget &target,
+void extractByLocalHeaders(const ArchiveFile &file, const Walk &walk, SafeTarget &target,
                            Report &report)
 {
+    // Enough to look through each stored member once for its data
+    // descriptor, and through a few members that have none.
+    uint64_t descriptorSearchLeft = 4 * file.size;
     size_t index = 0;
-    for (std::optional<uint64_t> offset = firstHeader; offset;) {
-        const Result<LocalEntry> walked = readLocalEntry(file, *offset);
+    for (std::optional<uint64_t> offset = walk.firstHeader; offset;) {
+        const Result<LocalEntry> walked = readLocalEntry(file, *offset, descriptorSearchLeft);
         if (!walked)
             break;
         const Result<Extracted> extracted =
@@ -544,8 +566,23 @@ void extractByLocalHeaders(const ArchiveFile &file, uint64_t firstHeader, SafeTa
         report.publish(index++, linesFor(walked->entry, extracted));
         offset = nextMemberAfter(file, *walked, extracted);
     }
-    report.damaged("damaged archive: no readable central directory; members were found by "
-                   "their local headers");
+    report.damaged("damaged archive: " + walk.reason +
+                   "; members were found by their local headers");
+}
+
+// The archive is walked from its first local header when it has no central
+// directory, or an empty one while members lie before it; from the header
+// in its stub when the directory found is that of a ZIP stored inside it.
+std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDirectory> &directory)
+{
+    if (directory && directory->headerInStub)
+        return Walk{*directory->headerInStub,
+                    "the central directory found is that of a ZIP stored inside it"};
+    if (directory && !directory->entries.empty())
+        return std::nullopt;
+    if (const std::optional<uint64_t> firstHeader = findLocalHeader(file, 0))
+        return Walk{*firstHeader, "no readable central directory"};
+    return std::nullopt;
 }
 
 int extractArchiveUnguarded(const std::string &archivePath, const std::string &targetPath,
@@ -558,12 +595,8 @@ int extractArchiveUnguarded(const std::string &archivePath, const std::string &t
     }
     const ArchiveFile file{opened->fd.get(), opened->size};
     const Result<CentralDirectory> directory = readCentralDirectory(file);
-    // Without a central directory, or with an empty one while members lie
-    // before it, the members are found one local header after another.
-    std::optional<uint64_t> firstHeader;
-    if (!directory || directory->entries.empty())
-        firstHeader = findLocalHeader(file, 0);
-    if (!directory && !firstHeader) {
+    const std::optional<Walk> walk = walkInstead(file, directory);
+    if (!directory && !walk) {
         report.fatal(directory.error().text);
         return report.exitStatus();
     }
@@ -572,8 +605,8 @@ int extractArchiveUnguarded(const std::string &archivePath, const std::string &t
         report.fatal(target.error().text);
         return report.exitStatus();
     }
-    if (firstHeader)
-        extractByLocalHeaders(file, *firstHeader, **target, report);
+    if (walk)
+        extractByLocalHeaders(file, *walk, **target, report);
     else
         extractListed(file, *directory, **target, report);
     (*target)->finish();

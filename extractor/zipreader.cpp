@@ -29,6 +29,7 @@ constexpr size_t localHeaderSize = 30;
 constexpr uint32_t saturated32 = 0xFFFFFFFF;
 
 constexpr uint16_t utf8NameFlag = 1 << 11;
+constexpr uint16_t storedMethod = 0;
 constexpr uint16_t sizesFollowFlag = 1 << 3;
 
 uint64_t little(std::string_view bytes, size_t at, size_t width)
@@ -306,6 +307,8 @@ struct EndRecord
     uint64_t entries = 0;
     uint64_t directorySize = 0;
     uint64_t directoryOffset = 0;
+    // After the end record and its comment.
+    uint64_t bytesAfter = 0;
 };
 
 // The last end record whose comment fits the file; one whose comment ends
@@ -338,7 +341,7 @@ void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
                                                : Result<std::string>(cutShort());
         if (!record || !startsWith(*record, zip64EndSignature))
             continue;
-        end = {at, le64(*record, 32), le64(*record, 40), le64(*record, 48)};
+        end = {at, le64(*record, 32), le64(*record, 40), le64(*record, 48), end.bytesAfter};
         return;
     }
 }
@@ -358,7 +361,7 @@ Result<EndRecord> readEndRecord(const ArchiveFile &file)
     if (!at)
         return notZip;
     EndRecord end{tailStart + *at, le16(*tail, *at + 10), le32(*tail, *at + 12),
-                  le32(*tail, *at + 16)};
+                  le32(*tail, *at + 16), tailSize - *at - endRecordSize - le16(*tail, *at + 20)};
     if (end.position >= zip64LocatorSize)
         applyZip64End(file, end.position - zip64LocatorSize, end);
     return end;
@@ -491,6 +494,173 @@ Error disagreement(const std::string &what)
     return Error{"its local header disagrees with the central directory (" + what + ")"};
 }
 
+Result<uint64_t> checkedDataOffset(const ArchiveFile &file, const ZipEntry &entry)
+{
+    const Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset);
+    if (!header)
+        return Error{"its local header cannot be read: " + header.error().text,
+                     header.error().systemError};
+    if (header->rawName != entry.rawName)
+        return disagreement("name");
+    if (header->method != entry.method)
+        return disagreement("compression method");
+    if (sizesFollowData(header->flags) || sizesFollowData(entry.flags))
+        return header->dataOffset;
+    if (header->crc != entry.crc)
+        return disagreement("CRC-32");
+    const bool compressedKnown = header->compressedSize != saturated32;
+    const bool uncompressedKnown = header->uncompressedSize != saturated32;
+    if ((compressedKnown && header->compressedSize != entry.compressedSize) ||
+        (uncompressedKnown && header->uncompressedSize != entry.uncompressedSize))
+        return disagreement("sizes");
+    return header->dataOffset;
+}
+
+uint64_t cappedSum(uint64_t a, uint64_t b)
+{
+    return a + std::min(b, UINT64_MAX - a);
+}
+
+// The entries by where their local headers lie, for overlapOf.
+std::vector<HeaderPlace> placeHeaders(const std::vector<ZipEntry> &entries)
+{
+    std::vector<HeaderPlace> places(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        places[i] = {entries[i].headerOffset, i, 0, 0};
+    std::sort(places.begin(), places.end(), [](const HeaderPlace &a, const HeaderPlace &b) {
+        return a.offset != b.offset ? a.offset < b.offset : a.entry < b.entry;
+    });
+    // The local header's name and extra field are left out: their lengths
+    // are known only from it, and without them the reach is never too far.
+    uint64_t reach = 0;
+    size_t reaching = 0;
+    for (HeaderPlace &place : places) {
+        place.reachBefore = reach;
+        place.reachingEntry = reaching;
+        const ZipEntry &entry = entries[place.entry];
+        const uint64_t least =
+            cappedSum(cappedSum(place.offset, localHeaderSize), entry.compressedSize.value_or(0));
+        if (least > reach) {
+            reach = least;
+            reaching = place.entry;
+        }
+    }
+    return places;
+}
+
+// The first thing the entry's bytes meet, its data starting at dataOffset:
+// a member before it, one after it, or the central directory.
+std::optional<std::string> overlapOf(const CentralDirectory &directory, const ZipEntry &entry,
+                                     uint64_t dataOffset)
+{
+    const std::vector<HeaderPlace> &headers = directory.headers;
+    const auto place = std::lower_bound(
+        headers.begin(), headers.end(), entry.headerOffset,
+        [](const HeaderPlace &place, uint64_t offset) { return place.offset < offset; });
+    if (place != headers.end() && place->reachBefore > entry.headerOffset)
+        return "member " + directory.entries[place->reachingEntry].name;
+    const uint64_t dataEnd = cappedSum(dataOffset, entry.compressedSize.value_or(0));
+    for (auto other = place; other != headers.end() && other->offset < dataEnd; ++other)
+        if (&directory.entries[other->entry] != &entry)
+            return "member " + directory.entries[other->entry].name;
+    if (dataEnd > directory.start)
+        return std::string("the central directory");
+    return std::nullopt;
+}
+
+// Whether the fixed part of a local header at `offset` could be a member's:
+// it has a name, lies with it in the stub, and its data fits in the file
+// when its size is given. A self-extractor's code may hold the signature's
+// bytes; what follows them rarely passes.
+bool plausibleHeader(std::string_view fixed, uint64_t offset, uint64_t stubSize, uint64_t fileSize)
+{
+    const size_t nameLength = le16(fixed, 26);
+    const uint64_t dataOffset = offset + localHeaderSize + nameLength + le16(fixed, 28);
+    if (nameLength == 0 || dataOffset > stubSize)
+        return false;
+    const uint64_t compressed = le32(fixed, 18);
+    return sizesFollowData(le16(fixed, 6)) || compressed == saturated32 ||
+           compressed <= fileSize - dataOffset;
+}
+
+constexpr size_t scanBlockSize = 64 * 1024;
+
+// The first plausible local header in the first stubSize bytes of the file,
+// which are read once however many signatures they hold.
+std::optional<uint64_t> localHeaderInStub(const ArchiveFile &file, uint64_t stubSize)
+{
+    std::string block;
+    for (uint64_t at = 0; stubSize - at >= localHeaderSize;) {
+        block.resize(static_cast<size_t>(std::min<uint64_t>(scanBlockSize, stubSize - at)));
+        const Result<size_t> got = readAt(file, block.data(), block.size(), at);
+        if (!got || *got < localHeaderSize)
+            return std::nullopt;
+        const std::string_view read(block.data(), *got);
+        for (size_t found = read.find(localSignature);
+             found != std::string_view::npos && read.size() - found >= localHeaderSize;
+             found = read.find(localSignature, found + 1))
+            if (plausibleHeader(read.substr(found, localHeaderSize), at + found, stubSize,
+                                file.size))
+                return at + found;
+        // A header cut by the block's end is looked at whole in the next.
+        at += *got - (localHeaderSize - 1);
+    }
+    return std::nullopt;
+}
+
+constexpr size_t longestDescriptor = 24;
+
+// Whether `descriptor`, which starts with a data descriptor's signature,
+// records `length` as both sizes, 4 or 8 bytes wide.
+bool recordsLength(std::string_view descriptor, uint64_t length)
+{
+    for (const size_t width : {size_t{4}, size_t{8}})
+        if (8 + 2 * width <= descriptor.size() && little(descriptor, 8, width) == length &&
+            little(descriptor, 8 + width, width) == length)
+            return true;
+    return false;
+}
+
+// A stored member's length and CRC-32, as its data descriptor gives them.
+struct StoredEnd
+{
+    uint64_t length = 0;
+    uint32_t crc = 0;
+};
+
+// The first signed data descriptor after a stored member's data that
+// records the data's length (see readLocalEntry).
+std::optional<StoredEnd> findStoredEnd(const ArchiveFile &file, uint64_t dataOffset,
+                                       uint64_t &searchLeft)
+{
+    std::string block;
+    for (uint64_t at = dataOffset; at < file.size;) {
+        const auto want = static_cast<size_t>(std::min<uint64_t>(scanBlockSize, file.size - at));
+        if (want > searchLeft)
+            return std::nullopt;
+        block.resize(want);
+        const Result<size_t> got = readAt(file, block.data(), want, at);
+        if (!got)
+            return std::nullopt;
+        searchLeft -= *got;
+        const bool last = *got < scanBlockSize;
+        const std::string_view read(block.data(), *got);
+        for (size_t found = read.find(descriptorSignature);
+             found != std::string_view::npos && (last || read.size() - found >= longestDescriptor);
+             found = read.find(descriptorSignature, found + 1)) {
+            const uint64_t length = at + found - dataOffset;
+            const std::string_view descriptor = read.substr(found, longestDescriptor);
+            if (recordsLength(descriptor, length))
+                return StoredEnd{length, le32(descriptor, 4)};
+        }
+        if (last)
+            return std::nullopt;
+        // A descriptor cut by the block's end is looked at whole in the next.
+        at += *got - (longestDescriptor - 1);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64_t offset)
@@ -518,12 +688,14 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     if (!end)
         return end.error();
     CentralDirectory directory;
+    directory.bytesAfterEnd = end->bytesAfter;
     if (end->entries == 0 && end->directorySize == 0)
         return directory;
     const Result<uint64_t> correction = bytesBeforeArchive(file, *end);
     if (!correction)
         return correction.error();
-    SequentialReader reader(file, end->directoryOffset + *correction, end->position);
+    directory.start = end->directoryOffset + *correction;
+    SequentialReader reader(file, directory.start, end->position);
     while (reader.left() >= centralHeaderSize) {
         Result<ZipEntry> entry = readCentralEntry(reader, *correction);
         if (!entry)
@@ -532,6 +704,9 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     }
     if (directory.entries.empty())
         return Error{"no readable central directory"};
+    directory.headers = placeHeaders(directory.entries);
+    if (*correction > 0)
+        directory.headerInStub = localHeaderInStub(file, *correction);
     // A count of 16 bits wraps round in an archive of more members that has
     // no ZIP64 record; finding more members than counted is no damage.
     if (end->entries > directory.entries.size())
@@ -539,26 +714,15 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     return directory;
 }
 
-Result<uint64_t> locateData(const ArchiveFile &file, const ZipEntry &entry)
+Result<uint64_t> locateData(const ArchiveFile &file, const CentralDirectory &directory,
+                            const ZipEntry &entry)
 {
-    const Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset);
-    if (!header)
-        return Error{"its local header cannot be read: " + header.error().text,
-                     header.error().systemError};
-    if (header->rawName != entry.rawName)
-        return disagreement("name");
-    if (header->method != entry.method)
-        return disagreement("compression method");
-    if (sizesFollowData(header->flags) || sizesFollowData(entry.flags))
-        return header->dataOffset;
-    if (header->crc != entry.crc)
-        return disagreement("CRC-32");
-    const bool compressedKnown = header->compressedSize != saturated32;
-    const bool uncompressedKnown = header->uncompressedSize != saturated32;
-    if ((compressedKnown && header->compressedSize != entry.compressedSize) ||
-        (uncompressedKnown && header->uncompressedSize != entry.uncompressedSize))
-        return disagreement("sizes");
-    return header->dataOffset;
+    const Result<uint64_t> dataOffset = checkedDataOffset(file, entry);
+    if (!dataOffset)
+        return dataOffset;
+    if (const std::optional<std::string> overlap = overlapOf(directory, entry, *dataOffset))
+        return Error{"overlaps " + *overlap + ": possible zip bomb"};
+    return dataOffset;
 }
 
 std::optional<uint64_t> findLocalHeader(const ArchiveFile &file, uint64_t from)
@@ -586,7 +750,7 @@ bool membersEndAt(const ArchiveFile &file, uint64_t offset)
            signatureAt(file, offset, endSignature);
 }
 
-Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset)
+Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset, uint64_t &searchLeft)
 {
     Result<LocalHeader> header = readLocalHeader(file, offset);
     if (!header)
@@ -600,6 +764,13 @@ Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset)
     if (!sizesFollowData(header->flags)) {
         entry.compressedSize = header->compressedSize;
         entry.uncompressedSize = header->uncompressedSize;
+    } else if (header->method == storedMethod) {
+        if (const std::optional<StoredEnd> end =
+                findStoredEnd(file, header->dataOffset, searchLeft)) {
+            entry.compressedSize = end->length;
+            entry.uncompressedSize = end->length;
+            entry.crc = end->crc;
+        }
     }
     entry.headerOffset = offset;
     entry.name = decodeName(entry.rawName, entry.flags, header->extra);

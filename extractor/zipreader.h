@@ -47,12 +47,35 @@ struct ZipEntry
     bool encrypted() const { return (flags & 1) != 0 || method == 99; }
 };
 
+// Where a member's local header lies, and how far the members whose headers
+// lie before it reach at least: their compressed size, as the central
+// directory gives it, past the fixed part of their local header.
+struct HeaderPlace
+{
+    uint64_t offset = 0;
+    size_t entry = 0;
+    uint64_t reachBefore = 0;
+    size_t reachingEntry = 0;
+};
+
 // The members of an archive as its central directory lists them, in its order.
 struct CentralDirectory
 {
     std::vector<ZipEntry> entries;
     // How many members the end record counts beyond those found.
     uint64_t missingEntries = 0;
+    // Where the central directory starts, corrected as the entries' offsets.
+    uint64_t start = 0;
+    // The entries in the order of their local headers in the file.
+    std::vector<HeaderPlace> headers;
+    // Bytes after the end record and its comment: the archive's end is
+    // damaged, or something was appended to it.
+    uint64_t bytesAfterEnd = 0;
+    // A local header among the bytes taken for a stub before the archive.
+    // A self-extractor's stub holds none: this central directory is then
+    // that of a ZIP stored in a member of the archive, whose own end is cut
+    // off or damaged, and the archive is to be walked from here.
+    std::optional<uint64_t> headerInStub;
 };
 
 // Finds the end-of-central-directory record in the last 64 KiB + 22 bytes,
@@ -61,10 +84,20 @@ struct CentralDirectory
 // offset is off by the same amount, the entries' offsets are corrected.
 Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file);
 
-// Reads an entry's local header, checks it against the central directory's
-// (name and method; CRC-32 and sizes unless they follow the data), and gives
-// where the member's data starts.
-Result<uint64_t> locateData(const ArchiveFile &file, const ZipEntry &entry);
+// Reads the local header of one of the directory's entries, checks it
+// against the central directory's (name and method; CRC-32 and sizes unless
+// they follow the data), and gives where the member's data starts.
+//
+// No two members share a byte. A member's bytes run from its local header to
+// the end of its compressed data (a data descriptor after them is not
+// counted); the member is refused when they hold another member's local
+// header or run into the central directory, or when a member before it
+// reaches over its local header. Members that share their data would write
+// it once each: twenty members quoting each other's headers over one stream
+// of a few kilobytes write gigabytes. What the archive can write is so
+// bounded by what its central directory declares.
+Result<uint64_t> locateData(const ArchiveFile &file, const CentralDirectory &directory,
+                            const ZipEntry &entry);
 
 // What reading an archive without a readable central directory needs: where
 // the next local header signature lies at or after `from`, ...
@@ -80,7 +113,12 @@ struct LocalEntry
     ZipEntry entry;
     uint64_t dataOffset = 0;
 };
-Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset);
+// A stored member whose sizes follow its data ends where a signed data
+// descriptor records its length. Looking for it reads at most `searchLeft`
+// bytes and takes them from it: a walk that starts it at a few times the
+// archive's size reads the archive that many times at most, however many
+// members lack a descriptor.
+Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset, uint64_t &searchLeft);
 
 // ... and the data descriptor after a member's data, with or without its
 // signature, found by the sizes it must record.

@@ -1,7 +1,8 @@
 // Reads arbitrary bytes with pkunzip's ZIP reader alone, writing nothing:
 // the central directory with each local header checked against it, and the
 // walk over local headers. Names must be UTF-8 and data offsets inside the
-// file; memory must follow the file's size, not what it declares
+// file; members accepted from the central directory must share no byte and
+// end before it; memory must follow the file's size, not what it declares
 // (-rss_limit_mb).
 #include "membername.h"
 #include "zipreader.h"
@@ -9,10 +10,13 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -30,21 +34,42 @@ void checkEntry(const ArchiveFile &file, const ZipEntry &entry, uint64_t dataOff
         fail("data offset past the end of the file");
 }
 
+// Each extent runs from a member's local header to the end of its data.
+void checkApart(std::vector<std::pair<uint64_t, uint64_t>> extents, uint64_t directoryStart)
+{
+    std::sort(extents.begin(), extents.end());
+    for (size_t i = 0; i < extents.size(); ++i) {
+        if (extents[i].second > directoryStart)
+            fail("a member's data runs into the central directory");
+        if (i > 0 && extents[i].first < extents[i - 1].second)
+            fail("two members share bytes");
+    }
+}
+
 void readListed(const ArchiveFile &file)
 {
     const Result<CentralDirectory> directory = readCentralDirectory(file);
     if (!directory)
         return;
-    for (const ZipEntry &entry : directory->entries)
-        if (const Result<uint64_t> dataOffset = locateData(file, entry))
-            checkEntry(file, entry, *dataOffset);
+    std::vector<std::pair<uint64_t, uint64_t>> extents;
+    for (const ZipEntry &entry : directory->entries) {
+        const Result<uint64_t> dataOffset = locateData(file, *directory, entry);
+        if (!dataOffset)
+            continue;
+        checkEntry(file, entry, *dataOffset);
+        const uint64_t size = entry.compressedSize.value_or(0);
+        extents.emplace_back(entry.headerOffset,
+                             *dataOffset + std::min(size, UINT64_MAX - *dataOffset));
+    }
+    checkApart(std::move(extents), directory->start);
 }
 
 void walkLocalHeaders(const ArchiveFile &file)
 {
+    uint64_t descriptorSearchLeft = 4 * file.size;
     for (auto offset = findLocalHeader(file, 0); offset;
          offset = findLocalHeader(file, *offset + 1))
-        if (const Result<LocalEntry> walked = readLocalEntry(file, *offset))
+        if (const Result<LocalEntry> walked = readLocalEntry(file, *offset, descriptorSearchLeft))
             checkEntry(file, walked->entry, walked->dataOffset);
 }
 

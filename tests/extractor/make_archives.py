@@ -422,3 +422,123 @@ layout_archives()
 side_by_side_archive("many_members.zip", ["set0", "set1", "set2", "set3"])
 side_by_side_archive("many_utf8_members.zip", ["Ünï", "cödé", "Ελλ", "ηνικά"], flags=0x800)
 meeting_names_archive()
+
+
+def nested_archives():
+    """An archive holding a stored ZIP, its own end cut off or damaged: what
+    is left must not pass for the inner archive. Also an archive followed by
+    bytes, and a stub holding a stray local header signature."""
+    folder = path("nested")
+    os.makedirs(folder)
+    write_zip(os.path.join(folder, "inner.zip"),
+              [Member("inner_only.bin", random.Random(1).randbytes(3000))])
+    big = random.Random(2).randbytes(20000)
+    for name, data in (("big.bin", big), ("outer.txt", b"outer\n")):
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+    # zip stores a .zip as it is.
+    subprocess.run(["zip", "-q", "-X", path("nested.zip"), "big.bin", "inner.zip", "outer.txt"],
+                   cwd=folder, check=True)
+
+    class Pipe:
+        """Where Python's zipfile writes as to a pipe: it cannot seek or tell."""
+        data = b""
+
+        def write(self, data):
+            self.data += data
+            return len(data)
+
+        def flush(self):
+            pass
+    pipe = Pipe()
+    with zipfile.ZipFile(pipe, "w", zipfile.ZIP_DEFLATED) as z:
+        for name in ("big.bin", "inner.zip", "outer.txt"):
+            z.write(os.path.join(folder, name), name,
+                    zipfile.ZIP_STORED if name == "inner.zip" else None)
+    with open(path("nested_pipe_cut.zip"), "wb") as f:
+        f.write(pipe.data[:-60])
+    shutil.rmtree(folder)
+
+    def flip_end_signature(data):
+        at = data.rindex(b"PK\x05\x06")
+        return data[:at] + bytes([data[at] ^ 1]) + data[at + 1:]
+
+    def wrong_comment_length(data):
+        at = data.rindex(b"PK\x05\x06") + 20
+        return data[:at] + struct.pack("<H", 7) + data[at + 2:]
+    derive("nested.zip", "nested_cut.zip", lambda data: data[:-60])
+    derive("nested.zip", "nested_flipped_end.zip", flip_end_signature)
+    derive("nested.zip", "nested_comment_length.zip", wrong_comment_length)
+    derive("whole.zip", "trailing_bytes.zip", lambda data: data + b"\x1a" * 100)
+    derive("whole.zip", "stray_signature_stub.zip",
+           lambda data: b"MZ" + bytes(300) + b"PK\x03\x04" + b"\xff" * 300 + data)
+
+
+def local_header(name, crc, packed_size, size, method=8, extra=b""):
+    return b"PK\x03\x04" + struct.pack("<HHHIIIIHH", 20, 0, method, DOS_TIME, crc, packed_size,
+                                       size, len(name), len(extra)) + name + extra
+
+
+def central_header(name, crc, packed_size, size, offset, method=8, extra=b""):
+    return b"PK\x01\x02" + struct.pack("<HHHHIIIIHHHHHII", 20, 20, 0, method, DOS_TIME, crc,
+                                       packed_size, size, len(name), len(extra), 0, 0, 0, 0,
+                                       offset) + name + extra
+
+
+def write_laid_out(name, body, central, count):
+    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, count, count, len(central), len(body), 0)
+    with open(path(name), "wb") as f:
+        f.write(body + central + end)
+
+
+def overlapping_archives():
+    """Members that share bytes: each written in full, they would make the
+    few kilobytes of the archive into many megabytes."""
+    shared = bytes(1 << 20)
+    stream = deflate(shared)
+    # Twenty members, each one's data a stored block quoting the next
+    # member's local header, then the next member's data: all end in one
+    # stream.
+    data, quoted, headers = stream, b"", []
+    for i in reversed(range(20)):
+        name = b"file%02d" % i
+        crc = zlib.crc32(shared, zlib.crc32(quoted))
+        header = local_header(name, crc, len(data), len(quoted) + len(shared))
+        headers.insert(0, (name, crc, len(data), len(quoted) + len(shared)))
+        if i > 0:
+            data = b"\x00" + struct.pack("<HH", len(header), len(header) ^ 0xFFFF) + header + data
+            quoted = header + quoted
+    body = header + data
+    central, offset = b"", 0
+    for name, crc, packed_size, size in headers:
+        central += central_header(name, crc, packed_size, size, offset)
+        offset += len(local_header(name, crc, packed_size, size)) + 5
+    write_laid_out("quoted_overlap.zip", body, central, 20)
+    # Cut before its central directory, the same archive is walked.
+    with open(path("quoted_overlap_cut.zip"), "wb") as f:
+        f.write(body + b"cut")
+
+    # One member twice: the second copy named otherwise by a Unicode Path field.
+    crc = zlib.crc32(shared)
+    good = local_header(b"good.txt", zlib.crc32(b"good"), 4, 4, method=0) + b"good"
+    body = local_header(b"same.bin", crc, len(stream), len(shared)) + stream
+    central = central_header(b"same.bin", crc, len(stream), len(shared), 0)
+    central += central_header(b"same.bin", crc, len(stream), len(shared), 0,
+                              extra=unicode_path(b"same.bin", "copy.bin"))
+    central += central_header(b"good.txt", zlib.crc32(b"good"), 4, 4, len(body), method=0)
+    write_laid_out("same_header.zip", body + good, central, 3)
+
+    # The second member's local header lies in the first one's extra field:
+    # both members' data start at the same byte.
+    inside = local_header(b"inner.bin", crc, len(stream), len(shared))
+    carrier = struct.pack("<HH", 0xCAFE, len(inside)) + inside
+    outer = local_header(b"outer.bin", crc, len(stream), len(shared), extra=carrier)
+    body = outer + stream
+    central = central_header(b"outer.bin", crc, len(stream), len(shared), 0, extra=carrier)
+    central += central_header(b"inner.bin", crc, len(stream), len(shared), len(outer) - len(inside))
+    central += central_header(b"good.txt", zlib.crc32(b"good"), 4, 4, len(body), method=0)
+    write_laid_out("header_in_extra.zip", body + good, central, 3)
+
+
+nested_archives()
+overlapping_archives()

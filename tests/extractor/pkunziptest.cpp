@@ -161,6 +161,12 @@ QStringList tracedCalls(const QString &traceFile)
     return calls;
 }
 
+// The members of nested.zip, which holds a stored ZIP between two files.
+QStringList nestedTree()
+{
+    return {"big.bin=<20000 bytes>", "inner.zip=<3126 bytes>", "outer.txt=outer\n"};
+}
+
 } // namespace
 
 class PkunzipTest : public QObject
@@ -291,6 +297,10 @@ void PkunzipTest::extractsWholeArchives_data()
         << QStringList{"bare.txt=<2000 bytes>", "plain.txt=plain", "signed.txt=<6300 bytes>"};
     QTest::newRow("overrunning and short extra fields")
         << "odd_extra_fields.zip" << QStringList{"over.txt=over", "short.txt=short"};
+
+    QTest::newRow("a stored ZIP among the members") << "nested.zip" << nestedTree();
+    QTest::newRow("stub holding a stray local header signature")
+        << "stray_signature_stub.zip" << wholeTree;
 }
 
 void PkunzipTest::extractsWholeArchives()
@@ -358,6 +368,36 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
     QTest::newRow("local headers unreadable or disagreeing")
         << "bad_local_headers.zip" << QStringList{"first.txt=first", "last.txt=last"}
         << QStringList{"past_end.txt: its local header", "renamed.txt: its local header"};
+
+    // Cut and nested archives: what is left must not pass for the stored ZIP.
+    QTest::newRow("holding a ZIP, cut at its end")
+        << "nested_cut.zip" << nestedTree() << QStringList{damaged};
+    QTest::newRow("holding a ZIP, a bit of its end record's signature flipped")
+        << "nested_flipped_end.zip" << nestedTree() << QStringList{damaged};
+    QTest::newRow("holding a ZIP, its comment length wrong")
+        << "nested_comment_length.zip" << nestedTree() << QStringList{damaged};
+    QTest::newRow("holding a ZIP, written by Python to a pipe, cut at its end")
+        << "nested_pipe_cut.zip" << nestedTree() << QStringList{damaged};
+    QTest::newRow("bytes after the end record")
+        << "trailing_bytes.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"}
+        << QStringList{"damaged archive: 100 bytes"};
+
+    // Members sharing bytes, whose data would be written once per member.
+    QStringList quoting;
+    for (int i = 0; i < 20; ++i)
+        quoting << QStringLiteral("file%1: overlaps member file").arg(i, 2, 10, QLatin1Char('0'));
+    QTest::newRow("twenty members quoting the next one's local header")
+        << "quoted_overlap.zip" << QStringList{} << quoting;
+    QTest::newRow("the same cut before its central directory: the first alone")
+        << "quoted_overlap_cut.zip" << QStringList{"file00=<1049260 bytes>"}
+        << QStringList{damaged};
+    QTest::newRow("two members at one local header")
+        << "same_header.zip" << good
+        << QStringList{"same.bin: overlaps member copy.bin", "copy.bin: overlaps member same.bin"};
+    QTest::newRow("a local header inside another's extra field")
+        << "header_in_extra.zip" << good
+        << QStringList{"outer.bin: overlaps member inner.bin",
+                       "inner.bin: overlaps member outer.bin"};
 }
 
 void PkunzipTest::refusesAndReportsBadMembers()
