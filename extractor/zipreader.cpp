@@ -271,20 +271,31 @@ std::optional<timespec> modificationTime(std::string_view extra, uint16_t time, 
     return fromDosTime(time, date);
 }
 
-// Hosts whose external attributes hold a Unix mode, and those that use the
-// DOS attribute bits.
+// Hosts whose external attributes hold a Unix mode, and MS-DOS, OS/2 (HPFS)
+// and Windows (NTFS, VFAT), whose attributes are DOS's and whose archivers
+// (.NET's before 4.6.1 among them) wrote "\" as the separator.
 constexpr unsigned unixHost = 3;
-bool dosAttributesHost(unsigned host)
+bool dosLikeHost(unsigned host)
 {
-    return host == 0 || host == 11 || host == 14;
+    return host == 0 || host == 6 || host == 11 || host == 14;
+}
+
+// A name from such a host, with the separators it means; "\" is an ordinary
+// character in names from anywhere else, and in a local header, which does
+// not say where it was made.
+std::string withSeparators(std::string name, unsigned host)
+{
+    if (dosLikeHost(host))
+        std::replace(name.begin(), name.end(), '\\', '/');
+    return name;
 }
 
 void setKind(ZipEntry &entry, uint16_t madeBy, uint32_t externalAttributes)
 {
     const unsigned host = madeBy >> 8;
-    const bool slash = !entry.rawName.empty() && entry.rawName.back() == '/';
+    const bool slash = !entry.rawName.empty() && withSeparators(entry.rawName, host).back() == '/';
     entry.kind = slash ? EntryKind::Directory : EntryKind::File;
-    if (dosAttributesHost(host) && (externalAttributes & 0x10) != 0)
+    if (dosLikeHost(host) && (externalAttributes & 0x10) != 0)
         entry.kind = EntryKind::Directory;
     if (host != unixHost)
         return;
@@ -420,7 +431,7 @@ Result<ZipEntry> readCentralEntry(SequentialReader &reader, uint64_t offsetCorre
     entry.compressedSize = compressed;
     entry.uncompressedSize = uncompressed;
     entry.headerOffset = offset + std::min(offsetCorrection, UINT64_MAX - offset);
-    entry.name = decodeName(entry.rawName, entry.flags, extra);
+    entry.name = withSeparators(decodeName(entry.rawName, entry.flags, extra), madeBy >> 8);
     entry.modified = modificationTime(extra, time, date);
     setKind(entry, madeBy, externalAttributes);
     return entry;

@@ -148,6 +148,10 @@ def name_archives():
               [Member(b"ete.txt", b"field", extra=unicode_path(b"ete.txt", "été.txt"))])
     write_zip("unicode_field_stale.zip",
               [Member(b"ete.txt", b"stale", extra=unicode_path(b"other", "été.txt"))])
+    # Made on MS-DOS (the default host here) with "\\" between names, and on
+    # Unix, where it is part of the name.
+    write_zip("windows_separators.zip", [Member("d\\"), Member("d\\e\\"), Member("d\\e\\c.txt", b"c"),
+                                         Member("keep\\name.txt", b"unix", mode=0o100644)])
 
 
 def hostile_archives():
