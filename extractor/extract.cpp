@@ -307,13 +307,14 @@ unsigned threadCount(uint64_t archiveSize, cpu_set_t &processors)
     return std::clamp(static_cast<unsigned>(CPU_COUNT(&processors)), 1u, mostThreads);
 }
 
-// ASCII letters in one case: FAT32 and exFAT, the usual file systems of the
-// cards and sticks a collection is copied to, take "A.BIN" and "a.bin" for
-// one file. Taking two names for one when unsure only costs going one member
-// after the other.
-std::string foldedCase(const std::string &name)
+// A name as FAT32 and exFAT, the usual file systems of the cards and sticks
+// a collection is copied to, compare it: ASCII letters in one case and
+// trailing dots and spaces dropped, so "A.BIN", "a.bin" and "a.bin." are one
+// file there. Taking two names for one when unsure only costs going one
+// member after the other.
+std::string foldedLikeFat(const std::string &name)
 {
-    std::string folded = name;
+    std::string folded = name.substr(0, name.find_last_not_of(". ") + 1);
     for (char &c : folded)
         if (c >= 'A' && c <= 'Z')
             c = static_cast<char>(c - 'A' + 'a');
@@ -333,7 +334,7 @@ public:
         for (const std::string &name : path.components()) {
             if (node->taken && !node->directory)
                 return false;
-            std::unique_ptr<Node> &child = node->children[foldedCase(name)];
+            std::unique_ptr<Node> &child = node->children[foldedLikeFat(name)];
             if (!child)
                 child = std::make_unique<Node>();
             node = child.get();

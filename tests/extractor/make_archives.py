@@ -314,6 +314,8 @@ def kernel_name_archives():
         Member(b"dup\0two", b"second"), ok])
     write_zip("folded_same_file.zip", [Member("A.BIN", rom_bytes(rng, 3 << 20), method=8),
                                        Member("a.bin", b"second")])
+    write_zip("trailing_dot.zip", [Member("a.bin", rom_bytes(rng, 3 << 20), method=8),
+                                   Member("a.bin. ", b"second")])
     write_zip("apart.zip", [Member("A.BIN", rom_bytes(rng, 3 << 20), method=8),
                             Member("b.bin", b"second")])
     write_zip("deep_names.zip", [Member("a/" * 32000 + "x%d.txt" % i, b"x") for i in range(3)]

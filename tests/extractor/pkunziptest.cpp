@@ -498,6 +498,8 @@ void PkunzipTest::takesNamesOneFileSystemFoldsInOrder_data()
 
     QTest::newRow("A.BIN and a.bin: one after the other")
         << "folded_same_file.zip" << false << QStringList{"A.BIN=<3145728 bytes>", "a.bin=second"};
+    QTest::newRow("a.bin and \"a.bin. \": one after the other")
+        << "trailing_dot.zip" << false << QStringList{"a.bin. =second", "a.bin=<3145728 bytes>"};
     QTest::newRow("A.BIN and b.bin: side by side")
         << "apart.zip" << true << QStringList{"A.BIN=<3145728 bytes>", "b.bin=second"};
 }
