@@ -202,7 +202,7 @@ void CreatedDirectories::add(DirectoryNode &node, UniqueFd descriptor)
     ++count_;
 }
 
-PendingFile::PendingFile(SafeTarget &target, DirectoryNode &directoryNode, UniqueFd directory,
+PendingFile::PendingFile(SafeTarget &target, DirectoryNode &directoryNode, SharedFd directory,
                          std::string name, UniqueFd file, std::string temporaryName,
                          CreatedDirectories createdDirectories)
     : target_(target), directoryNode_(directoryNode), directory_(std::move(directory)),
@@ -217,7 +217,7 @@ PendingFile::PendingFile(SafeTarget &target, DirectoryNode &directoryNode, Uniqu
 PendingFile::~PendingFile()
 {
     if (!committed_ && !temporaryName_.empty())
-        ::unlinkat(directory_.get(), temporaryName_.c_str(), 0);
+        ::unlinkat(directory_->get(), temporaryName_.c_str(), 0);
     file_.reset();
     if (committed_)
         createdDirectories_.keep();
@@ -256,7 +256,7 @@ Result<void> PendingFile::commit(const MemberTimes &times)
 Result<void> PendingFile::linkIntoPlace()
 {
     if (!temporaryName_.empty()) {
-        if (::renameat2(directory_.get(), temporaryName_.c_str(), directory_.get(), name_.c_str(),
+        if (::renameat2(directory_->get(), temporaryName_.c_str(), directory_->get(), name_.c_str(),
                         RENAME_NOREPLACE) == 0) {
             temporaryName_.clear();
             return {};
@@ -264,14 +264,14 @@ Result<void> PendingFile::linkIntoPlace()
         return errno == EEXIST ? alreadyExists() : systemError("cannot name the file");
     }
     const std::string byDescriptor = "/proc/self/fd/" + std::to_string(file_.get());
-    if (::linkat(AT_FDCWD, byDescriptor.c_str(), directory_.get(), name_.c_str(),
+    if (::linkat(AT_FDCWD, byDescriptor.c_str(), directory_->get(), name_.c_str(),
                  AT_SYMLINK_FOLLOW) == 0)
         return {};
     int error = errno;
     // Without /proc only a process allowed to look up any file may link a
     // descriptor directly.
     if (error == ENOENT) {
-        if (::linkat(file_.get(), "", directory_.get(), name_.c_str(), AT_EMPTY_PATH) == 0)
+        if (::linkat(file_.get(), "", directory_->get(), name_.c_str(), AT_EMPTY_PATH) == 0)
             return {};
         error = errno;
     }
@@ -281,23 +281,26 @@ Result<void> PendingFile::linkIntoPlace()
 Result<std::unique_ptr<SafeTarget>> SafeTarget::open(const std::string &path)
 {
     // Like mkdir -p, but the usual case (the parent exists) costs one call.
-    if (::mkdir(path.c_str(), directoryMode) != 0 && errno == ENOENT) {
+    bool created = ::mkdir(path.c_str(), directoryMode) == 0;
+    if (!created && errno == ENOENT) {
         for (size_t slash = path.find('/', 1); slash != std::string::npos;
              slash = path.find('/', slash + 1))
             ::mkdir(path.substr(0, slash).c_str(), directoryMode);
-        ::mkdir(path.c_str(), directoryMode);
+        created = ::mkdir(path.c_str(), directoryMode) == 0;
     }
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid())
         return systemError("cannot create or open the target directory " + path);
-    auto target = std::unique_ptr<SafeTarget>(new SafeTarget(std::move(fd)));
-    if (!identify(target->root_.get(), target->rootNode_))
+    auto target = std::unique_ptr<SafeTarget>(new SafeTarget(std::move(fd), created));
+    if (!identify(target->root_->get(), target->rootNode_))
         return systemError("cannot look at the target directory " + path);
     return target;
 }
 
-SafeTarget::SafeTarget(UniqueFd root) : root_(std::move(root))
+SafeTarget::SafeTarget(UniqueFd root, bool createdThisRun)
+    : root_(std::make_shared<const UniqueFd>(std::move(root)))
 {
+    rootNode_.createdThisRun = createdThisRun;
 }
 
 // Opens the first `count` names beneath the target one at a time, creating
@@ -306,7 +309,7 @@ Result<UniqueFd> SafeTarget::walk(const std::vector<std::string> &names, size_t 
                                   CreatedDirectories &created, DirectoryNode *&reached)
 {
     UniqueFd current;
-    int at = root_.get();
+    int at = root_->get();
     reached = &rootNode_;
     for (size_t i = 0; i < count; ++i) {
         DirectoryNode &node = reached->child(names[i]);
@@ -342,8 +345,8 @@ Result<SafeTarget::Parent> SafeTarget::openParent(const MemberPath &path,
 {
     const size_t depth = path.components().size() - 1;
     if (depth == 0)
-        return Parent{root_.get(), &rootNode_};
-    if (cachedParent_.valid()) {
+        return Parent{root_, &rootNode_};
+    if (cachedParent_) {
         const DirectoryNode *node = cachedParentNode_;
         size_t level = depth;
         while (level > 0 && node->name == path.components()[level - 1]) {
@@ -351,16 +354,16 @@ Result<SafeTarget::Parent> SafeTarget::openParent(const MemberPath &path,
             --level;
         }
         if (level == 0 && node == &rootNode_)
-            return Parent{cachedParent_.get(), cachedParentNode_};
+            return Parent{cachedParent_, cachedParentNode_};
     }
     forgetCachedParent();
     DirectoryNode *reached = nullptr;
     Result<UniqueFd> parent = walk(path.components(), depth, created, reached);
     if (!parent)
         return parent.error();
-    cachedParent_ = std::move(*parent);
+    cachedParent_ = std::make_shared<const UniqueFd>(std::move(*parent));
     cachedParentNode_ = reached;
-    return Parent{cachedParent_.get(), cachedParentNode_};
+    return Parent{cachedParent_, cachedParentNode_};
 }
 
 void SafeTarget::forgetCachedParent()
@@ -427,7 +430,7 @@ Result<void> SafeTarget::makeDirectory(const MemberPath &path, const MemberTimes
     if (!parent)
         return parent.error();
     DirectoryNode &node = parent->node->child(path.components().back());
-    if (::mkdirat(parent->fd, node.name.c_str(), directoryMode) == 0) {
+    if (::mkdirat(parent->fd(), node.name.c_str(), directoryMode) == 0) {
         node.createdThisRun = true;
         node.identified = false;
     } else if (errno != EEXIST || !node.createdThisRun) {
@@ -453,12 +456,12 @@ Result<void> SafeTarget::makeSymlink(const MemberPath &path, const LinkTarget &t
     if (!parent)
         return parent.error();
     const char *name = path.components().back().c_str();
-    if (::symlinkat(target.text().c_str(), parent->fd, name) != 0)
+    if (::symlinkat(target.text().c_str(), parent->fd(), name) != 0)
         return errno == EEXIST ? alreadyExists() : systemError("cannot create the link");
     if (times.known) {
         // A link's own time is cosmetic; the link is there either way.
         const timespec both[2] = {times.accessed, times.modified};
-        ::utimensat(parent->fd, name, both, AT_SYMLINK_NOFOLLOW);
+        ::utimensat(parent->fd(), name, both, AT_SYMLINK_NOFOLLOW);
     }
     created.keep();
     return {};
@@ -492,38 +495,33 @@ Result<std::unique_ptr<PendingFile>> SafeTarget::startFile(const MemberPath &pat
     if (!parent)
         return parent.error();
     const std::string &name = path.components().back();
-    // Spares decompressing a member that cannot be placed; the final link is
-    // what actually guarantees that nothing is replaced.
+    // Spares decompressing a member that cannot be placed. In a directory
+    // this run made, only a member before could be in the way, and that
+    // rarely; the final link is what guarantees that nothing is replaced.
     struct stat existing;
-    if (::fstatat(parent->fd, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+    if (!parent->node->createdThisRun &&
+        ::fstatat(parent->fd(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         return alreadyExists();
     const mode_t mode = executable ? executableMode : fileMode;
     std::string temporaryName;
-    int fd = ::openat(parent->fd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    int fd = ::openat(parent->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
-        fd = createTemporaryByName(parent->fd, mode, temporaryCounter_, temporaryName);
+        fd = createTemporaryByName(parent->fd(), mode, temporaryCounter_, temporaryName);
     if (fd < 0)
         return systemError("cannot create the file");
     UniqueFd data(fd);
-    // The file keeps its own handle on its directory: the cached one moves on
-    // with the next member while this file may still be written.
-    UniqueFd directory = duplicate(parent->fd);
-    if (!directory.valid()) {
-        const int error = errno;
-        if (!temporaryName.empty())
-            ::unlinkat(parent->fd, temporaryName.c_str(), 0);
-        return systemError("cannot create the file", error);
-    }
     for (DirectoryNode *node = parent->node; node != nullptr; node = node->parent)
         ++node->filesBeingWritten;
-    return std::make_unique<PendingFile>(*this, *parent->node, std::move(directory), name,
+    // The file shares the directory's descriptor: the cache may move on with
+    // the next member while this file is still being written.
+    return std::make_unique<PendingFile>(*this, *parent->node, parent->descriptor, name,
                                          std::move(data), temporaryName, std::move(created));
 }
 
 Result<uint64_t> SafeTarget::room() const
 {
     struct statvfs status;
-    if (::fstatvfs(root_.get(), &status) != 0)
+    if (::fstatvfs(root_->get(), &status) != 0)
         return systemError("cannot tell the free space");
     return static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
 }
@@ -564,5 +562,5 @@ void SafeTarget::finish()
     const std::lock_guard<std::mutex> lock(mutex_);
     forgetCachedParent();
     if (rootNode_.workBeneath)
-        settle(rootNode_, duplicate(root_.get()));
+        settle(rootNode_, duplicate(root_->get()));
 }

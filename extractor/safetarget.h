@@ -100,6 +100,10 @@ struct MemberTimes
 class SafeTarget;
 struct DirectoryNode;
 
+// A directory's descriptor, held by the target's cache and by every file
+// still being written into that directory, and closed after the last.
+using SharedFd = std::shared_ptr<const UniqueFd>;
+
 // The directories one member created on its way to its place. They belong to
 // this value: unless keep() is called, they are removed again, deepest
 // first, as far as they are empty.
@@ -132,7 +136,7 @@ private:
 class PendingFile
 {
 public:
-    PendingFile(SafeTarget &target, DirectoryNode &directoryNode, UniqueFd directory,
+    PendingFile(SafeTarget &target, DirectoryNode &directoryNode, SharedFd directory,
                 std::string name, UniqueFd file, std::string temporaryName,
                 CreatedDirectories createdDirectories);
     PendingFile(const PendingFile &) = delete;
@@ -151,7 +155,7 @@ private:
 
     SafeTarget &target_;
     DirectoryNode &directoryNode_;
-    UniqueFd directory_;
+    SharedFd directory_;
     std::string name_;
     UniqueFd file_;
     std::string temporaryName_; // empty for an O_TMPFILE file
@@ -218,12 +222,14 @@ public:
 private:
     friend class PendingFile;
     friend class CreatedDirectories;
-    explicit SafeTarget(UniqueFd root);
+    SafeTarget(UniqueFd root, bool createdThisRun);
 
     struct Parent
     {
-        int fd;
+        SharedFd descriptor;
         DirectoryNode *node;
+
+        int fd() const { return descriptor->get(); }
     };
     // The directory a member goes into, its missing levels created and
     // counted in `created`; the descriptor stays SafeTarget's.
@@ -239,9 +245,9 @@ private:
     void release(DirectoryNode &directory);
 
     std::mutex mutex_;
-    UniqueFd root_;
+    SharedFd root_;
     DirectoryNode rootNode_;
     DirectoryNode *cachedParentNode_ = nullptr;
-    UniqueFd cachedParent_;
+    SharedFd cachedParent_;
     unsigned temporaryCounter_ = 0;
 };
