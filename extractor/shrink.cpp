@@ -25,17 +25,22 @@ class StringTable
 public:
     StringTable() { findFreeCode(); }
 
-    bool inUse(unsigned code) const { return code < control || used_[code]; }
     bool isFull() const { return nextFree_ == codeCount; }
-    unsigned nextFree() const { return nextFree_; }
 
-    void add(unsigned prefix, unsigned char last)
+    // Makes the next free code: the string of `prefix` followed by `last`.
+    // The prefix may be a code that a partial clear has just freed; the new
+    // code then stands for whatever string that code is made again.
+    unsigned add(unsigned prefix, unsigned char last)
     {
-        prefix_[nextFree_] = static_cast<uint16_t>(prefix);
-        last_[nextFree_] = last;
-        used_[nextFree_] = true;
+        const unsigned code = nextFree_;
+        prefix_[code] = static_cast<uint16_t>(prefix);
+        last_[code] = last;
+        used_[code] = true;
         findFreeCode();
+        return code;
     }
+
+    void setLast(unsigned code, unsigned char last) { last_[code] = last; }
 
     // Writes the string of `code` backwards from `end`; nothing when the
     // string passes through a code not in use or runs in a loop, which only
@@ -126,30 +131,25 @@ private:
             if (code >= control)
                 return damagedData();
             previous_ = code;
-            *(end - 1) = static_cast<unsigned char>(code);
+            previousFirst_ = static_cast<unsigned char>(code);
+            *(end - 1) = previousFirst_;
             return write(end - 1, end);
         }
-        unsigned char *start;
-        if (table_->inUse(code)) {
-            start = table_->spell(code, end);
-            if (start == nullptr)
-                return damagedData();
-            if (!table_->isFull())
-                table_->add(previous_, *start);
-        } else if (code == table_->nextFree()) {
-            // The code about to be made: the previous string followed by
-            // its own first byte.
-            const unsigned char *previous = table_->spell(previous_, end);
-            if (previous == nullptr)
-                return damagedData();
-            table_->add(previous_, *previous);
-            start = table_->spell(code, end);
-            if (start == nullptr)
-                return damagedData();
-        } else {
+        // Each code makes an entry: the previous string followed by the
+        // first byte of this one. The compressor made it before writing this
+        // code, whose string may therefore run through it; such a string
+        // starts with the previous one, so the entry is made first, ending in
+        // the previous string's first byte, and set right once this string
+        // is spelled.
+        const bool making = !table_->isFull();
+        const unsigned made = making ? table_->add(previous_, previousFirst_) : 0;
+        const unsigned char *start = table_->spell(code, end);
+        if (start == nullptr)
             return damagedData();
-        }
+        if (making)
+            table_->setLast(made, *start);
         previous_ = code;
+        previousFirst_ = *start;
         return write(start, end);
     }
 
@@ -169,6 +169,7 @@ private:
     std::unique_ptr<StringTable> table_;
     unsigned codeSize_ = firstCodeSize;
     unsigned previous_ = none;
+    unsigned char previousFirst_ = 0;
     unsigned char spelling_[codeCount];
 };
 

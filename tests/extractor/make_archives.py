@@ -385,6 +385,14 @@ def meeting_names_archive():
     expected.write("meeting_names.zip")
 
 
+def stream_archives():
+    """Streams other extractors decode that take more than the plainest
+    reading of their format."""
+    data = legacy_streams.sample(7, 6000)
+    write_zip("shrink_clears.zip", [
+        Member("cleared.txt", data, method=1, packed=legacy_streams.shrink(data, 37))])
+
+
 os.makedirs(OUT, exist_ok=True)
 real_tool_archives()
 name_archives()
@@ -395,3 +403,4 @@ layout_archives()
 side_by_side_archive("many_members.zip", ["set0", "set1", "set2", "set3"])
 side_by_side_archive("many_utf8_members.zip", ["Ünï", "cödé", "Ελλ", "ηνικά"], flags=0x800)
 meeting_names_archive()
+stream_archives()

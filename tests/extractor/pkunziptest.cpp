@@ -271,6 +271,9 @@ void PkunzipTest::extractsWholeArchives_data()
         << QStringList{"bare.txt=<2000 bytes>", "plain.txt=plain", "signed.txt=<6300 bytes>"};
     QTest::newRow("overrunning and short extra fields")
         << "odd_extra_fields.zip" << QStringList{"over.txt=over", "short.txt=short"};
+
+    QTest::newRow("Shrink cleared after strings as well as bytes")
+        << "shrink_clears.zip" << QStringList{"cleared.txt=<8848 bytes>"};
 }
 
 void PkunzipTest::extractsWholeArchives()
