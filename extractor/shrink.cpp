@@ -20,11 +20,14 @@ constexpr unsigned partialClear = 2;
 
 // The string table: each code in use beyond the bytes stands for the string
 // of its prefix code followed by one byte.
+//
+// It counts the codes in use that extend each code and lists the codes that
+// may be leaves (extended by none), so that a partial clear costs as much as
+// the codes it frees rather than a look at the whole table: a stream of
+// little but clears takes no longer than any other.
 class StringTable
 {
 public:
-    StringTable() { findFreeCode(); }
-
     bool isFull() const { return nextFree_ == codeCount; }
 
     // Makes the next free code: the string of `prefix` followed by `last`.
@@ -35,8 +38,10 @@ public:
         const unsigned code = nextFree_;
         prefix_[code] = static_cast<uint16_t>(prefix);
         last_[code] = last;
-        used_[code] = true;
-        findFreeCode();
+        used_[code / 64] |= bitOf(code);
+        ++extensions_[prefix];
+        mayBeLeaves_[listed_++] = static_cast<uint16_t>(code);
+        nextFree_ = freeCodeFrom(code + 1);
         return code;
     }
 
@@ -49,7 +54,7 @@ public:
     {
         unsigned char *at = end;
         for (unsigned steps = 0; code >= control; ++steps) {
-            if (!used_[code] || steps == codeCount - control)
+            if (!inUse(code) || steps == codeCount - control)
                 return nullptr;
             *--at = last_[code];
             code = prefix_[code];
@@ -62,27 +67,62 @@ public:
     // are given out again lowest first.
     void clearLeaves()
     {
-        bool extended[codeCount] = {};
-        for (unsigned code = firstFreeCode; code < codeCount; ++code)
-            if (used_[code])
-                extended[prefix_[code]] = true;
-        for (unsigned code = firstFreeCode; code < codeCount; ++code)
-            if (!extended[code])
-                used_[code] = false;
-        nextFree_ = firstFreeCode;
-        findFreeCode();
+        const unsigned leaves = keepLeaves();
+        // Each code freed lists at most its prefix, so the new list never
+        // overtakes the leaves still to be freed.
+        listed_ = 0;
+        for (unsigned i = 0; i < leaves; ++i)
+            free(mayBeLeaves_[i]);
     }
 
 private:
-    void findFreeCode()
+    static uint64_t bitOf(unsigned code) { return uint64_t{1} << code % 64; }
+    bool inUse(unsigned code) const { return used_[code / 64] & bitOf(code); }
+
+    // Narrows the list to the codes still leaves: a code is listed when it
+    // is made and when a clear frees the last code extending it, and may
+    // have been extended since.
+    unsigned keepLeaves()
     {
-        while (nextFree_ < codeCount && used_[nextFree_])
-            ++nextFree_;
+        unsigned kept = 0;
+        for (unsigned i = 0; i < listed_; ++i)
+            if (extensions_[mayBeLeaves_[i]] == 0)
+                mayBeLeaves_[kept++] = mayBeLeaves_[i];
+        return kept;
+    }
+
+    void free(unsigned code)
+    {
+        used_[code / 64] &= ~bitOf(code);
+        nextFree_ = std::min(nextFree_, code);
+        const unsigned prefix = prefix_[code];
+        if (--extensions_[prefix] == 0 && prefix >= firstFreeCode && inUse(prefix))
+            mayBeLeaves_[listed_++] = static_cast<uint16_t>(prefix);
+    }
+
+    // The lowest code from `from` on that is not in use; codeCount when all are.
+    unsigned freeCodeFrom(unsigned from) const
+    {
+        constexpr unsigned words = codeCount / 64;
+        unsigned word = from / 64;
+        if (word == words)
+            return codeCount;
+        uint64_t free = ~used_[word] & ~uint64_t{0} << from % 64;
+        while (free == 0) {
+            if (++word == words)
+                return codeCount;
+            free = ~used_[word];
+        }
+        return word * 64 + static_cast<unsigned>(__builtin_ctzll(free));
     }
 
     uint16_t prefix_[codeCount] = {};
     unsigned char last_[codeCount] = {};
-    bool used_[codeCount] = {};
+    uint64_t used_[codeCount / 64] = {};
+    uint16_t extensions_[codeCount] = {};
+    // Every leaf in use, and other codes in use, each at most once.
+    uint16_t mayBeLeaves_[codeCount] = {};
+    unsigned listed_ = 0;
     unsigned nextFree_ = firstFreeCode;
 };
 

@@ -206,7 +206,7 @@ def streams(directory):
     far = random.Random(2).randbytes(9000)
     cases = {
         "shrink": (shrink(data, 2000), data),
-        "shrink_full_table": (shrink(data * 3, 10 ** 9), data * 3),
+        "shrink_full_table": (shrink(data * 3, 8000), data * 3),
         "shrink_clears": (shrink(data, 37), data),
         "reduce_cut": (reduce(data, 2)[:800], data),
         "shrink_cut": (shrink(data, 2000)[:900], data),
