@@ -387,10 +387,21 @@ def meeting_names_archive():
 
 def stream_archives():
     """Streams other extractors decode that take more than the plainest
-    reading of their format."""
+    reading of their format: Shrink cleared after any code, XZ streams and
+    Zstandard frames one after another in a member."""
     data = legacy_streams.sample(7, 6000)
     write_zip("shrink_clears.zip", [
         Member("cleared.txt", data, method=1, packed=legacy_streams.shrink(data, 37))])
+
+    def zstd(data):
+        return subprocess.run(["zstd", "-q", "-c"], input=data, stdout=subprocess.PIPE,
+                              check=True).stdout
+    first, second = data[:5000], data[5000:]
+    skippable = struct.pack("<II", 0x184D2A50, 5) + b"notes"
+    write_zip("joined_streams.zip", [
+        Member("two.xz.txt", data, method=95, packed=lzma.compress(first) + lzma.compress(second)),
+        Member("two.zst.txt", data, method=93, packed=zstd(first) + zstd(second)),
+        Member("skippable.zst.txt", data, method=93, packed=skippable + zstd(data))])
 
 
 os.makedirs(OUT, exist_ok=True)

@@ -274,6 +274,10 @@ void PkunzipTest::extractsWholeArchives_data()
 
     QTest::newRow("Shrink cleared after strings as well as bytes")
         << "shrink_clears.zip" << QStringList{"cleared.txt=<8848 bytes>"};
+    QTest::newRow("XZ streams and Zstandard frames one after another")
+        << "joined_streams.zip"
+        << QStringList{"skippable.zst.txt=<8848 bytes>", "two.xz.txt=<8848 bytes>",
+                       "two.zst.txt=<8848 bytes>"};
 }
 
 void PkunzipTest::extractsWholeArchives()
