@@ -69,6 +69,55 @@ private:
     std::unique_ptr<lzma_stream, LzmaEnd> stream_;
 };
 
+// XZ streams may follow one another in a member, with stream padding between
+// them: null bytes, a multiple of four.
+class XzDecoder : public LzmaDecoder
+{
+public:
+    Result<void> start()
+    {
+        betweenStreams_ = false;
+        if (const lzma_ret status = lzma_stream_decoder(stream(), memoryLimit, 0);
+            status != LZMA_OK)
+            return failure(status);
+        return {};
+    }
+
+    Result<bool> step(StreamWindows &windows) override
+    {
+        if (betweenStreams_) {
+            skipPadding(windows);
+            if (windows.inLeft == 0)
+                return false;
+            if (padding_ % 4 != 0)
+                return damagedData();
+            if (const Result<void> started = start(); !started)
+                return started.error();
+        }
+        return LzmaDecoder::step(windows);
+    }
+
+    Result<void> startNextStream() override
+    {
+        betweenStreams_ = true;
+        padding_ = 0;
+        return {};
+    }
+
+private:
+    void skipPadding(StreamWindows &windows)
+    {
+        while (windows.inLeft > 0 && *windows.in == 0) {
+            ++windows.in;
+            --windows.inLeft;
+            ++padding_;
+        }
+    }
+
+    bool betweenStreams_ = false;
+    uint64_t padding_ = 0;
+};
+
 struct FreeOptions
 {
     void operator()(void *options) const { std::free(options); }
@@ -131,9 +180,8 @@ Result<uint64_t> decodeLzma(const CompressedMember &member, CompressedInput &inp
 Result<uint64_t> decodeXz(const CompressedMember &member, CompressedInput &input,
                           DecodedOutput &output)
 {
-    LzmaDecoder decoder;
-    if (const lzma_ret status = lzma_stream_decoder(decoder.stream(), memoryLimit, 0);
-        status != LZMA_OK)
-        return LzmaDecoder::failure(status);
+    XzDecoder decoder;
+    if (const Result<void> started = decoder.start(); !started)
+        return started.error();
     return decodeStream(decoder, member, input, output);
 }

@@ -60,11 +60,21 @@ Result<uint64_t> decodeStream(StreamDecoder &decoder, const CompressedMember &me
         if (const Result<void> written = output.write(out, made); !written)
             return written.error();
         produced += made;
-        if (*ended)
-            break;
+        const bool progressed = made > 0 || windows.inLeft < offered;
+        if (*ended) {
+            // Bytes after a stream that gives the whole declared size are
+            // left alone; a stream that falls short is followed by another.
+            if (!member.uncompressedSize || produced == *member.uncompressedSize)
+                break;
+            // An end that took and gave nothing would be met again and again.
+            if (!progressed)
+                return damagedData();
+            if (const Result<void> next = decoder.startNextStream(); !next)
+                return next.error();
+            continue;
+        }
         // Stuck with bytes still to give, or with nothing more to give: the
         // stream is cut short or makes no sense.
-        const bool progressed = made > 0 || windows.inLeft < offered;
         if (!progressed && (inputEnded || windows.inLeft > 0))
             return damagedData();
     }

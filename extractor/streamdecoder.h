@@ -25,12 +25,19 @@ public:
     // ended; a step that neither takes nor gives a byte is not an error by
     // itself (the loop judges that), an invalid stream is.
     virtual Result<bool> step(StreamWindows &windows) = 0;
+
+    // Readies the decoder for another stream right after the one that has
+    // just ended, in the same member; damagedData() for a method whose
+    // member holds only one.
+    virtual Result<void> startNextStream() { return damagedData(); }
 };
 
 // Feeds `decoder` the member's compressed bytes block by block and writes what
-// it decodes, never more than the member's declared size. Fails with
-// damagedData() when the stream ends early, runs past the declared size or
-// decodes to a different size. Gives the compressed bytes the stream took.
+// it decodes, never more than the member's declared size. A stream that ends
+// short of the declared size is followed by the next one, for the methods
+// whose members may hold several. Fails with damagedData() when the streams
+// end early, run past the declared size or decode to a different size. Gives
+// the compressed bytes the streams took.
 Result<uint64_t> decodeStream(StreamDecoder &decoder, const CompressedMember &member,
                               CompressedInput &input, DecodedOutput &output);
 

@@ -21,7 +21,7 @@ public:
         return context_ != nullptr;
     }
 
-    // One frame per member: its end is the member's end.
+    // True at the end of each frame, skippable ones included.
     Result<bool> step(StreamWindows &windows) override
     {
         ZSTD_inBuffer in{windows.in, windows.inLeft, 0};
@@ -44,6 +44,9 @@ public:
             return damagedData();
         }
     }
+
+    // The library starts on the next frame by itself.
+    Result<void> startNextStream() override { return {}; }
 
 private:
     std::unique_ptr<ZSTD_DCtx, FreeContext> context_;

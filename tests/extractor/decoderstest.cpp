@@ -41,8 +41,10 @@ private slots:
         QTest::addColumn<bool>("damaged");
 
         QTest::newRow("Shrink with a partial clear") << "shrink" << 1 << 0 << -1 << false;
-        QTest::newRow("Shrink up to 13-bit codes, table full")
+        QTest::newRow("Shrink up to 13-bit codes, table full, then cleared")
             << "shrink_full_table" << 1 << 0 << -1 << false;
+        QTest::newRow("Shrink cleared every 37 codes, strings as well as bytes")
+            << "shrink_clears" << 1 << 0 << -1 << false;
         for (int factor = 1; factor <= 4; ++factor)
             QTest::addRow("Reduce, factor %d", factor)
                 << QStringLiteral("reduce_%1").arg(factor) << 1 + factor << 0 << -1 << false;

@@ -55,37 +55,39 @@ def matches(data, window, shortest, longest, zeros_before=False):
         p += n
 
 
-def shrink(data, clear_after):
+def shrink(data, clear_every):
     """LZW as Shrink writes it: the code size grows only on a 256,1 sequence,
-    and 256,2 frees the codes no other code extends."""
+    and after every clear_every codes 256,2 frees the codes no other code
+    extends. Strings are found as the decoder's table holds them, by prefix
+    code and byte: the entry made right after a clear takes the code just
+    written as its prefix even when the clear freed it, and stands for
+    whatever that code is made again."""
     out, size = Bits(), 9
-    codes = {bytes([i]): i for i in range(256)}
-    prefix = {}
+    code_of, entry = {}, {}  # (prefix, byte) -> code, and back
     def emit(code):
         nonlocal size
         while code >= 1 << size:
             out.put(256, size), out.put(1, size)
             size += 1
         out.put(code, size)
-    w, emitted, free = data[:1], 0, 257
+    w, emitted, free = data[0], 0, 257
     for c in data[1:]:
-        if w + bytes([c]) in codes:
-            w += bytes([c])
+        if (w, c) in code_of:
+            w = code_of[w, c]
             continue
-        emit(codes[w])
+        emit(w)
         emitted += 1
-        if emitted >= clear_after and len(w) == 1:
+        if emitted % clear_every == 0:
             out.put(256, size), out.put(2, size)
-            leaves = set(prefix) - set(prefix.values())
-            codes = {s: k for s, k in codes.items() if k not in leaves}
-            prefix = {k: v for k, v in prefix.items() if k not in leaves}
-            clear_after, free = float("inf"), 257
-        while free in prefix:
+            for leaf in set(entry) - {prefix for prefix, _ in entry.values()}:
+                del code_of[entry.pop(leaf)]
+            free = 257
+        while free in entry:
             free += 1
         if free < 8192:
-            codes[w + bytes([c])], prefix[free] = free, codes[w]
-        w = bytes([c])
-    emit(codes[w])
+            code_of[w, c], entry[free] = free, (w, c)
+        w = c
+    emit(w)
     return out.bytes()
 
 
@@ -204,7 +206,8 @@ def streams(directory):
     far = random.Random(2).randbytes(9000)
     cases = {
         "shrink": (shrink(data, 2000), data),
-        "shrink_full_table": (shrink(data * 3, 10 ** 9), data * 3),
+        "shrink_full_table": (shrink(data * 3, 8000), data * 3),
+        "shrink_clears": (shrink(data, 37), data),
         "reduce_cut": (reduce(data, 2)[:800], data),
         "shrink_cut": (shrink(data, 2000)[:900], data),
         "implode_cut": (implode(data, 6)[:900], data),

@@ -93,6 +93,11 @@ def derive(source, name, change):
         out.write(change(f.read()))
 
 
+def zstd(data):
+    return subprocess.run(["zstd", "-q", "-c"], input=data, stdout=subprocess.PIPE,
+                          check=True).stdout
+
+
 def unicode_path(raw_name, unicode_name, crc=None):
     crc = zlib.crc32(raw_name) if crc is None else crc
     data = b"\x01" + struct.pack("<I", crc) + unicode_name.encode()
@@ -282,9 +287,6 @@ def method_archives():
                        cwd=folder, check=True)
     shutil.rmtree(folder)
 
-    def zstd(data):
-        return subprocess.run(["zstd", "-q", "-c"], input=data, stdout=subprocess.PIPE,
-                              check=True).stdout
     xz = lzma.compress
     write_zip("xz.zip", [Member("short.txt", short, method=95, packed=xz(short)),
                          Member("long.bin", long, method=95, packed=xz(long))])
@@ -417,17 +419,19 @@ def meeting_names_archive():
     expected.write("meeting_names.zip")
 
 
-os.makedirs(OUT, exist_ok=True)
-real_tool_archives()
-name_archives()
-hostile_archives()
-kernel_name_archives()
-legacy_method_archives()
-method_archives()
-layout_archives()
-side_by_side_archive("many_members.zip", ["set0", "set1", "set2", "set3"])
-side_by_side_archive("many_utf8_members.zip", ["Ünï", "cödé", "Ελλ", "ηνικά"], flags=0x800)
-meeting_names_archive()
+def stream_archives():
+    """Streams other extractors decode that take more than the plainest
+    reading of their format: Shrink cleared after any code, XZ streams and
+    Zstandard frames one after another in a member."""
+    data = legacy_streams.sample(7, 6000)
+    write_zip("shrink_clears.zip", [
+        Member("cleared.txt", data, method=1, packed=legacy_streams.shrink(data, 37))])
+    first, second = data[:5000], data[5000:]
+    skippable = struct.pack("<II", 0x184D2A50, 5) + b"notes"
+    write_zip("joined_streams.zip", [
+        Member("two.xz.txt", data, method=95, packed=lzma.compress(first) + lzma.compress(second)),
+        Member("two.zst.txt", data, method=93, packed=zstd(first) + zstd(second)),
+        Member("skippable.zst.txt", data, method=93, packed=skippable + zstd(data))])
 
 
 def nested_archives():
@@ -546,5 +550,17 @@ def overlapping_archives():
     write_laid_out("header_in_extra.zip", body + good, central, 3)
 
 
+os.makedirs(OUT, exist_ok=True)
+real_tool_archives()
+name_archives()
+hostile_archives()
+kernel_name_archives()
+legacy_method_archives()
+method_archives()
+layout_archives()
+side_by_side_archive("many_members.zip", ["set0", "set1", "set2", "set3"])
+side_by_side_archive("many_utf8_members.zip", ["Ünï", "cödé", "Ελλ", "ηνικά"], flags=0x800)
+meeting_names_archive()
 nested_archives()
 overlapping_archives()
+stream_archives()

@@ -115,6 +115,17 @@ QByteArray compress(int method, int flags, const QByteArray &data)
     }
 }
 
+// Two streams of one method, one after the other in a member, as tools that
+// compress in parts write them.
+QByteArray twoStreams(int method, const QByteArray &first, const QByteArray &second,
+                      const QByteArray &between = {})
+{
+    return compress(method, 0, first) + between + compress(method, 0, second);
+}
+
+// A Zstandard skippable frame, which carries no data of the member.
+const QByteArray skippableFrame = QByteArray::fromHex("502a4d1805000000") + "notes";
+
 CompressedMember memberOf(int method, int flags, qsizetype compressed, qsizetype decoded,
                           bool sizesKnown = true)
 {
@@ -151,6 +162,8 @@ class MethodsTest : public QObject
 private slots:
     void decodesEveryMethod_data();
     void decodesEveryMethod();
+    void decodesStreamsOneAfterAnother_data();
+    void decodesStreamsOneAfterAnother();
     void refusesDamagedStreams_data();
     void refusesDamagedStreams();
 };
@@ -197,6 +210,38 @@ void MethodsTest::decodesEveryMethod()
     QVERIFY(output.bytes == data);
 }
 
+void MethodsTest::decodesStreamsOneAfterAnother_data()
+{
+    QTest::addColumn<int>("method");
+    QTest::addColumn<QByteArray>("compressed");
+    QTest::addColumn<QByteArray>("data");
+
+    const QByteArray first = sampleData(70000);
+    const QByteArray second = sampleData(50000);
+    QTest::newRow("xz, two streams") << int(xz) << twoStreams(xz, first, second) << first + second;
+    QTest::newRow("xz, two streams with padding between")
+        << int(xz) << twoStreams(xz, first, second, QByteArray(8, '\0')) << first + second;
+    QTest::newRow("xz, an empty stream first") << int(xz) << twoStreams(xz, {}, second) << second;
+    QTest::newRow("zstandard, two frames")
+        << int(zstandard) << twoStreams(zstandard, first, second) << first + second;
+    QTest::newRow("zstandard, a skippable frame first")
+        << int(zstandard) << skippableFrame + compress(zstandard, 0, first) << first;
+}
+
+void MethodsTest::decodesStreamsOneAfterAnother()
+{
+    QFETCH(int, method);
+    QFETCH(QByteArray, compressed);
+    QFETCH(QByteArray, data);
+    MemoryInput input(compressed, 7777);
+    MemoryOutput output;
+    const Result<uint64_t> taken =
+        decodeMember(memberOf(method, 0, compressed.size(), data.size()), input, output);
+    QVERIFY2(taken.ok(), taken.ok() ? "" : taken.error().text.c_str());
+    QCOMPARE(*taken, uint64_t(compressed.size()));
+    QVERIFY(output.bytes == data);
+}
+
 void MethodsTest::refusesDamagedStreams_data()
 {
     QTest::addColumn<int>("method");
@@ -225,6 +270,17 @@ void MethodsTest::refusesDamagedStreams_data()
     QTest::newRow("deflate larger than the scratch memory, cut short")
         << int(deflated) << large.left(large.size() - 100) << int(scratchSize);
     QTest::newRow("stored shorter than declared") << int(stored) << data << 300001;
+    const QByteArray first = data.left(170000);
+    const QByteArray second = data.mid(170000);
+    QTest::newRow("xz, padding of three bytes between streams")
+        << int(xz) << twoStreams(xz, first, second, QByteArray(3, '\0')) << 300000;
+    const QByteArray joinedXz = twoStreams(xz, first, second);
+    QTest::newRow("xz, two streams, the second cut short")
+        << int(xz) << joinedXz.left(joinedXz.size() - 100) << 300000;
+    QTest::newRow("xz, two streams shorter than declared") << int(xz) << joinedXz << 300001;
+    QTest::newRow("zstandard, two frames longer than declared")
+        << int(zstandard) << twoStreams(zstandard, first, second) << 299999;
+    QTest::newRow("zstandard, only a skippable frame") << int(zstandard) << skippableFrame << 10;
     QTest::newRow("lzma properties of the wrong size")
         << int(lzma) << QByteArray("\x10\x02\x06\x00\x5d\x00\x00\x10\x00\x00", 10) << 10;
 }

@@ -304,6 +304,12 @@ void PkunzipTest::extractsWholeArchives_data()
     QTest::newRow("a stored ZIP among the members") << "nested.zip" << nestedTree();
     QTest::newRow("stub holding a stray local header signature")
         << "stray_signature_stub.zip" << wholeTree;
+    QTest::newRow("Shrink cleared after strings as well as bytes")
+        << "shrink_clears.zip" << QStringList{"cleared.txt=<8848 bytes>"};
+    QTest::newRow("XZ streams and Zstandard frames one after another")
+        << "joined_streams.zip"
+        << QStringList{"skippable.zst.txt=<8848 bytes>", "two.xz.txt=<8848 bytes>",
+                       "two.zst.txt=<8848 bytes>"};
 }
 
 void PkunzipTest::extractsWholeArchives()
