@@ -46,14 +46,21 @@ def generators():
     return random.Random(SEED), random.Random(SEED + 1)
 
 
-def make_roms(folder, count):
+def make_sets(folder, count, member_counts, member_sizes, archive_name, member_name):
+    """count archives of a number of members drawn from member_counts, each of
+    a size drawn from member_sizes; the names are formats of the archive's
+    number i and the member's number k."""
     os.makedirs(folder, exist_ok=True)
     shape, content = generators()
     for i in range(count):
-        sizes = [log_uniform(shape, 4096, 800 << 10) for _ in range(shape.randint(1, 7))]
-        members = [(f"rom{i:04d}.{k:02d}", member_data(content, size))
+        sizes = [log_uniform(shape, *member_sizes) for _ in range(shape.randint(*member_counts))]
+        members = [(member_name.format(i=i, k=k), member_data(content, size))
                    for k, size in enumerate(sizes)]
-        write_archive(os.path.join(folder, f"GAME{i:04d}.ZIP"), members)
+        write_archive(os.path.join(folder, archive_name.format(i=i)), members)
+
+
+def make_roms(folder, count):
+    make_sets(folder, count, (1, 7), (4096, 800 << 10), "GAME{i:04d}.ZIP", "rom{i:04d}.{k:02d}")
 
 
 def make_large(folder, megabytes):
@@ -76,13 +83,7 @@ def make_tiny(folder, count):
 
 
 def make_arcade(folder, count):
-    os.makedirs(folder, exist_ok=True)
-    shape, content = generators()
-    for i in range(count):
-        sizes = [log_uniform(shape, 1024, 128 << 10) for _ in range(shape.randint(16, 96))]
-        members = [(f"{i:03d}-{k:02d}.rom", member_data(content, size))
-                   for k, size in enumerate(sizes)]
-        write_archive(os.path.join(folder, f"SET{i:03d}.ZIP"), members)
+    make_sets(folder, count, (16, 96), (1024, 128 << 10), "SET{i:03d}.ZIP", "{i:03d}-{k:02d}.rom")
 
 
 def make_many(folder, count):
