@@ -4,13 +4,12 @@
 #include "membername.h"
 #include "methods.h"
 #include "safetarget.h"
-#include "uniquefd.h"
+#include "splitarchive.h"
 #include "zipreader.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <fcntl.h>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -23,26 +22,6 @@
 #include <vector>
 
 namespace {
-
-struct OpenedArchive
-{
-    UniqueFd fd;
-    uint64_t size = 0;
-};
-
-// The archive is opened with O_NONBLOCK and checked to be a regular file so
-// that a FIFO or device cannot block or feed the run.
-Result<OpenedArchive> openArchiveFile(const std::string &path)
-{
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    struct stat status;
-    if (!fd.valid() || ::fstat(fd.get(), &status) != 0)
-        return systemError("cannot open the archive");
-    // O_NONBLOCK, kept, means nothing for a regular file.
-    if (!S_ISREG(status.st_mode))
-        return Error{"not a regular file"};
-    return OpenedArchive{std::move(fd), static_cast<uint64_t>(status.st_size)};
-}
 
 // A member's compressed bytes, read with pread straight into the decoder's
 // buffer: up to its compressed size, or to the end of the file when that is
@@ -589,13 +568,25 @@ std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDir
 int extractArchiveUnguarded(const std::string &archivePath, const std::string &targetPath,
                             Report &report)
 {
-    const Result<OpenedArchive> opened = openArchiveFile(archivePath);
+    const Result<OpenedFile> opened = openRegularFile(archivePath, "the archive");
     if (!opened) {
         report.fatal(opened.error().text);
         return report.exitStatus();
     }
-    const ArchiveFile file{opened->fd.get(), opened->size};
-    const Result<CentralDirectory> directory = readCentralDirectory(file);
+    const ArchiveFile whole{opened->fd.get(), opened->size};
+    Result<CentralDirectory> directory = readCentralDirectory(whole);
+    std::unique_ptr<SplitArchive> split;
+    if (directory && directory->segments > 1) {
+        Result<std::unique_ptr<SplitArchive>> found =
+            SplitArchive::find(archivePath, whole, directory->segments);
+        if (!found) {
+            report.fatal(found.error().text);
+            return report.exitStatus();
+        }
+        split = std::move(*found);
+        directory = readCentralDirectory(split->file());
+    }
+    const ArchiveFile file = split ? split->file() : whole;
     const std::optional<Walk> walk = walkInstead(file, directory);
     if (!directory && !walk) {
         report.fatal(directory.error().text);

@@ -2,6 +2,7 @@
 
 #include "checksum.h"
 #include "membername.h"
+#include "splitarchive.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -27,6 +28,7 @@ constexpr size_t zip64EndSize = 56;
 constexpr size_t centralHeaderSize = 46;
 constexpr size_t localHeaderSize = 30;
 constexpr uint32_t saturated32 = 0xFFFFFFFF;
+constexpr uint16_t saturated16 = 0xFFFF;
 
 constexpr uint16_t utf8NameFlag = 1 << 11;
 constexpr uint16_t storedMethod = 0;
@@ -167,6 +169,19 @@ void applyZip64(std::string_view extra, std::initializer_list<uint64_t *> values
             at += 8;
         }
     });
+}
+
+// The segment a member's local header lies on: after the 64-bit values in
+// the ZIP64 field when the central header's 16-bit number is saturated.
+uint32_t diskOf(uint16_t disk, std::string_view extra, size_t zip64Values)
+{
+    uint32_t found = disk;
+    if (disk == saturated16)
+        forEachExtraField(extra, [&](uint16_t id, std::string_view data) {
+            if (id == zip64Field && data.size() >= 8 * zip64Values + 4)
+                found = le32(data, 8 * zip64Values);
+        });
+    return found;
 }
 
 std::optional<std::string> unicodePath(std::string_view extra, std::string_view rawName)
@@ -320,7 +335,18 @@ struct EndRecord
     uint64_t directoryOffset = 0;
     // After the end record and its comment.
     uint64_t bytesAfter = 0;
+    // The segment (disk) the end record lies on, the last, and the one where
+    // the central directory starts, the first being 0.
+    uint32_t lastDisk = 0;
+    uint32_t directoryDisk = 0;
 };
+
+// Where an offset of a segment lies in the archive. A whole archive has one,
+// whatever its disk numbers say.
+uint64_t archiveOffset(const ArchiveFile &file, uint32_t disk, uint64_t offset)
+{
+    return file.split != nullptr ? file.split->offsetOf(disk, offset) : offset;
+}
 
 // The last end record whose comment fits the file; one whose comment ends
 // exactly at the end of the file is preferred over one followed by bytes.
@@ -346,13 +372,16 @@ void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
     const Result<std::string> locator = readExactly(file, zip64LocatorSize, locatorAt);
     if (!locator || !startsWith(*locator, zip64LocatorSignature))
         return;
-    for (const uint64_t at : {le64(*locator, 8), locatorAt - zip64EndSize}) {
+    const uint64_t recordAt = archiveOffset(file, le32(*locator, 4), le64(*locator, 8));
+    for (const uint64_t at : {recordAt, locatorAt - zip64EndSize}) {
         const Result<std::string> record = at < locatorAt && locatorAt - at >= zip64EndSize
                                                ? readExactly(file, zip64EndSize, at)
                                                : Result<std::string>(cutShort());
         if (!record || !startsWith(*record, zip64EndSignature))
             continue;
         end = {at, le64(*record, 32), le64(*record, 40), le64(*record, 48), end.bytesAfter};
+        end.lastDisk = le32(*record, 16);
+        end.directoryDisk = le32(*record, 20);
         return;
     }
 }
@@ -360,10 +389,13 @@ void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
 Result<EndRecord> readEndRecord(const ArchiveFile &file)
 {
     const Error notZip{"not a ZIP archive (no end of central directory record)"};
-    if (file.size < endRecordSize)
+    // A split archive's end record lies in its last segment.
+    const uint64_t lastSize =
+        file.size - (file.split != nullptr ? file.split->lastStart() : uint64_t{0});
+    if (lastSize < endRecordSize)
         return notZip;
     const auto tailSize =
-        static_cast<size_t>(std::min<uint64_t>(file.size, endRecordSize + longestComment));
+        static_cast<size_t>(std::min<uint64_t>(lastSize, endRecordSize + longestComment));
     const uint64_t tailStart = file.size - tailSize;
     const Result<std::string> tail = readExactly(file, tailSize, tailStart);
     if (!tail)
@@ -373,8 +405,11 @@ Result<EndRecord> readEndRecord(const ArchiveFile &file)
         return notZip;
     EndRecord end{tailStart + *at, le16(*tail, *at + 10), le32(*tail, *at + 12),
                   le32(*tail, *at + 16), tailSize - *at - endRecordSize - le16(*tail, *at + 20)};
+    end.lastDisk = le16(*tail, *at + 4);
+    end.directoryDisk = le16(*tail, *at + 6);
     if (end.position >= zip64LocatorSize)
         applyZip64End(file, end.position - zip64LocatorSize, end);
+    end.directoryOffset = archiveOffset(file, end.directoryDisk, end.directoryOffset);
     return end;
 }
 
@@ -394,7 +429,8 @@ Result<uint64_t> bytesBeforeArchive(const ArchiveFile &file, const EndRecord &en
     return Error{"no readable central directory"};
 }
 
-Result<ZipEntry> readCentralEntry(SequentialReader &reader, uint64_t offsetCorrection)
+Result<ZipEntry> readCentralEntry(SequentialReader &reader, const ArchiveFile &file,
+                                  uint64_t offsetCorrection)
 {
     const Result<std::string_view> fixed = reader.take(centralHeaderSize);
     if (!fixed)
@@ -413,6 +449,7 @@ Result<ZipEntry> readCentralEntry(SequentialReader &reader, uint64_t offsetCorre
     const size_t nameLength = le16(*fixed, 28);
     const size_t extraLength = le16(*fixed, 30);
     const size_t commentLength = le16(*fixed, 32);
+    const uint16_t disk = le16(*fixed, 34);
     const uint32_t externalAttributes = le32(*fixed, 38);
     uint64_t offset = le32(*fixed, 42);
 
@@ -427,10 +464,13 @@ Result<ZipEntry> readCentralEntry(SequentialReader &reader, uint64_t offsetCorre
     if (const Result<std::string_view> comment = reader.take(commentLength); !comment)
         return comment.error();
 
+    const size_t zip64Values =
+        (uncompressed == saturated32) + (compressed == saturated32) + (offset == saturated32);
     applyZip64(extra, {&uncompressed, &compressed, &offset});
     entry.compressedSize = compressed;
     entry.uncompressedSize = uncompressed;
-    entry.headerOffset = offset + std::min(offsetCorrection, UINT64_MAX - offset);
+    const uint64_t onDisk = archiveOffset(file, diskOf(disk, extra, zip64Values), offset);
+    entry.headerOffset = onDisk + std::min(offsetCorrection, UINT64_MAX - onDisk);
     entry.name = withSeparators(decodeName(entry.rawName, entry.flags, extra), madeBy >> 8);
     entry.modified = modificationTime(extra, time, date);
     setKind(entry, madeBy, externalAttributes);
@@ -676,6 +716,8 @@ std::optional<StoredEnd> findStoredEnd(const ArchiveFile &file, uint64_t dataOff
 
 Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64_t offset)
 {
+    if (file.split != nullptr)
+        return file.split->read(buffer, size, offset);
     auto *next = static_cast<char *>(buffer);
     size_t done = 0;
     while (done < size && offset + done < file.size) {
@@ -700,6 +742,10 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
         return end.error();
     CentralDirectory directory;
     directory.bytesAfterEnd = end->bytesAfter;
+    if (file.split == nullptr && end->lastDisk > 0 && end->lastDisk < UINT16_MAX) {
+        directory.segments = end->lastDisk + 1;
+        return directory;
+    }
     if (end->entries == 0 && end->directorySize == 0)
         return directory;
     const Result<uint64_t> correction = bytesBeforeArchive(file, *end);
@@ -708,7 +754,7 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     directory.start = end->directoryOffset + *correction;
     SequentialReader reader(file, directory.start, end->position);
     while (reader.left() >= centralHeaderSize) {
-        Result<ZipEntry> entry = readCentralEntry(reader, *correction);
+        Result<ZipEntry> entry = readCentralEntry(reader, file, *correction);
         if (!entry)
             break;
         directory.entries.push_back(std::move(*entry));

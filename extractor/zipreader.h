@@ -8,16 +8,22 @@
 #include <string>
 #include <vector>
 
+class SplitArchive;
+
 // The archive file, read with pread alone so that several threads may read
 // it at once.
 struct ArchiveFile
 {
     int fd = -1;
     uint64_t size = 0;
+    // For an archive split into segments, what reads them as one file of
+    // `size` bytes; `fd` is then the last segment's.
+    const SplitArchive *split = nullptr;
 };
 
 // Reads up to `size` bytes at `offset` into `buffer`; fewer only where the
-// file ends.
+// file ends, or, in a split archive, before bytes whose segment is missing or
+// cut short, and an error naming that segment when the first byte is one.
 Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64_t offset);
 
 enum class EntryKind { File, Directory, SymbolicLink };
@@ -76,12 +82,17 @@ struct CentralDirectory
     // that of a ZIP stored in a member of the archive, whose own end is cut
     // off or damaged, and the archive is to be walked from here.
     std::optional<uint64_t> headerInStub;
+    // How many segments the end record says the archive was split into, up
+    // to the 65,535 its 16-bit fields count; a larger claim is ignored.
+    uint32_t segments = 1;
 };
 
 // Finds the end-of-central-directory record in the last 64 KiB + 22 bytes,
 // follows a ZIP64 locator to its record, and reads the central directory.
 // Bytes before the archive (a self-extractor's stub) are allowed: when every
 // offset is off by the same amount, the entries' offsets are corrected.
+// A split archive read as a whole file gives only how many segments it has:
+// it is to be read again through them.
 Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file);
 
 // Reads the local header of one of the directory's entries, checks it

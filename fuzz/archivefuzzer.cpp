@@ -7,6 +7,9 @@
 //
 // Layout of the work directory, made once per process:
 //   WORK/archive.zip                  the input
+//   WORK/archive.z01, archive.z02     the input, and its first half: the
+//                                     segments read when its end record
+//                                     counts several, the second cut short
 //   WORK/sandbox/level/target         the target, removed after every input
 // so that a name climbing one, two or three levels out of the target leaves
 // something where nothing else ever is.
@@ -66,9 +69,9 @@ size_t openDescriptorCount()
     return count;
 }
 
-void writeInput(const uint8_t *data, size_t size)
+void writeInput(const std::string &path, const uint8_t *data, size_t size)
 {
-    const int fd = ::open(archivePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size) || ::close(fd) != 0)
         fail("cannot write the input: " + std::string(std::strerror(errno)));
 }
@@ -232,7 +235,7 @@ void checkOnly(const std::string &directory, const std::set<std::string> &allowe
 
 void checkNothingOutside()
 {
-    checkOnly(workDirectory, {"archive.zip", "sandbox"});
+    checkOnly(workDirectory, {"archive.z01", "archive.z02", "archive.zip", "sandbox"});
     checkOnly(sandboxDirectory, {"level"});
     checkOnly(levelDirectory, {"target"});
 }
@@ -268,7 +271,9 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const size_t descriptorsBefore = openDescriptorCount();
-    writeInput(data, size);
+    writeInput(archivePath, data, size);
+    writeInput(workDirectory + "/archive.z01", data, size);
+    writeInput(workDirectory + "/archive.z02", data, size / 2);
     {
         Report report(archivePath, reportSink, reportSink);
         const int status = extractArchive(archivePath, targetPath, report);

@@ -3,10 +3,14 @@
 // walk over local headers. Names must be UTF-8 and data offsets inside the
 // file; members accepted from the central directory must share no byte and
 // end before it; memory must follow the file's size, not what it declares
-// (-rss_limit_mb).
+// (-rss_limit_mb). An input whose end record counts several segments is read
+// again as the last of them, after two segments made of the input itself:
+// the first the whole input, the second its first half, cut short.
 #include "membername.h"
+#include "splitarchive.h"
 #include "zipreader.h"
 
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -46,11 +50,12 @@ void checkApart(std::vector<std::pair<uint64_t, uint64_t>> extents, uint64_t dir
     }
 }
 
-void readListed(const ArchiveFile &file)
+// The number of segments the input's end record counts.
+uint32_t readListed(const ArchiveFile &file)
 {
     const Result<CentralDirectory> directory = readCentralDirectory(file);
     if (!directory)
-        return;
+        return 1;
     std::vector<std::pair<uint64_t, uint64_t>> extents;
     for (const ZipEntry &entry : directory->entries) {
         const Result<uint64_t> dataOffset = locateData(file, *directory, entry);
@@ -62,6 +67,7 @@ void readListed(const ArchiveFile &file)
                              *dataOffset + std::min(size, UINT64_MAX - *dataOffset));
     }
     checkApart(std::move(extents), directory->start);
+    return directory->segments;
 }
 
 void walkLocalHeaders(const ArchiveFile &file)
@@ -73,6 +79,42 @@ void walkLocalHeaders(const ArchiveFile &file)
             checkEntry(file, walked->entry, walked->dataOffset);
 }
 
+void writeSegment(const std::string &path, const uint8_t *data, size_t size)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size) || ::close(fd) != 0)
+        fail("cannot write a segment");
+}
+
+std::string segmentFolder;
+
+void removeFolder()
+{
+    ::unlink((segmentFolder + "/in.z01").c_str());
+    ::unlink((segmentFolder + "/in.z02").c_str());
+    ::rmdir(segmentFolder.c_str());
+}
+
+void readSplit(const ArchiveFile &last, const uint8_t *data, size_t size, uint32_t segments)
+{
+    if (segmentFolder.empty()) {
+        const char *temporary = std::getenv("TMPDIR");
+        segmentFolder =
+            std::string(temporary != nullptr ? temporary : "/tmp") + "/vrillo-reader-fuzz-XXXXXX";
+        if (::mkdtemp(segmentFolder.data()) == nullptr)
+            fail("cannot make a folder for segments");
+        std::atexit(removeFolder);
+    }
+    writeSegment(segmentFolder + "/in.z01", data, size);
+    writeSegment(segmentFolder + "/in.z02", data, size / 2);
+    const Result<std::unique_ptr<SplitArchive>> split =
+        SplitArchive::find(segmentFolder + "/in.zip", last, segments);
+    if (!split)
+        return;
+    readListed((*split)->file());
+    walkLocalHeaders((*split)->file());
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -81,7 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size))
         fail("cannot hold the input in memory");
     const ArchiveFile file{fd, size};
-    readListed(file);
+    if (const uint32_t segments = readListed(file); segments > 1)
+        readSplit(file, data, size, segments);
     walkLocalHeaders(file);
     ::close(fd);
     return 0;

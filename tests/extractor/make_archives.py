@@ -550,6 +550,35 @@ def overlapping_archives():
     write_laid_out("header_in_extra.zip", body + good, central, 3)
 
 
+def split_archives():
+    """An archive Info-ZIP splits into segments of 64 KB, split.z01 to split.z04
+    beside split.zip: a.bin runs from the first into the second, c.bin from
+    the second through the third into the fourth. Then copies of it under
+    other names: the second segment missing, the third cut short, the first a
+    FIFO, and every segment's extension in capitals."""
+    folder = path("split")
+    os.makedirs(folder)
+    rng = random.Random(20)
+    members = {"a.bin": rng.randbytes(100000), "b.txt": b"split\n" * 5000,
+               "c.bin": rng.randbytes(150000), "d.txt": b"d\n", "e.bin": rom_bytes(rng, 60000)}
+    for name, data in members.items():
+        with open(os.path.join(folder, name), "wb") as f:
+            f.write(data)
+    subprocess.run(["zip", "-q", "-X", "-s", "64k", path("split.zip"), *members], cwd=folder,
+                   check=True)
+    shutil.rmtree(folder)
+    variants = (("split_missing.zip", {2: None}), ("split_cut.zip", {3: lambda d: d[:-3000]}),
+                ("split_fifo.zip", {1: None}), ("caps.ZIP", {}))
+    for name, changes in variants:
+        shutil.copy(path("split.zip"), path(name))
+        stem, letter = name[:-4], name[-3]
+        for number in range(1, 5):
+            change = changes.get(number, lambda data: data)
+            if change:
+                derive("split.z%02d" % number, "%s.%s%02d" % (stem, letter, number), change)
+    os.mkfifo(path("split_fifo.z01"))
+
+
 os.makedirs(OUT, exist_ok=True)
 real_tool_archives()
 name_archives()
@@ -563,4 +592,5 @@ side_by_side_archive("many_utf8_members.zip", ["Ünï", "cödé", "Ελλ", "η�
 meeting_names_archive()
 nested_archives()
 overlapping_archives()
+split_archives()
 stream_archives()

@@ -310,6 +310,11 @@ void PkunzipTest::extractsWholeArchives_data()
         << "joined_streams.zip"
         << QStringList{"skippable.zst.txt=<8848 bytes>", "two.xz.txt=<8848 bytes>",
                        "two.zst.txt=<8848 bytes>"};
+    const QStringList splitTree = {"a.bin=<100000 bytes>", "b.txt=<30000 bytes>",
+                                   "c.bin=<150000 bytes>", "d.txt=d\n", "e.bin=<60000 bytes>"};
+    QTest::newRow("split into segments of 64 KB, members running across them")
+        << "split.zip" << splitTree;
+    QTest::newRow("split, the extensions in capitals") << "caps.ZIP" << splitTree;
 }
 
 void PkunzipTest::extractsWholeArchives()
@@ -410,6 +415,24 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
         << "header_in_extra.zip" << good
         << QStringList{"outer.bin: overlaps member inner.bin",
                        "inner.bin: overlaps member outer.bin"};
+
+    // Split archives: only the members whose bytes are lost fail.
+    const QString headerLost = QStringLiteral(": its local header cannot be read: segment ");
+    QTest::newRow("split, a segment missing")
+        << "split_missing.zip" << QStringList{"d.txt=d\n", "e.bin=<60000 bytes>"}
+        << QStringList{"a.bin: segment split_missing.z02 is missing",
+                       "b.txt" + headerLost + "split_missing.z02 is missing",
+                       "c.bin" + headerLost + "split_missing.z02 is missing"};
+    QTest::newRow("split, a segment cut short")
+        << "split_cut.zip"
+        << QStringList{"a.bin=<100000 bytes>", "b.txt=<30000 bytes>", "d.txt=d\n",
+                       "e.bin=<60000 bytes>"}
+        << QStringList{"c.bin: segment split_cut.z03 is cut short"};
+    QTest::newRow("split, a segment that is a FIFO")
+        << "split_fifo.zip"
+        << QStringList{"b.txt=<30000 bytes>", "c.bin=<150000 bytes>", "d.txt=d\n",
+                       "e.bin=<60000 bytes>"}
+        << QStringList{"a.bin" + headerLost + "split_fifo.z01 is not a regular file"};
 }
 
 void PkunzipTest::refusesAndReportsBadMembers()
