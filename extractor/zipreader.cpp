@@ -489,31 +489,42 @@ bool sizesFollowData(uint16_t flags)
     return (flags & sizesFollowFlag) != 0;
 }
 
-Error disagreement(const std::string &what)
+// The member as its local header declares it. Sizes saturated without a
+// ZIP64 field declare nothing; when either header says the sizes follow the
+// data, CRC-32 and sizes are the central directory's alone.
+ZipEntry asLocallyDeclared(const ZipEntry &entry, const LocalHeader &header)
 {
-    return Error{"its local header disagrees with the central directory (" + what + ")"};
+    ZipEntry local = entry;
+    local.rawName = header.rawName;
+    local.name = decodeName(header.rawName, header.flags, header.extra);
+    local.method = header.method;
+    if (sizesFollowData(header.flags) || sizesFollowData(entry.flags))
+        return local;
+    local.crc = header.crc;
+    if (header.compressedSize != saturated32)
+        local.compressedSize = header.compressedSize;
+    if (header.uncompressedSize != saturated32)
+        local.uncompressedSize = header.uncompressedSize;
+    return local;
 }
 
-Result<uint64_t> checkedDataOffset(const ArchiveFile &file, const ZipEntry &entry)
+std::string disagreementOf(const ZipEntry &central, const ZipEntry &local)
 {
-    const Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset);
-    if (!header)
-        return Error{"its local header cannot be read: " + header.error().text,
-                     header.error().systemError};
-    if (header->rawName != entry.rawName)
-        return disagreement("name");
-    if (header->method != entry.method)
-        return disagreement("compression method");
-    if (sizesFollowData(header->flags) || sizesFollowData(entry.flags))
-        return header->dataOffset;
-    if (header->crc != entry.crc)
-        return disagreement("CRC-32");
-    const bool compressedKnown = header->compressedSize != saturated32;
-    const bool uncompressedKnown = header->uncompressedSize != saturated32;
-    if ((compressedKnown && header->compressedSize != entry.compressedSize) ||
-        (uncompressedKnown && header->uncompressedSize != entry.uncompressedSize))
-        return disagreement("sizes");
-    return header->dataOffset;
+    std::string fields;
+    const auto add = [&fields](const char *field) {
+        fields += (fields.empty() ? "" : ", ") + std::string(field);
+    };
+    if (local.method != central.method)
+        add("compression method");
+    if (local.crc != central.crc)
+        add("CRC-32");
+    if (local.compressedSize != central.compressedSize ||
+        local.uncompressedSize != central.uncompressedSize)
+        add("sizes");
+    std::string text = local.rawName != central.rawName ? "names it " + local.name : "";
+    if (!fields.empty())
+        text += (text.empty() ? "" : " and ") + ("disagrees in " + fields);
+    return text;
 }
 
 uint64_t cappedSum(uint64_t a, uint64_t b)
@@ -548,10 +559,11 @@ std::vector<HeaderPlace> placeHeaders(const std::vector<ZipEntry> &entries)
     return places;
 }
 
-// The first thing the entry's bytes meet, its data starting at dataOffset:
-// a member before it, one after it, or the central directory.
+// The first thing the entry's bytes meet, its data of compressedSize bytes
+// starting at dataOffset: a member before it, one after it, or the central
+// directory.
 std::optional<std::string> overlapOf(const CentralDirectory &directory, const ZipEntry &entry,
-                                     uint64_t dataOffset)
+                                     uint64_t dataOffset, uint64_t compressedSize)
 {
     const std::vector<HeaderPlace> &headers = directory.headers;
     const auto place = std::lower_bound(
@@ -559,7 +571,7 @@ std::optional<std::string> overlapOf(const CentralDirectory &directory, const Zi
         [](const HeaderPlace &place, uint64_t offset) { return place.offset < offset; });
     if (place != headers.end() && place->reachBefore > entry.headerOffset)
         return "member " + directory.entries[place->reachingEntry].name;
-    const uint64_t dataEnd = cappedSum(dataOffset, entry.compressedSize.value_or(0));
+    const uint64_t dataEnd = cappedSum(dataOffset, compressedSize);
     for (auto other = place; other != headers.end() && other->offset < dataEnd; ++other)
         if (&directory.entries[other->entry] != &entry)
             return "member " + directory.entries[other->entry].name;
@@ -714,15 +726,24 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     return directory;
 }
 
-Result<uint64_t> locateData(const ArchiveFile &file, const CentralDirectory &directory,
-                            const ZipEntry &entry)
+Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &directory,
+                               const ZipEntry &entry)
 {
-    const Result<uint64_t> dataOffset = checkedDataOffset(file, entry);
-    if (!dataOffset)
-        return dataOffset;
-    if (const std::optional<std::string> overlap = overlapOf(directory, entry, *dataOffset))
+    const Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset);
+    if (!header)
+        return Error{"its local header cannot be read: " + header.error().text,
+                     header.error().systemError};
+    LocatedData located{header->dataOffset, asLocallyDeclared(entry, *header), {}, {}};
+    located.disagreement = disagreementOf(entry, located.local);
+    const uint64_t size = entry.compressedSize.value_or(0);
+    if (const auto overlap = overlapOf(directory, entry, located.offset, size))
         return Error{"overlaps " + *overlap + ": possible zip bomb"};
-    return dataOffset;
+    const uint64_t localSize = located.local.compressedSize.value_or(0);
+    if (localSize > size)
+        if (const auto overlap = overlapOf(directory, entry, located.offset, localSize))
+            located.localOverlap = Error{"its local header's sizes make it overlap " + *overlap +
+                                         ": possible zip bomb"};
+    return located;
 }
 
 std::optional<uint64_t> findLocalHeader(const ArchiveFile &file, uint64_t from)

@@ -84,9 +84,26 @@ struct CentralDirectory
 // offset is off by the same amount, the entries' offsets are corrected.
 Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file);
 
-// Reads the local header of one of the directory's entries, checks it
-// against the central directory's (name and method; CRC-32 and sizes unless
-// they follow the data), and gives where the member's data starts.
+// Where a member's data starts, as its local header gives it, and what that
+// header declares of the member.
+struct LocatedData
+{
+    uint64_t offset = 0;
+    // The member as its local header declares it: its name, method, and its
+    // CRC-32 and sizes unless they follow the data or are saturated without a
+    // ZIP64 field; the central directory's entry gives the rest.
+    ZipEntry local;
+    // How the local header disagrees with the central directory, to be said
+    // beside the member ("names it b.txt and disagrees in CRC-32"); empty when
+    // it does not.
+    std::string disagreement;
+    // Why the local header's sizes cannot be used: the bytes they take would
+    // overlap another member or the central directory.
+    std::optional<Error> localOverlap;
+};
+
+// Reads the local header of one of the directory's entries, and gives where
+// the member's data starts and what the local header declares of it.
 //
 // No two members share a byte. A member's bytes run from its local header to
 // the end of its compressed data (a data descriptor after them is not
@@ -95,9 +112,11 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file);
 // reaches over its local header. Members that share their data would write
 // it once each: twenty members quoting each other's headers over one stream
 // of a few kilobytes write gigabytes. What the archive can write is so
-// bounded by what its central directory declares.
-Result<uint64_t> locateData(const ArchiveFile &file, const CentralDirectory &directory,
-                            const ZipEntry &entry);
+// bounded by what its headers declare. The same holds for the bytes the
+// local header's compressed size takes, when it differs: they are checked
+// too, and never read when they overlap (localOverlap).
+Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &directory,
+                               const ZipEntry &entry);
 
 // What reading an archive without a readable central directory needs: where
 // the next local header signature lies at or after `from`, ...

@@ -179,6 +179,8 @@ private slots:
 
     void extractsWholeArchives_data();
     void extractsWholeArchives();
+    void extractsWhatOneHeaderVerifies_data();
+    void extractsWhatOneHeaderVerifies();
     void refusesAndReportsBadMembers_data();
     void refusesAndReportsBadMembers();
     void refusesNamesTheKernelReadsOtherwise_data();
@@ -317,6 +319,51 @@ void PkunzipTest::extractsWholeArchives()
         QVERIFY2(run.out.contains(nameOf(entry)), qPrintable(entry + " not announced"));
 }
 
+void PkunzipTest::extractsWhatOneHeaderVerifies_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QStringList>("out");
+
+    const QString text = QStringLiteral("=<2300 bytes>");
+    const QString central = QStringLiteral("; the data matches the central directory)");
+    const QString local = QStringLiteral("; the data matches the local header)");
+    QTest::newRow("local headers disagreeing in method, CRC-32, sizes, name")
+        << "disagreeing.zip"
+        << QStringList{"central_crc.txt" + text,  "central_method.txt" + text,
+                       "central_name.txt=named",  "central_packed_short.txt" + text,
+                       "central_size.txt" + text, "local_crc.txt" + text,
+                       "local_sizes.txt" + text,  "shrunk_or_stored.txt" + text}
+        << QStringList{
+               "central_method.txt (its local header disagrees in compression method" + local,
+               "shrunk_or_stored.txt (its local header disagrees in compression method" + local,
+               "central_crc.txt (its local header disagrees in CRC-32" + local,
+               "central_size.txt (its local header disagrees in sizes" + local,
+               "central_packed_short.txt (its local header disagrees in sizes" + local,
+               "local_sizes.txt (its local header disagrees in sizes" + central,
+               "local_crc.txt (its local header disagrees in CRC-32" + central,
+               "central_name.txt (its local header names it local_name.txt)"};
+    QTest::newRow("ZIP64: local field of the compressed size alone, both sizes saturated")
+        << "zip64_local_compressed_only.zip" << QStringList{"big.txt" + text}
+        << QStringList{"big.txt (its local header disagrees in sizes" + central};
+}
+
+// The data decides between a member's two headers; what disagreed is said
+// beside the member's line.
+void PkunzipTest::extractsWhatOneHeaderVerifies()
+{
+    QFETCH(QString, archive);
+    QFETCH(QStringList, tree);
+    QFETCH(QStringList, out);
+
+    const Run run = extract(archive);
+
+    QCOMPARE(run.err, QStringList());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(describeTree(target()), tree);
+    QCOMPARE(run.out, out);
+}
+
 void PkunzipTest::refusesAndReportsBadMembers_data()
 {
     QTest::addColumn<QString>("archive");
@@ -365,10 +412,10 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
     QTest::newRow("cut, after a damaged member of unknown size")
         << "found_again_cut.zip" << QStringList{"after.txt=<6300 bytes>"}
         << QStringList{"broken.txt: damaged data", damaged};
-    QTest::newRow("local headers unreadable or disagreeing")
+    QTest::newRow("local headers unreadable, verifying neither, quoting the next member")
         << "bad_local_headers.zip" << QStringList{"first.txt=first", "last.txt=last"}
-        << QStringList{"past_end.txt: its local header", "renamed.txt: its local header"};
-
+        << QStringList{"past_end.txt: its local header", "neither.txt: damaged data",
+                       "quoting.txt: its local header's sizes make it overlap member last.txt"};
     // Cut and nested archives: what is left must not pass for the stored ZIP.
     QTest::newRow("holding a ZIP, cut at its end")
         << "nested_cut.zip" << nestedTree() << QStringList{damaged};
