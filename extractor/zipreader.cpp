@@ -620,6 +620,65 @@ std::optional<uint64_t> localHeaderInStub(const ArchiveFile &file, uint64_t stub
     return std::nullopt;
 }
 
+// Where a local header bearing `rawName` starts between `from` and `to`,
+// reading at most `searchLeft` bytes and taking them from it.
+std::optional<uint64_t> findNamedHeader(const ArchiveFile &file, const std::string &rawName,
+                                        uint64_t from, uint64_t to, uint64_t &searchLeft)
+{
+    const size_t headerSize = localHeaderSize + rawName.size();
+    std::string block;
+    for (uint64_t at = from; at <= to && at < file.size; at += scanBlockSize + 1) {
+        const auto want =
+            static_cast<size_t>(std::min<uint64_t>(scanBlockSize, to - at) + headerSize);
+        if (want > searchLeft)
+            return std::nullopt;
+        block.resize(want);
+        const Result<size_t> got = readAt(file, block.data(), want, at);
+        if (!got)
+            return std::nullopt;
+        searchLeft -= *got;
+        const std::string_view read(block.data(), *got);
+        for (size_t found = read.find(localSignature);
+             found != std::string_view::npos && read.size() - found >= headerSize;
+             found = read.find(localSignature, found + 1))
+            if (le16(read, found + 26) == rawName.size() &&
+                read.substr(found + localHeaderSize, rawName.size()) == rawName)
+                return at + found;
+    }
+    return std::nullopt;
+}
+
+// A tool that adds data descriptors to an archive without moving its offsets
+// leaves each local header later than its offset says by the descriptors
+// before it, and the central directory by all of them; the uniform
+// correction then takes every header for later than it is. A member whose
+// header is not at the corrected offset has it looked for by its name, from
+// where its offset says up to the corrected one, and never before the shift
+// of the member before it: descriptors only add. In all, the search reads a
+// few times the archive's size at most.
+void findShiftedHeaders(const ArchiveFile &file, std::vector<ZipEntry> &entries,
+                        uint64_t correction)
+{
+    std::vector<ZipEntry *> byOffset;
+    for (ZipEntry &entry : entries)
+        byOffset.push_back(&entry);
+    std::stable_sort(byOffset.begin(), byOffset.end(), [](const ZipEntry *a, const ZipEntry *b) {
+        return a->headerOffset < b->headerOffset;
+    });
+    uint64_t searchLeft = 4 * file.size;
+    uint64_t shift = 0;
+    for (ZipEntry *entry : byOffset) {
+        if (signatureAt(file, entry->headerOffset, localSignature))
+            continue;
+        const uint64_t given = entry->headerOffset - correction;
+        if (const std::optional<uint64_t> found = findNamedHeader(
+                file, entry->rawName, given + shift, entry->headerOffset, searchLeft)) {
+            shift = *found - given;
+            entry->headerOffset = *found;
+        }
+    }
+}
+
 constexpr size_t longestDescriptor = 24;
 
 // Whether `descriptor`, which starts with a data descriptor's signature,
@@ -716,9 +775,11 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     }
     if (directory.entries.empty())
         return Error{"no readable central directory"};
-    directory.headers = placeHeaders(directory.entries);
     if (*correction > 0)
         directory.headerInStub = localHeaderInStub(file, *correction);
+    if (*correction > 0 && !directory.headerInStub)
+        findShiftedHeaders(file, directory.entries, *correction);
+    directory.headers = placeHeaders(directory.entries);
     // A count of 16 bits wraps round in an archive of more members that has
     // no ZIP64 record; finding more members than counted is no damage.
     if (end->entries > directory.entries.size())

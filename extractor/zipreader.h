@@ -37,7 +37,7 @@ struct ZipEntry
     std::optional<uint64_t> compressedSize;
     std::optional<uint64_t> uncompressedSize;
     // Where its local header starts, already corrected for bytes before the
-    // archive.
+    // archive, or where it was found instead (see readCentralDirectory).
     uint64_t headerOffset = 0;
     EntryKind kind = EntryKind::File;
     bool executable = false;
@@ -81,7 +81,11 @@ struct CentralDirectory
 // Finds the end-of-central-directory record in the last 64 KiB + 22 bytes,
 // follows a ZIP64 locator to its record, and reads the central directory.
 // Bytes before the archive (a self-extractor's stub) are allowed: when every
-// offset is off by the same amount, the entries' offsets are corrected.
+// offset is off by the same amount, the entries' offsets are corrected. A
+// member whose local header does not lie at its corrected offset has it
+// looked for, by its name, between its offset as given and as corrected:
+// a tool that adds data descriptors to an archive may leave the offsets
+// short by the descriptors before each header.
 Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file);
 
 // Where a member's data starts, as its local header gives it, and what that

@@ -66,8 +66,9 @@ class Member:
                            values["packed_size"], values["size"])
 
 
-def write_zip(name, members):
-    """A plain ZIP: local headers, data, central directory, end record."""
+def write_zip(name, members, directory_shift=0):
+    """A plain ZIP: local headers, data, central directory, end record; the
+    end record's offset of the directory directory_shift bytes short."""
     body = b""
     central = b""
     for m in members:
@@ -91,7 +92,7 @@ def write_zip(name, members):
         central += struct.pack("<HHHHHII", len(m.name), len(extra), 0, 0, 0, external, offset)
         central += m.name + extra
     end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, len(members), len(members),
-                                      len(central), len(body), 0)
+                                      len(central), len(body) - directory_shift, 0)
     with open(path(name), "wb") as f:
         f.write(body + central + end)
     return len(body), len(central)
@@ -549,7 +550,8 @@ overlapping_archives()
 
 def disagreeing_archives():
     """Local headers that disagree with the central directory, where the data
-    tells which is right, or neither is."""
+    tells which is right, or neither is; local headers not where the offsets
+    say."""
     text = b"which header is right? " * 100
     write_zip("disagreeing.zip", [
         Member("central_method.txt", text, central={"method": 8}),
@@ -574,6 +576,14 @@ def disagreeing_archives():
         Member("quoting.txt", b"x", central={"crc": 0},
                local={"packed_size": len(quoted), "size": len(quoted), "crc": zlib.crc32(quoted)}),
         Member("last.txt", b"last")])
+
+    # Descriptors inserted after the data, the offsets left as they were.
+    first, second = b"first\n" * 50, b"second\n" * 50
+    for descriptor, length in (("signed", 16), ("bare", 12)):
+        write_zip("moved_%s.zip" % descriptor, [
+            Member("first.txt", first, descriptor=descriptor),
+            Member("second.txt", second, descriptor=descriptor, offset=30 + 9 + len(first))],
+            directory_shift=2 * length)
 
 
 disagreeing_archives()

@@ -346,6 +346,11 @@ void PkunzipTest::extractsWhatOneHeaderVerifies_data()
     QTest::newRow("ZIP64: local field of the compressed size alone, both sizes saturated")
         << "zip64_local_compressed_only.zip" << QStringList{"big.txt" + text}
         << QStringList{"big.txt (its local header disagrees in sizes" + central};
+    const QStringList moved = {"first.txt=<300 bytes>", "second.txt=<350 bytes>"};
+    QTest::newRow("offsets short by the signed descriptors inserted")
+        << "moved_signed.zip" << moved << QStringList{"first.txt", "second.txt"};
+    QTest::newRow("offsets short by the descriptors without signature inserted")
+        << "moved_bare.zip" << moved << QStringList{"first.txt", "second.txt"};
 }
 
 // The data decides between a member's two headers; what disagreed is said
