@@ -679,16 +679,38 @@ void findShiftedHeaders(const ArchiveFile &file, std::vector<ZipEntry> &entries,
     }
 }
 
+constexpr size_t shortestDescriptor = 12;
 constexpr size_t longestDescriptor = 24;
 
-// Whether `descriptor`, which starts with a data descriptor's signature,
-// records `length` as both sizes, 4 or 8 bytes wide.
-bool recordsLength(std::string_view descriptor, uint64_t length)
+// Whether what follows a member's data descriptor may: another member, the
+// central directory, the end record, or the end of the file.
+bool membersGoOn(std::string_view next, bool fileEnds)
 {
-    for (const size_t width : {size_t{4}, size_t{8}})
-        if (8 + 2 * width <= descriptor.size() && little(descriptor, 8, width) == length &&
-            little(descriptor, 8 + width, width) == length)
+    return (next.empty() && fileEnds) || next == localSignature || next == centralSignature ||
+           next == endSignature;
+}
+
+// Whether the data descriptor at `at` in `bytes` ends stored data of
+// `length` bytes whose CRC-32 is `crc`: it records that CRC-32, and the
+// length as both sizes, 4 bytes wide or 8 in a ZIP64 member. Without its
+// signature it must also be followed by what follows a member: twelve zero
+// bytes that start the data would otherwise pass for an empty member's
+// descriptor.
+bool endsStoredData(std::string_view bytes, size_t at, uint64_t length, uint32_t crc, bool fileEnds)
+{
+    const std::string_view descriptor = bytes.substr(at, longestDescriptor);
+    const bool signature = startsWith(descriptor, descriptorSignature);
+    const size_t crcAt = signature ? descriptorSignature.size() : 0;
+    if (descriptor.size() < crcAt + 4 || le32(descriptor, crcAt) != crc)
+        return false;
+    for (const size_t width : {size_t{4}, size_t{8}}) {
+        const size_t sizesAt = crcAt + 4;
+        const size_t end = sizesAt + 2 * width;
+        if (end <= descriptor.size() && little(descriptor, sizesAt, width) == length &&
+            little(descriptor, sizesAt + width, width) == length &&
+            (signature || membersGoOn(bytes.substr(at + end, localSignature.size()), fileEnds)))
             return true;
+    }
     return false;
 }
 
@@ -699,12 +721,15 @@ struct StoredEnd
     uint32_t crc = 0;
 };
 
-// The first signed data descriptor after a stored member's data that
-// records the data's length (see readLocalEntry).
+// The first data descriptor after a stored member's data that ends it (see
+// readLocalEntry). The CRC-32 is carried along the data once, however many
+// places look like a descriptor.
 std::optional<StoredEnd> findStoredEnd(const ArchiveFile &file, uint64_t dataOffset,
                                        uint64_t &searchLeft)
 {
+    constexpr size_t lookahead = longestDescriptor + localSignature.size();
     std::string block;
+    uint32_t crc = 0;
     for (uint64_t at = dataOffset; at < file.size;) {
         const auto want = static_cast<size_t>(std::min<uint64_t>(scanBlockSize, file.size - at));
         if (want > searchLeft)
@@ -716,18 +741,27 @@ std::optional<StoredEnd> findStoredEnd(const ArchiveFile &file, uint64_t dataOff
         searchLeft -= *got;
         const bool last = *got < scanBlockSize;
         const std::string_view read(block.data(), *got);
-        for (size_t found = read.find(descriptorSignature);
-             found != std::string_view::npos && (last || read.size() - found >= longestDescriptor);
-             found = read.find(descriptorSignature, found + 1)) {
+        const auto *bytes = reinterpret_cast<const unsigned char *>(read.data());
+        // A descriptor cut by the block's end is looked at whole in the next.
+        const size_t whole = last ? read.size() : read.size() - (lookahead - 1);
+        size_t crcUpTo = 0;
+        for (size_t found = 0; found < whole && read.size() - found >= shortestDescriptor;
+             ++found) {
+            // The compressed size's first byte, without the signature and
+            // with it: a quick look rules out most places.
             const uint64_t length = at + found - dataOffset;
-            const std::string_view descriptor = read.substr(found, longestDescriptor);
-            if (recordsLength(descriptor, length))
-                return StoredEnd{length, le32(descriptor, 4)};
+            const auto low = static_cast<char>(length & 0xFF);
+            if (read[found + 4] != low && read[found + 8] != low)
+                continue;
+            crc = crc32Update(crc, bytes + crcUpTo, found - crcUpTo);
+            crcUpTo = found;
+            if (endsStoredData(read, found, length, crc, last))
+                return StoredEnd{length, crc};
         }
         if (last)
             return std::nullopt;
-        // A descriptor cut by the block's end is looked at whole in the next.
-        at += *got - (longestDescriptor - 1);
+        crc = crc32Update(crc, bytes + crcUpTo, whole - crcUpTo);
+        at += whole;
     }
     return std::nullopt;
 }

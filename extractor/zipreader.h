@@ -136,8 +136,9 @@ struct LocalEntry
     ZipEntry entry;
     uint64_t dataOffset = 0;
 };
-// A stored member whose sizes follow its data ends where a signed data
-// descriptor records its length. Looking for it reads at most `searchLeft`
+// A stored member whose sizes follow its data ends at the first data
+// descriptor, with or without its signature, that records the length and the
+// CRC-32 of the bytes before it. Looking for it reads at most `searchLeft`
 // bytes and takes them from it: a walk that starts it at a few times the
 // archive's size reads the archive that many times at most, however many
 // members lack a descriptor.

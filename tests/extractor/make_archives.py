@@ -551,7 +551,7 @@ overlapping_archives()
 def disagreeing_archives():
     """Local headers that disagree with the central directory, where the data
     tells which is right, or neither is; local headers not where the offsets
-    say."""
+    say; stored members whose sizes follow their data, walked."""
     text = b"which header is right? " * 100
     write_zip("disagreeing.zip", [
         Member("central_method.txt", text, central={"method": 8}),
@@ -584,6 +584,13 @@ def disagreeing_archives():
             Member("first.txt", first, descriptor=descriptor),
             Member("second.txt", second, descriptor=descriptor, offset=30 + 9 + len(first))],
             directory_shift=2 * length)
+
+    decoy = b"PK\x07\x08" + struct.pack("<III", 0xDEADBEEF, 100, 100)
+    body, _ = write_zip("stored_descriptors.zip", [
+        Member("signed.bin", b"s" * 100 + decoy + b"after the decoy", descriptor="signed"),
+        Member("bare.bin", bytes(12) + b"as an empty member's descriptor" * 2, descriptor="bare"),
+        Member("plain.txt", b"plain")])
+    derive("stored_descriptors.zip", "stored_descriptors_cut.zip", lambda data: data[:body + 10])
 
 
 disagreeing_archives()

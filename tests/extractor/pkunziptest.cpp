@@ -421,6 +421,11 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
         << "bad_local_headers.zip" << QStringList{"first.txt=first", "last.txt=last"}
         << QStringList{"past_end.txt: its local header", "neither.txt: damaged data",
                        "quoting.txt: its local header's sizes make it overlap member last.txt"};
+    QTest::newRow("cut, stored members with descriptors, a decoy, twelve zero bytes")
+        << "stored_descriptors_cut.zip"
+        << QStringList{"bare.bin=<74 bytes>", "plain.txt=plain", "signed.bin=<131 bytes>"}
+        << QStringList{damaged};
+
     // Cut and nested archives: what is left must not pass for the stored ZIP.
     QTest::newRow("holding a ZIP, cut at its end")
         << "nested_cut.zip" << nestedTree() << QStringList{damaged};
