@@ -640,6 +640,7 @@ void extractByLocalHeaders(const ArchiveFile &file, const Walk &walk, SafeTarget
 // The archive is walked from its first local header when it has no central
 // directory, or an empty one while members lie before it; from the header
 // in its stub when the directory found is that of a ZIP stored inside it.
+// A file whose first local header cannot even be read is no archive.
 std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDirectory> &directory)
 {
     if (directory && directory->headerInStub)
@@ -647,7 +648,10 @@ std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDir
                     "the central directory found is that of a ZIP stored inside it"};
     if (directory && !directory->entries.empty())
         return std::nullopt;
-    if (const std::optional<uint64_t> firstHeader = findLocalHeader(file, 0))
+    const std::optional<uint64_t> firstHeader = findLocalHeader(file, 0);
+    // The end of its data is not looked for here.
+    uint64_t noSearch = 0;
+    if (firstHeader && readLocalEntry(file, *firstHeader, noSearch))
         return Walk{*firstHeader, "no readable central directory"};
     return std::nullopt;
 }

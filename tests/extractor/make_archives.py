@@ -591,6 +591,8 @@ def disagreeing_archives():
         Member("bare.bin", bytes(12) + b"as an empty member's descriptor" * 2, descriptor="bare"),
         Member("plain.txt", b"plain")])
     derive("stored_descriptors.zip", "stored_descriptors_cut.zip", lambda data: data[:body + 10])
+    with open(path("signature_then_garbage.zip"), "wb") as f:
+        f.write(b"PK\x03\x04" + b"\xff" * 200)
 
 
 disagreeing_archives()

@@ -630,6 +630,7 @@ void PkunzipTest::rejectsUnreadableArchives_data()
 
     QTest::newRow("text file named .zip") << "not_a_zip.zip";
     QTest::newRow("empty file named .zip") << "empty_file.zip";
+    QTest::newRow("a local header signature, then garbage") << "signature_then_garbage.zip";
     QTest::newRow("missing archive") << "nothing.zip";
     QTest::newRow("directory named as the archive") << ".";
 }
