@@ -119,10 +119,11 @@ private:
     uint64_t size_ = 0;
 };
 
-// Decodes a member's data whose first byte is at dataOffset and checks its
-// CRC-32 and size: against the central directory's, or, for a member found by
-// walking whose sizes follow its data, against its data descriptor. Gives
-// how many bytes the data (and descriptor) take in the archive.
+// Decodes a member's data whose first byte is at dataOffset as `entry` says,
+// and checks its CRC-32 and size: against those `entry` declares, or, for a
+// member found by walking whose sizes follow its data, against its data
+// descriptor. Gives how many bytes the data (and descriptor) take in the
+// archive.
 Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry, uint64_t dataOffset,
                                CheckedOutput &output)
 {
@@ -170,57 +171,123 @@ struct Extracted
 };
 
 // A member found by walking comes with its data offset; one from the central
-// directory has its local header read and checked against the directory.
+// directory has its local header read.
 using DataLocation = std::variant<uint64_t, const CentralDirectory *>;
 
-Result<uint64_t> dataOffsetOf(const ArchiveFile &file, const ZipEntry &entry,
-                              const DataLocation &location)
+Result<LocatedData> locate(const ArchiveFile &file, const ZipEntry &entry,
+                           const DataLocation &location)
 {
     if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location))
-        return *walkedDataOffset;
+        return LocatedData{*walkedDataOffset, entry, {}, {}};
     return locateData(file, *std::get<const CentralDirectory *>(location), entry);
+}
+
+// Whether the local header's account of the member reads or checks its data
+// otherwise than the central directory's.
+bool decodesOtherwise(const ZipEntry &central, const ZipEntry &local)
+{
+    return local.method != central.method || local.crc != central.crc ||
+           local.compressedSize != central.compressedSize ||
+           local.uncompressedSize != central.uncompressedSize;
+}
+
+// What decoding a member's data gave: the bytes it took in the archive, and
+// what is said beside the member's line.
+struct Verified
+{
+    uint64_t length = 0;
+    std::string note;
+};
+
+std::string noteOf(const LocatedData &located, const char *matched)
+{
+    if (located.disagreement.empty())
+        return {};
+    return " (its local header " + located.disagreement + matched + ")";
+}
+
+// A member is written only when its data decodes to the length and CRC-32
+// one of its headers declares: as the central directory says, and where that
+// fails, as the local header says, each time into an output of its own that
+// decodeAs starts. A failure the system gave (a full disk) is no reason to
+// try again, nor is a local header whose bytes would overlap another
+// member's. Decoding stops at the declared size either time, so a member
+// costs two decodings at most.
+template <typename DecodeAs>
+Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &located,
+                                DecodeAs decodeAs)
+{
+    const bool otherwise = decodesOtherwise(entry, located.local);
+    const Result<uint64_t> central = decodeAs(entry);
+    if (central)
+        return Verified{
+            *central, noteOf(located, otherwise ? "; the data matches the central directory" : "")};
+    if (central.error().systemError != 0 || located.disagreement.empty())
+        return central.error();
+    const std::string failed = central.error().text + "; its local header " + located.disagreement;
+    if (!otherwise)
+        return Error{failed};
+    if (located.localOverlap)
+        return *located.localOverlap;
+    const Result<uint64_t> local = decodeAs(located.local);
+    if (local)
+        return Verified{*local, noteOf(located, "; the data matches the local header")};
+    if (local.error().systemError != 0)
+        return local.error();
+    return Error{failed + ", and the data does not match it either"};
 }
 
 Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
                               const DataLocation &location, const MemberPath &path,
                               SafeTarget &target, const SpaceWatch &space)
 {
-    const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, location);
-    if (!dataOffset)
-        return dataOffset.error();
-    Result<std::unique_ptr<PendingFile>> pending = target.startFile(path, entry.executable);
-    if (!pending)
-        return pending.error();
-    CheckedOutput output(**pending, space);
-    const Result<uint64_t> length = decodeChecked(file, entry, *dataOffset, output);
-    if (!length)
-        return length.error();
+    const Result<LocatedData> located = locate(file, entry, location);
+    if (!located)
+        return located.error();
+    std::unique_ptr<PendingFile> pending;
+    const auto decodeAs = [&](const ZipEntry &declared) -> Result<uint64_t> {
+        // A second attempt writes a new file: nothing of the first is kept.
+        pending.reset();
+        Result<std::unique_ptr<PendingFile>> started = target.startFile(path, entry.executable);
+        if (!started)
+            return started.error();
+        pending = std::move(*started);
+        CheckedOutput output(*pending, space);
+        return decodeChecked(file, declared, located->offset, output);
+    };
+    const Result<Verified> verified = decodeVerified(entry, *located, decodeAs);
+    if (!verified)
+        return verified.error();
     if (const Result<void> going = space.check(); !going)
         return going.error();
-    if (const Result<void> committed = (*pending)->commit(timesOf(entry)); !committed)
+    if (const Result<void> committed = pending->commit(timesOf(entry)); !committed)
         return committed.error();
-    return Extracted{path.text(), *length};
+    return Extracted{path.text() + verified->note, verified->length};
 }
 
 Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
                                  const DataLocation &location, const MemberPath &path,
                                  SafeTarget &target)
 {
-    const Result<uint64_t> dataOffset = dataOffsetOf(file, entry, location);
-    if (!dataOffset)
-        return dataOffset.error();
+    const Result<LocatedData> located = locate(file, entry, location);
+    if (!located)
+        return located.error();
     std::string rawTarget;
-    CheckedOutput output(rawTarget);
-    const Result<uint64_t> length = decodeChecked(file, entry, *dataOffset, output);
-    if (!length)
-        return length.error();
+    const auto decodeAs = [&](const ZipEntry &declared) {
+        rawTarget.clear();
+        CheckedOutput output(rawTarget);
+        return decodeChecked(file, declared, located->offset, output);
+    };
+    const Result<Verified> verified = decodeVerified(entry, *located, decodeAs);
+    if (!verified)
+        return verified.error();
     const Result<LinkTarget> linkTarget =
         extractionRules::checkLinkTarget(path, memberName::decode(rawTarget));
     if (!linkTarget)
         return linkTarget.error();
     if (const Result<void> made = target.makeSymlink(path, *linkTarget, timesOf(entry)); !made)
         return made.error();
-    return Extracted{path.text() + " -> " + linkTarget->text(), *length};
+    return Extracted{path.text() + " -> " + linkTarget->text() + verified->note, verified->length};
 }
 
 Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
@@ -553,6 +620,7 @@ void extractByLocalHeaders(const ArchiveFile &file, const Walk &walk, SafeTarget
 // The archive is walked from its first local header when it has no central
 // directory, or an empty one while members lie before it; from the header
 // in its stub when the directory found is that of a ZIP stored inside it.
+// A file whose first local header cannot even be read is no archive.
 std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDirectory> &directory)
 {
     if (directory && directory->headerInStub)
@@ -560,7 +628,10 @@ std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDir
                     "the central directory found is that of a ZIP stored inside it"};
     if (directory && !directory->entries.empty())
         return std::nullopt;
-    if (const std::optional<uint64_t> firstHeader = findLocalHeader(file, 0))
+    const std::optional<uint64_t> firstHeader = findLocalHeader(file, 0);
+    // The end of its data is not looked for here.
+    uint64_t noSearch = 0;
+    if (firstHeader && readLocalEntry(file, *firstHeader, noSearch))
         return Walk{*firstHeader, "no readable central directory"};
     return std::nullopt;
 }

@@ -540,31 +540,42 @@ bool sizesFollowData(uint16_t flags)
     return (flags & sizesFollowFlag) != 0;
 }
 
-Error disagreement(const std::string &what)
+// The member as its local header declares it. Sizes saturated without a
+// ZIP64 field declare nothing; when either header says the sizes follow the
+// data, CRC-32 and sizes are the central directory's alone.
+ZipEntry asLocallyDeclared(const ZipEntry &entry, const LocalHeader &header)
 {
-    return Error{"its local header disagrees with the central directory (" + what + ")"};
+    ZipEntry local = entry;
+    local.rawName = header.rawName;
+    local.name = decodeName(header.rawName, header.flags, header.extra);
+    local.method = header.method;
+    if (sizesFollowData(header.flags) || sizesFollowData(entry.flags))
+        return local;
+    local.crc = header.crc;
+    if (header.compressedSize != saturated32)
+        local.compressedSize = header.compressedSize;
+    if (header.uncompressedSize != saturated32)
+        local.uncompressedSize = header.uncompressedSize;
+    return local;
 }
 
-Result<uint64_t> checkedDataOffset(const ArchiveFile &file, const ZipEntry &entry)
+std::string disagreementOf(const ZipEntry &central, const ZipEntry &local)
 {
-    const Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset);
-    if (!header)
-        return Error{"its local header cannot be read: " + header.error().text,
-                     header.error().systemError};
-    if (header->rawName != entry.rawName)
-        return disagreement("name");
-    if (header->method != entry.method)
-        return disagreement("compression method");
-    if (sizesFollowData(header->flags) || sizesFollowData(entry.flags))
-        return header->dataOffset;
-    if (header->crc != entry.crc)
-        return disagreement("CRC-32");
-    const bool compressedKnown = header->compressedSize != saturated32;
-    const bool uncompressedKnown = header->uncompressedSize != saturated32;
-    if ((compressedKnown && header->compressedSize != entry.compressedSize) ||
-        (uncompressedKnown && header->uncompressedSize != entry.uncompressedSize))
-        return disagreement("sizes");
-    return header->dataOffset;
+    std::string fields;
+    const auto add = [&fields](const char *field) {
+        fields += (fields.empty() ? "" : ", ") + std::string(field);
+    };
+    if (local.method != central.method)
+        add("compression method");
+    if (local.crc != central.crc)
+        add("CRC-32");
+    if (local.compressedSize != central.compressedSize ||
+        local.uncompressedSize != central.uncompressedSize)
+        add("sizes");
+    std::string text = local.rawName != central.rawName ? "names it " + local.name : "";
+    if (!fields.empty())
+        text += (text.empty() ? "" : " and ") + ("disagrees in " + fields);
+    return text;
 }
 
 uint64_t cappedSum(uint64_t a, uint64_t b)
@@ -599,10 +610,11 @@ std::vector<HeaderPlace> placeHeaders(const std::vector<ZipEntry> &entries)
     return places;
 }
 
-// The first thing the entry's bytes meet, its data starting at dataOffset:
-// a member before it, one after it, or the central directory.
+// The first thing the entry's bytes meet, its data of compressedSize bytes
+// starting at dataOffset: a member before it, one after it, or the central
+// directory.
 std::optional<std::string> overlapOf(const CentralDirectory &directory, const ZipEntry &entry,
-                                     uint64_t dataOffset)
+                                     uint64_t dataOffset, uint64_t compressedSize)
 {
     const std::vector<HeaderPlace> &headers = directory.headers;
     const auto place = std::lower_bound(
@@ -610,7 +622,7 @@ std::optional<std::string> overlapOf(const CentralDirectory &directory, const Zi
         [](const HeaderPlace &place, uint64_t offset) { return place.offset < offset; });
     if (place != headers.end() && place->reachBefore > entry.headerOffset)
         return "member " + directory.entries[place->reachingEntry].name;
-    const uint64_t dataEnd = cappedSum(dataOffset, entry.compressedSize.value_or(0));
+    const uint64_t dataEnd = cappedSum(dataOffset, compressedSize);
     for (auto other = place; other != headers.end() && other->offset < dataEnd; ++other)
         if (&directory.entries[other->entry] != &entry)
             return "member " + directory.entries[other->entry].name;
@@ -659,16 +671,97 @@ std::optional<uint64_t> localHeaderInStub(const ArchiveFile &file, uint64_t stub
     return std::nullopt;
 }
 
+// Where a local header bearing `rawName` starts between `from` and `to`,
+// reading at most `searchLeft` bytes and taking them from it.
+std::optional<uint64_t> findNamedHeader(const ArchiveFile &file, const std::string &rawName,
+                                        uint64_t from, uint64_t to, uint64_t &searchLeft)
+{
+    const size_t headerSize = localHeaderSize + rawName.size();
+    std::string block;
+    for (uint64_t at = from; at <= to && at < file.size; at += scanBlockSize + 1) {
+        const auto want =
+            static_cast<size_t>(std::min<uint64_t>(scanBlockSize, to - at) + headerSize);
+        if (want > searchLeft)
+            return std::nullopt;
+        block.resize(want);
+        const Result<size_t> got = readAt(file, block.data(), want, at);
+        if (!got)
+            return std::nullopt;
+        searchLeft -= *got;
+        const std::string_view read(block.data(), *got);
+        for (size_t found = read.find(localSignature);
+             found != std::string_view::npos && read.size() - found >= headerSize;
+             found = read.find(localSignature, found + 1))
+            if (le16(read, found + 26) == rawName.size() &&
+                read.substr(found + localHeaderSize, rawName.size()) == rawName)
+                return at + found;
+    }
+    return std::nullopt;
+}
+
+// A tool that adds data descriptors to an archive without moving its offsets
+// leaves each local header later than its offset says by the descriptors
+// before it, and the central directory by all of them; the uniform
+// correction then takes every header for later than it is. A member whose
+// header is not at the corrected offset has it looked for by its name, from
+// where its offset says up to the corrected one, and never before the shift
+// of the member before it: descriptors only add. In all, the search reads a
+// few times the archive's size at most.
+void findShiftedHeaders(const ArchiveFile &file, std::vector<ZipEntry> &entries,
+                        uint64_t correction)
+{
+    std::vector<ZipEntry *> byOffset;
+    for (ZipEntry &entry : entries)
+        byOffset.push_back(&entry);
+    std::stable_sort(byOffset.begin(), byOffset.end(), [](const ZipEntry *a, const ZipEntry *b) {
+        return a->headerOffset < b->headerOffset;
+    });
+    uint64_t searchLeft = 4 * file.size;
+    uint64_t shift = 0;
+    for (ZipEntry *entry : byOffset) {
+        if (signatureAt(file, entry->headerOffset, localSignature))
+            continue;
+        const uint64_t given = entry->headerOffset - correction;
+        if (const std::optional<uint64_t> found = findNamedHeader(
+                file, entry->rawName, given + shift, entry->headerOffset, searchLeft)) {
+            shift = *found - given;
+            entry->headerOffset = *found;
+        }
+    }
+}
+
+constexpr size_t shortestDescriptor = 12;
 constexpr size_t longestDescriptor = 24;
 
-// Whether `descriptor`, which starts with a data descriptor's signature,
-// records `length` as both sizes, 4 or 8 bytes wide.
-bool recordsLength(std::string_view descriptor, uint64_t length)
+// Whether what follows a member's data descriptor may: another member, the
+// central directory, the end record, or the end of the file.
+bool membersGoOn(std::string_view next, bool fileEnds)
 {
-    for (const size_t width : {size_t{4}, size_t{8}})
-        if (8 + 2 * width <= descriptor.size() && little(descriptor, 8, width) == length &&
-            little(descriptor, 8 + width, width) == length)
+    return (next.empty() && fileEnds) || next == localSignature || next == centralSignature ||
+           next == endSignature;
+}
+
+// Whether the data descriptor at `at` in `bytes` ends stored data of
+// `length` bytes whose CRC-32 is `crc`: it records that CRC-32, and the
+// length as both sizes, 4 bytes wide or 8 in a ZIP64 member. Without its
+// signature it must also be followed by what follows a member: twelve zero
+// bytes that start the data would otherwise pass for an empty member's
+// descriptor.
+bool endsStoredData(std::string_view bytes, size_t at, uint64_t length, uint32_t crc, bool fileEnds)
+{
+    const std::string_view descriptor = bytes.substr(at, longestDescriptor);
+    const bool signature = startsWith(descriptor, descriptorSignature);
+    const size_t crcAt = signature ? descriptorSignature.size() : 0;
+    if (descriptor.size() < crcAt + 4 || le32(descriptor, crcAt) != crc)
+        return false;
+    for (const size_t width : {size_t{4}, size_t{8}}) {
+        const size_t sizesAt = crcAt + 4;
+        const size_t end = sizesAt + 2 * width;
+        if (end <= descriptor.size() && little(descriptor, sizesAt, width) == length &&
+            little(descriptor, sizesAt + width, width) == length &&
+            (signature || membersGoOn(bytes.substr(at + end, localSignature.size()), fileEnds)))
             return true;
+    }
     return false;
 }
 
@@ -679,12 +772,15 @@ struct StoredEnd
     uint32_t crc = 0;
 };
 
-// The first signed data descriptor after a stored member's data that
-// records the data's length (see readLocalEntry).
+// The first data descriptor after a stored member's data that ends it (see
+// readLocalEntry). The CRC-32 is carried along the data once, however many
+// places look like a descriptor.
 std::optional<StoredEnd> findStoredEnd(const ArchiveFile &file, uint64_t dataOffset,
                                        uint64_t &searchLeft)
 {
+    constexpr size_t lookahead = longestDescriptor + localSignature.size();
     std::string block;
+    uint32_t crc = 0;
     for (uint64_t at = dataOffset; at < file.size;) {
         const auto want = static_cast<size_t>(std::min<uint64_t>(scanBlockSize, file.size - at));
         if (want > searchLeft)
@@ -696,18 +792,27 @@ std::optional<StoredEnd> findStoredEnd(const ArchiveFile &file, uint64_t dataOff
         searchLeft -= *got;
         const bool last = *got < scanBlockSize;
         const std::string_view read(block.data(), *got);
-        for (size_t found = read.find(descriptorSignature);
-             found != std::string_view::npos && (last || read.size() - found >= longestDescriptor);
-             found = read.find(descriptorSignature, found + 1)) {
+        const auto *bytes = reinterpret_cast<const unsigned char *>(read.data());
+        // A descriptor cut by the block's end is looked at whole in the next.
+        const size_t whole = last ? read.size() : read.size() - (lookahead - 1);
+        size_t crcUpTo = 0;
+        for (size_t found = 0; found < whole && read.size() - found >= shortestDescriptor;
+             ++found) {
+            // The compressed size's first byte, without the signature and
+            // with it: a quick look rules out most places.
             const uint64_t length = at + found - dataOffset;
-            const std::string_view descriptor = read.substr(found, longestDescriptor);
-            if (recordsLength(descriptor, length))
-                return StoredEnd{length, le32(descriptor, 4)};
+            const auto low = static_cast<char>(length & 0xFF);
+            if (read[found + 4] != low && read[found + 8] != low)
+                continue;
+            crc = crc32Update(crc, bytes + crcUpTo, found - crcUpTo);
+            crcUpTo = found;
+            if (endsStoredData(read, found, length, crc, last))
+                return StoredEnd{length, crc};
         }
         if (last)
             return std::nullopt;
-        // A descriptor cut by the block's end is looked at whole in the next.
-        at += *got - (longestDescriptor - 1);
+        crc = crc32Update(crc, bytes + crcUpTo, whole - crcUpTo);
+        at += whole;
     }
     return std::nullopt;
 }
@@ -761,9 +866,11 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     }
     if (directory.entries.empty())
         return Error{"no readable central directory"};
-    directory.headers = placeHeaders(directory.entries);
     if (*correction > 0)
         directory.headerInStub = localHeaderInStub(file, *correction);
+    if (*correction > 0 && !directory.headerInStub)
+        findShiftedHeaders(file, directory.entries, *correction);
+    directory.headers = placeHeaders(directory.entries);
     // A count of 16 bits wraps round in an archive of more members that has
     // no ZIP64 record; finding more members than counted is no damage.
     if (end->entries > directory.entries.size())
@@ -771,15 +878,24 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     return directory;
 }
 
-Result<uint64_t> locateData(const ArchiveFile &file, const CentralDirectory &directory,
-                            const ZipEntry &entry)
+Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &directory,
+                               const ZipEntry &entry)
 {
-    const Result<uint64_t> dataOffset = checkedDataOffset(file, entry);
-    if (!dataOffset)
-        return dataOffset;
-    if (const std::optional<std::string> overlap = overlapOf(directory, entry, *dataOffset))
+    const Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset);
+    if (!header)
+        return Error{"its local header cannot be read: " + header.error().text,
+                     header.error().systemError};
+    LocatedData located{header->dataOffset, asLocallyDeclared(entry, *header), {}, {}};
+    located.disagreement = disagreementOf(entry, located.local);
+    const uint64_t size = entry.compressedSize.value_or(0);
+    if (const auto overlap = overlapOf(directory, entry, located.offset, size))
         return Error{"overlaps " + *overlap + ": possible zip bomb"};
-    return dataOffset;
+    const uint64_t localSize = located.local.compressedSize.value_or(0);
+    if (localSize > size)
+        if (const auto overlap = overlapOf(directory, entry, located.offset, localSize))
+            located.localOverlap = Error{"its local header's sizes make it overlap " + *overlap +
+                                         ": possible zip bomb"};
+    return located;
 }
 
 std::optional<uint64_t> findLocalHeader(const ArchiveFile &file, uint64_t from)

@@ -43,7 +43,7 @@ struct ZipEntry
     std::optional<uint64_t> compressedSize;
     std::optional<uint64_t> uncompressedSize;
     // Where its local header starts, already corrected for bytes before the
-    // archive.
+    // archive, or where it was found instead (see readCentralDirectory).
     uint64_t headerOffset = 0;
     EntryKind kind = EntryKind::File;
     bool executable = false;
@@ -90,14 +90,35 @@ struct CentralDirectory
 // Finds the end-of-central-directory record in the last 64 KiB + 22 bytes,
 // follows a ZIP64 locator to its record, and reads the central directory.
 // Bytes before the archive (a self-extractor's stub) are allowed: when every
-// offset is off by the same amount, the entries' offsets are corrected.
+// offset is off by the same amount, the entries' offsets are corrected. A
+// member whose local header does not lie at its corrected offset has it
+// looked for, by its name, between its offset as given and as corrected:
+// a tool that adds data descriptors to an archive may leave the offsets
+// short by the descriptors before each header.
 // A split archive read as a whole file gives only how many segments it has:
 // it is to be read again through them.
 Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file);
 
-// Reads the local header of one of the directory's entries, checks it
-// against the central directory's (name and method; CRC-32 and sizes unless
-// they follow the data), and gives where the member's data starts.
+// Where a member's data starts, as its local header gives it, and what that
+// header declares of the member.
+struct LocatedData
+{
+    uint64_t offset = 0;
+    // The member as its local header declares it: its name, method, and its
+    // CRC-32 and sizes unless they follow the data or are saturated without a
+    // ZIP64 field; the central directory's entry gives the rest.
+    ZipEntry local;
+    // How the local header disagrees with the central directory, to be said
+    // beside the member ("names it b.txt and disagrees in CRC-32"); empty when
+    // it does not.
+    std::string disagreement;
+    // Why the local header's sizes cannot be used: the bytes they take would
+    // overlap another member or the central directory.
+    std::optional<Error> localOverlap;
+};
+
+// Reads the local header of one of the directory's entries, and gives where
+// the member's data starts and what the local header declares of it.
 //
 // No two members share a byte. A member's bytes run from its local header to
 // the end of its compressed data (a data descriptor after them is not
@@ -106,9 +127,11 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file);
 // reaches over its local header. Members that share their data would write
 // it once each: twenty members quoting each other's headers over one stream
 // of a few kilobytes write gigabytes. What the archive can write is so
-// bounded by what its central directory declares.
-Result<uint64_t> locateData(const ArchiveFile &file, const CentralDirectory &directory,
-                            const ZipEntry &entry);
+// bounded by what its headers declare. The same holds for the bytes the
+// local header's compressed size takes, when it differs: they are checked
+// too, and never read when they overlap (localOverlap).
+Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &directory,
+                               const ZipEntry &entry);
 
 // What reading an archive without a readable central directory needs: where
 // the next local header signature lies at or after `from`, ...
@@ -124,8 +147,9 @@ struct LocalEntry
     ZipEntry entry;
     uint64_t dataOffset = 0;
 };
-// A stored member whose sizes follow its data ends where a signed data
-// descriptor records its length. Looking for it reads at most `searchLeft`
+// A stored member whose sizes follow its data ends at the first data
+// descriptor, with or without its signature, that records the length and the
+// CRC-32 of the bytes before it. Looking for it reads at most `searchLeft`
 // bytes and takes them from it: a walk that starts it at a few times the
 // archive's size reads the archive that many times at most, however many
 // members lack a descriptor.

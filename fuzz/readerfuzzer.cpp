@@ -1,5 +1,5 @@
 // Reads arbitrary bytes with pkunzip's ZIP reader alone, writing nothing:
-// the central directory with each local header checked against it, and the
+// the central directory with each local header read beside it, and the
 // walk over local headers. Names must be UTF-8 and data offsets inside the
 // file; members accepted from the central directory must share no byte and
 // end before it; memory must follow the file's size, not what it declares
@@ -58,13 +58,17 @@ uint32_t readListed(const ArchiveFile &file)
         return 1;
     std::vector<std::pair<uint64_t, uint64_t>> extents;
     for (const ZipEntry &entry : directory->entries) {
-        const Result<uint64_t> dataOffset = locateData(file, *directory, entry);
-        if (!dataOffset)
+        const Result<LocatedData> located = locateData(file, *directory, entry);
+        if (!located)
             continue;
-        checkEntry(file, entry, *dataOffset);
-        const uint64_t size = entry.compressedSize.value_or(0);
+        checkEntry(file, entry, located->offset);
+        checkEntry(file, located->local, located->offset);
+        // The local header's sizes, unless refused, may be read as well.
+        uint64_t size = entry.compressedSize.value_or(0);
+        if (!located->localOverlap)
+            size = std::max(size, located->local.compressedSize.value_or(0));
         extents.emplace_back(entry.headerOffset,
-                             *dataOffset + std::min(size, UINT64_MAX - *dataOffset));
+                             located->offset + std::min(size, UINT64_MAX - located->offset));
     }
     checkApart(std::move(extents), directory->start);
     return directory->segments;

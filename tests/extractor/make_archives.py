@@ -33,11 +33,12 @@ def deflate(data):
 
 class Member:
     """One member; descriptor ("signed" or "bare") puts its sizes after the
-    data, zip64_compressed that size in a ZIP64 field alone."""
+    data, zip64_compressed that size in a ZIP64 field alone; local and central
+    override the method, crc, packed_size or size one header gives."""
 
     def __init__(self, name, data=b"", method=0, flags=0, mode=None, crc=None,
                  extra=b"", packed=None, local_name=None, offset=None, descriptor=None,
-                 zip64_compressed=False):
+                 zip64_compressed=False, local=None, central=None):
         self.name = name if isinstance(name, bytes) else name.encode()
         self.data = data
         self.method = method
@@ -54,10 +55,20 @@ class Member:
         if descriptor:
             self.flags |= 8
         self.zip64_compressed = zip64_compressed
+        self.local = local or {}
+        self.central = central or {}
+
+    def fields(self, packed_size, overrides):
+        values = dict(method=self.method, crc=self.crc, packed_size=packed_size,
+                      size=len(self.data))
+        values.update(overrides)
+        return struct.pack("<HHHIIII", 20, self.flags, values["method"], DOS_TIME, values["crc"],
+                           values["packed_size"], values["size"])
 
 
-def write_zip(name, members):
-    """A plain ZIP: local headers, data, central directory, end record."""
+def write_zip(name, members, directory_shift=0):
+    """A plain ZIP: local headers, data, central directory, end record; the
+    end record's offset of the directory directory_shift bytes short."""
     body = b""
     central = b""
     for m in members:
@@ -69,10 +80,9 @@ def write_zip(name, members):
         if m.zip64_compressed:
             extra += struct.pack("<HHQ", 1, 8, packed_size)
             packed_size = 0xFFFFFFFF
-        fields = struct.pack("<HHHIIII", 20, m.flags, m.method, DOS_TIME, m.crc,
-                             packed_size, len(m.data))
-        local_fields = fields if not m.descriptor else struct.pack(
-            "<HHHIIII", 20, m.flags, m.method, DOS_TIME, 0, 0, 0)
+        fields = m.fields(packed_size, m.central)
+        no_sizes = dict(crc=0, packed_size=0, size=0) if m.descriptor else {}
+        local_fields = m.fields(packed_size, {**no_sizes, **m.local})
         body += b"PK\x03\x04" + local_fields + struct.pack("<HH", len(m.local_name), len(extra))
         body += m.local_name + extra + m.packed
         if m.descriptor:
@@ -82,7 +92,7 @@ def write_zip(name, members):
         central += struct.pack("<HHHHHII", len(m.name), len(extra), 0, 0, 0, external, offset)
         central += m.name + extra
     end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, len(members), len(members),
-                                      len(central), len(body), 0)
+                                      len(central), len(body) - directory_shift, 0)
     with open(path(name), "wb") as f:
         f.write(body + central + end)
     return len(body), len(central)
@@ -205,8 +215,7 @@ def hostile_archives():
 
 
 def layout_archives():
-    """ZIP64, stubs, data descriptors, odd extra fields, local headers that
-    cannot be read or disagree, archives cut short."""
+    """ZIP64, stubs, data descriptors, odd extra fields, archives cut short."""
     source = path("zip64src")
     os.makedirs(source)
     with open(os.path.join(source, "a.txt"), "wb") as f:
@@ -241,11 +250,6 @@ def layout_archives():
     short_zip64 = struct.pack("<HH", 1, 3) + b"abc"
     write_zip("odd_extra_fields.zip", [Member("over.txt", b"over", extra=overrunning),
                                        Member("short.txt", b"short", extra=short_zip64)])
-    write_zip("bad_local_headers.zip", [
-        Member("first.txt", b"first"),
-        Member("past_end.txt", b"x", offset=1 << 30),
-        Member("renamed.txt", b"x", local_name=b"other.txt"),
-        Member("last.txt", b"last")])
     rng = random.Random(3)
     write_zip("space.zip", [Member("first.bin", rng.randbytes(2 << 20)),
                             Member("second.bin", rng.randbytes(2 << 20)),
@@ -579,6 +583,53 @@ def split_archives():
     os.mkfifo(path("split_fifo.z01"))
 
 
+def disagreeing_archives():
+    """Local headers that disagree with the central directory, where the data
+    tells which is right, or neither is; local headers not where the offsets
+    say; stored members whose sizes follow their data, walked."""
+    text = b"which header is right? " * 100
+    write_zip("disagreeing.zip", [
+        Member("central_method.txt", text, central={"method": 8}),
+        Member("shrunk_or_stored.txt", text, central={"method": 1}),
+        Member("central_crc.txt", text, method=8, central={"crc": 0x12345678}),
+        Member("central_size.txt", text, method=8, central={"size": len(text) + 1}),
+        Member("central_packed_short.txt", text, method=8,
+               central={"packed_size": len(deflate(text)) - 10}),
+        Member("local_sizes.txt", text, method=8, local={"packed_size": 3, "size": 7}),
+        Member("local_crc.txt", text, local={"crc": 1}),
+        Member("central_name.txt", b"named", local_name=b"local_name.txt")])
+    saturated = {"packed_size": 0xFFFFFFFF, "size": 0xFFFFFFFF}
+    write_zip("zip64_local_compressed_only.zip",
+              [Member("big.txt", text, method=8, zip64_compressed=True, local=saturated)])
+    # Read as its local header says, quoting.txt would take the next member's
+    # header and data for its own.
+    quoted = b"x" + local_header(b"last.txt", zlib.crc32(b"last"), 4, 4, method=0) + b"last"
+    write_zip("bad_local_headers.zip", [
+        Member("first.txt", b"first"),
+        Member("past_end.txt", b"x", offset=1 << 30),
+        Member("neither.txt", text, method=8, crc=1, local={"crc": 2}),
+        Member("quoting.txt", b"x", central={"crc": 0},
+               local={"packed_size": len(quoted), "size": len(quoted), "crc": zlib.crc32(quoted)}),
+        Member("last.txt", b"last")])
+
+    # Descriptors inserted after the data, the offsets left as they were.
+    first, second = b"first\n" * 50, b"second\n" * 50
+    for descriptor, length in (("signed", 16), ("bare", 12)):
+        write_zip("moved_%s.zip" % descriptor, [
+            Member("first.txt", first, descriptor=descriptor),
+            Member("second.txt", second, descriptor=descriptor, offset=30 + 9 + len(first))],
+            directory_shift=2 * length)
+
+    decoy = b"PK\x07\x08" + struct.pack("<III", 0xDEADBEEF, 100, 100)
+    body, _ = write_zip("stored_descriptors.zip", [
+        Member("signed.bin", b"s" * 100 + decoy + b"after the decoy", descriptor="signed"),
+        Member("bare.bin", bytes(12) + b"as an empty member's descriptor" * 2, descriptor="bare"),
+        Member("plain.txt", b"plain")])
+    derive("stored_descriptors.zip", "stored_descriptors_cut.zip", lambda data: data[:body + 10])
+    with open(path("signature_then_garbage.zip"), "wb") as f:
+        f.write(b"PK\x03\x04" + b"\xff" * 200)
+
+
 os.makedirs(OUT, exist_ok=True)
 real_tool_archives()
 name_archives()
@@ -594,3 +645,4 @@ nested_archives()
 overlapping_archives()
 split_archives()
 stream_archives()
+disagreeing_archives()

@@ -179,6 +179,8 @@ private slots:
 
     void extractsWholeArchives_data();
     void extractsWholeArchives();
+    void extractsWhatOneHeaderVerifies_data();
+    void extractsWhatOneHeaderVerifies();
     void refusesAndReportsBadMembers_data();
     void refusesAndReportsBadMembers();
     void refusesNamesTheKernelReadsOtherwise_data();
@@ -334,6 +336,56 @@ void PkunzipTest::extractsWholeArchives()
             qPrintable(entry + " not announced"));
 }
 
+void PkunzipTest::extractsWhatOneHeaderVerifies_data()
+{
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QStringList>("out");
+
+    const QString text = QStringLiteral("=<2300 bytes>");
+    const QString central = QStringLiteral("; the data matches the central directory)");
+    const QString local = QStringLiteral("; the data matches the local header)");
+    QTest::newRow("local headers disagreeing in method, CRC-32, sizes, name")
+        << "disagreeing.zip"
+        << QStringList{"central_crc.txt" + text,  "central_method.txt" + text,
+                       "central_name.txt=named",  "central_packed_short.txt" + text,
+                       "central_size.txt" + text, "local_crc.txt" + text,
+                       "local_sizes.txt" + text,  "shrunk_or_stored.txt" + text}
+        << QStringList{
+               "central_method.txt (its local header disagrees in compression method" + local,
+               "shrunk_or_stored.txt (its local header disagrees in compression method" + local,
+               "central_crc.txt (its local header disagrees in CRC-32" + local,
+               "central_size.txt (its local header disagrees in sizes" + local,
+               "central_packed_short.txt (its local header disagrees in sizes" + local,
+               "local_sizes.txt (its local header disagrees in sizes" + central,
+               "local_crc.txt (its local header disagrees in CRC-32" + central,
+               "central_name.txt (its local header names it local_name.txt)"};
+    QTest::newRow("ZIP64: local field of the compressed size alone, both sizes saturated")
+        << "zip64_local_compressed_only.zip" << QStringList{"big.txt" + text}
+        << QStringList{"big.txt (its local header disagrees in sizes" + central};
+    const QStringList moved = {"first.txt=<300 bytes>", "second.txt=<350 bytes>"};
+    QTest::newRow("offsets short by the signed descriptors inserted")
+        << "moved_signed.zip" << moved << QStringList{"first.txt", "second.txt"};
+    QTest::newRow("offsets short by the descriptors without signature inserted")
+        << "moved_bare.zip" << moved << QStringList{"first.txt", "second.txt"};
+}
+
+// The data decides between a member's two headers; what disagreed is said
+// beside the member's line.
+void PkunzipTest::extractsWhatOneHeaderVerifies()
+{
+    QFETCH(QString, archive);
+    QFETCH(QStringList, tree);
+    QFETCH(QStringList, out);
+
+    const Run run = extract(archive);
+
+    QCOMPARE(run.err, QStringList());
+    QCOMPARE(run.status, 0);
+    QCOMPARE(describeTree(target()), tree);
+    QCOMPARE(run.out, out);
+}
+
 void PkunzipTest::refusesAndReportsBadMembers_data()
 {
     QTest::addColumn<QString>("archive");
@@ -382,9 +434,14 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
     QTest::newRow("cut, after a damaged member of unknown size")
         << "found_again_cut.zip" << QStringList{"after.txt=<6300 bytes>"}
         << QStringList{"broken.txt: damaged data", damaged};
-    QTest::newRow("local headers unreadable or disagreeing")
+    QTest::newRow("local headers unreadable, verifying neither, quoting the next member")
         << "bad_local_headers.zip" << QStringList{"first.txt=first", "last.txt=last"}
-        << QStringList{"past_end.txt: its local header", "renamed.txt: its local header"};
+        << QStringList{"past_end.txt: its local header", "neither.txt: damaged data",
+                       "quoting.txt: its local header's sizes make it overlap member last.txt"};
+    QTest::newRow("cut, stored members with descriptors, a decoy, twelve zero bytes")
+        << "stored_descriptors_cut.zip"
+        << QStringList{"bare.bin=<74 bytes>", "plain.txt=plain", "signed.bin=<131 bytes>"}
+        << QStringList{damaged};
 
     // Cut and nested archives: what is left must not pass for the stored ZIP.
     QTest::newRow("holding a ZIP, cut at its end")
@@ -612,6 +669,7 @@ void PkunzipTest::rejectsUnreadableArchives_data()
 
     QTest::newRow("text file named .zip") << "not_a_zip.zip";
     QTest::newRow("empty file named .zip") << "empty_file.zip";
+    QTest::newRow("a local header signature, then garbage") << "signature_then_garbage.zip";
     QTest::newRow("missing archive") << "nothing.zip";
     QTest::newRow("directory named as the archive") << ".";
 }
