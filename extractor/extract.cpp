@@ -23,14 +23,15 @@
 
 namespace {
 
-// A member's compressed bytes, read with pread straight into the decoder's
-// buffer: up to its compressed size, or to the end of the file when that is
-// unknown.
+// A member's compressed bytes, up to its compressed size, or to the end of
+// the file when that is unknown: first those read with its local header,
+// then the rest with pread straight into the decoder's buffer.
 class MemberInput final : public CompressedInput
 {
 public:
-    MemberInput(const ArchiveFile &file, uint64_t start, std::optional<uint64_t> size)
-        : file_(file), position_(start),
+    MemberInput(const ArchiveFile &file, uint64_t start, std::optional<uint64_t> size,
+                std::string_view readAhead)
+        : file_(file), readAhead_(readAhead), start_(start), position_(start),
           end_(size && *size <= file.size - std::min(start, file.size) ? start + *size : file.size)
     {
     }
@@ -39,14 +40,26 @@ public:
     {
         const size_t want =
             static_cast<size_t>(std::min<uint64_t>(size, position_ < end_ ? end_ - position_ : 0));
-        const Result<size_t> got = readAt(file_, buffer, want, position_);
+        const Result<size_t> got = position_ - start_ < readAhead_.size()
+                                       ? readAhead(buffer, want)
+                                       : readAt(file_, buffer, want, position_);
         if (got)
             position_ += *got;
         return got;
     }
 
 private:
-    ArchiveFile file_;
+    size_t readAhead(void *buffer, size_t want) const
+    {
+        const std::string_view left =
+            readAhead_.substr(static_cast<size_t>(position_ - start_), want);
+        std::copy(left.begin(), left.end(), static_cast<char *>(buffer));
+        return left.size();
+    }
+
+    const ArchiveFile &file_;
+    std::string_view readAhead_;
+    uint64_t start_;
     uint64_t position_;
     uint64_t end_;
 };
@@ -119,17 +132,18 @@ private:
     uint64_t size_ = 0;
 };
 
-// Decodes a member's data whose first byte is at dataOffset as `entry` says,
+// Decodes the data of a member `located` in the archive as `entry` says,
 // and checks its CRC-32 and size: against those `entry` declares, or, for a
 // member found by walking whose sizes follow its data, against its data
 // descriptor. Gives how many bytes the data (and descriptor) take in the
 // archive.
-Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry, uint64_t dataOffset,
-                               CheckedOutput &output)
+Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry,
+                               const LocatedData &located, CheckedOutput &output)
 {
+    const uint64_t dataOffset = located.offset;
     const CompressedMember member{entry.method, entry.flags, entry.compressedSize,
                                   entry.uncompressedSize};
-    MemberInput input(file, dataOffset, entry.compressedSize);
+    MemberInput input(file, dataOffset, entry.compressedSize, located.dataAhead);
     const Result<uint64_t> consumed = decodeMember(member, input, output);
     if (!consumed)
         return consumed.error();
@@ -178,7 +192,7 @@ Result<LocatedData> locate(const ArchiveFile &file, const ZipEntry &entry,
                            const DataLocation &location)
 {
     if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location))
-        return LocatedData{*walkedDataOffset, entry, {}, {}};
+        return LocatedData{*walkedDataOffset, entry, {}, {}, {}};
     return locateData(file, *std::get<const CentralDirectory *>(location), entry);
 }
 
@@ -253,7 +267,7 @@ Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
             return started.error();
         pending = std::move(*started);
         CheckedOutput output(*pending, space);
-        return decodeChecked(file, declared, located->offset, output);
+        return decodeChecked(file, declared, *located, output);
     };
     const Result<Verified> verified = decodeVerified(entry, *located, decodeAs);
     if (!verified)
@@ -276,7 +290,7 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
     const auto decodeAs = [&](const ZipEntry &declared) {
         rawTarget.clear();
         CheckedOutput output(rawTarget);
-        return decodeChecked(file, declared, located->offset, output);
+        return decodeChecked(file, declared, *located, output);
     };
     const Result<Verified> verified = decodeVerified(entry, *located, decodeAs);
     if (!verified)
@@ -644,9 +658,10 @@ int extractArchiveUnguarded(const std::string &archivePath, const std::string &t
         report.fatal(opened.error().text);
         return report.exitStatus();
     }
-    const ArchiveFile whole{opened->fd.get(), opened->size};
+    const ArchiveFile whole = withTailInMemory({opened->fd.get(), opened->size});
     Result<CentralDirectory> directory = readCentralDirectory(whole);
     std::unique_ptr<SplitArchive> split;
+    ArchiveFile splitFile;
     if (directory && directory->segments > 1) {
         Result<std::unique_ptr<SplitArchive>> found =
             SplitArchive::find(archivePath, whole, directory->segments);
@@ -655,9 +670,10 @@ int extractArchiveUnguarded(const std::string &archivePath, const std::string &t
             return report.exitStatus();
         }
         split = std::move(*found);
-        directory = readCentralDirectory(split->file());
+        splitFile = withTailInMemory(split->file());
+        directory = readCentralDirectory(splitFile);
     }
-    const ArchiveFile file = split ? split->file() : whole;
+    const ArchiveFile file = split ? splitFile : whole;
     const std::optional<Walk> walk = walkInstead(file, directory);
     if (!directory && !walk) {
         report.fatal(directory.error().text);

@@ -386,16 +386,21 @@ void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
     }
 }
 
+// The end record, with its comment, lies in the file's last bytes; a split
+// archive's in its last segment.
+size_t endSearchSize(const ArchiveFile &file)
+{
+    const uint64_t lastSize =
+        file.size - (file.split != nullptr ? file.split->lastStart() : uint64_t{0});
+    return static_cast<size_t>(std::min<uint64_t>(lastSize, endRecordSize + longestComment));
+}
+
 Result<EndRecord> readEndRecord(const ArchiveFile &file)
 {
     const Error notZip{"not a ZIP archive (no end of central directory record)"};
-    // A split archive's end record lies in its last segment.
-    const uint64_t lastSize =
-        file.size - (file.split != nullptr ? file.split->lastStart() : uint64_t{0});
-    if (lastSize < endRecordSize)
+    const size_t tailSize = endSearchSize(file);
+    if (tailSize < endRecordSize)
         return notZip;
-    const auto tailSize =
-        static_cast<size_t>(std::min<uint64_t>(lastSize, endRecordSize + longestComment));
     const uint64_t tailStart = file.size - tailSize;
     const Result<std::string> tail = readExactly(file, tailSize, tailStart);
     if (!tail)
@@ -490,6 +495,7 @@ struct LocalHeader
     std::string rawName;
     std::string extra;
     uint64_t dataOffset = 0;
+    std::string dataAhead;
 };
 
 // A local ZIP64 field should hold both sizes whenever either is saturated;
@@ -507,30 +513,42 @@ void applyLocalZip64(LocalHeader &header)
     applyZip64(header.extra, {&header.uncompressedSize, &header.compressedSize});
 }
 
-Result<LocalHeader> readLocalHeader(const ArchiveFile &file, uint64_t offset)
+// Reads the local header at `offset` and, in the same read, up to `ahead`
+// bytes after its fixed part: its name and extra field, and when they are
+// shorter, the start of its data (dataAhead).
+Result<LocalHeader> readLocalHeader(const ArchiveFile &file, uint64_t offset, size_t ahead = 0)
 {
-    const Result<std::string> fixed = readExactly(file, localHeaderSize, offset);
-    if (!fixed)
-        return fixed.error();
-    if (!startsWith(*fixed, localSignature))
+    std::string bytes(localHeaderSize + ahead, '\0');
+    const Result<size_t> got = readAt(file, bytes.data(), bytes.size(), offset);
+    if (!got)
+        return got.error();
+    if (*got < localHeaderSize)
+        return cutShort();
+    bytes.resize(*got);
+    if (!startsWith(bytes, localSignature))
         return Error{"no local header where the central directory says"};
     LocalHeader header;
-    header.flags = le16(*fixed, 6);
-    header.method = le16(*fixed, 8);
-    header.time = le16(*fixed, 10);
-    header.date = le16(*fixed, 12);
-    header.crc = le32(*fixed, 14);
-    header.compressedSize = le32(*fixed, 18);
-    header.uncompressedSize = le32(*fixed, 22);
-    const size_t nameLength = le16(*fixed, 26);
-    const size_t extraLength = le16(*fixed, 28);
-    Result<std::string> variable =
-        readExactly(file, nameLength + extraLength, offset + localHeaderSize);
-    if (!variable)
-        return variable.error();
-    header.rawName = variable->substr(0, nameLength);
-    header.extra = variable->substr(nameLength);
-    header.dataOffset = offset + localHeaderSize + nameLength + extraLength;
+    header.flags = le16(bytes, 6);
+    header.method = le16(bytes, 8);
+    header.time = le16(bytes, 10);
+    header.date = le16(bytes, 12);
+    header.crc = le32(bytes, 14);
+    header.compressedSize = le32(bytes, 18);
+    header.uncompressedSize = le32(bytes, 22);
+    const size_t nameLength = le16(bytes, 26);
+    const size_t headerLength = localHeaderSize + nameLength + le16(bytes, 28);
+    if (bytes.size() < headerLength) {
+        const Result<std::string> rest =
+            readExactly(file, headerLength - bytes.size(), offset + bytes.size());
+        if (!rest)
+            return rest.error();
+        bytes += *rest;
+    }
+    header.rawName = bytes.substr(localHeaderSize, nameLength);
+    header.extra =
+        bytes.substr(localHeaderSize + nameLength, headerLength - localHeaderSize - nameLength);
+    header.dataAhead = bytes.substr(headerLength);
+    header.dataOffset = offset + headerLength;
     applyLocalZip64(header);
     return header;
 }
@@ -538,6 +556,19 @@ Result<LocalHeader> readLocalHeader(const ArchiveFile &file, uint64_t offset)
 bool sizesFollowData(uint16_t flags)
 {
     return (flags & sizesFollowFlag) != 0;
+}
+
+// How much to read past a member's fixed local header with it: its name as
+// the central directory gives it, room for the extra fields writers put
+// there, and all of its data when the whole stays small; larger data is read
+// as it is decoded.
+size_t readAheadFor(const ZipEntry &entry)
+{
+    constexpr size_t room = 256;
+    constexpr size_t smallMember = 60 * 1024;
+    const size_t header = entry.rawName.size() + room;
+    const uint64_t data = entry.compressedSize.value_or(smallMember);
+    return data < smallMember - header ? header + static_cast<size_t>(data) : header;
 }
 
 // The member as its local header declares it. Sizes saturated without a
@@ -821,6 +852,15 @@ std::optional<StoredEnd> findStoredEnd(const ArchiveFile &file, uint64_t dataOff
 
 Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64_t offset)
 {
+    if (file.tail && offset >= file.size - file.tail->size()) {
+        const std::string_view tail =
+            std::string_view(*file.tail)
+                .substr(static_cast<size_t>(std::min<uint64_t>(
+                            offset - (file.size - file.tail->size()), file.tail->size())),
+                        size);
+        std::copy(tail.begin(), tail.end(), static_cast<char *>(buffer));
+        return tail.size();
+    }
     if (file.split != nullptr)
         return file.split->read(buffer, size, offset);
     auto *next = static_cast<char *>(buffer);
@@ -878,14 +918,27 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     return directory;
 }
 
+ArchiveFile withTailInMemory(ArchiveFile file)
+{
+    const size_t size = endSearchSize(file);
+    Result<std::string> tail = readExactly(file, size, file.size - size);
+    if (tail)
+        file.tail = std::make_shared<const std::string>(std::move(*tail));
+    return file;
+}
+
 Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &directory,
                                const ZipEntry &entry)
 {
-    const Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset);
+    Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset, readAheadFor(entry));
     if (!header)
         return Error{"its local header cannot be read: " + header.error().text,
                      header.error().systemError};
-    LocatedData located{header->dataOffset, asLocallyDeclared(entry, *header), {}, {}};
+    LocatedData located{header->dataOffset,
+                        asLocallyDeclared(entry, *header),
+                        {},
+                        {},
+                        std::move(header->dataAhead)};
     located.disagreement = disagreementOf(entry, located.local);
     const uint64_t size = entry.compressedSize.value_or(0);
     if (const auto overlap = overlapOf(directory, entry, located.offset, size))

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,7 +20,16 @@ struct ArchiveFile
     // For an archive split into segments, what reads them as one file of
     // `size` bytes; `fd` is then the last segment's.
     const SplitArchive *split = nullptr;
+    // The file's last bytes, where the end record lies, usually the central
+    // directory too, and in a small archive every member: once read, they
+    // are read again from memory.
+    std::shared_ptr<const std::string> tail = nullptr;
 };
+
+// The same file with its last 64 KiB read into memory (fewer bytes when a
+// split archive's last segment is smaller). When that read fails, the file
+// as it was: reading it again will say why.
+ArchiveFile withTailInMemory(ArchiveFile file);
 
 // Reads up to `size` bytes at `offset` into `buffer`; fewer only where the
 // file ends, or, in a split archive, before bytes whose segment is missing or
@@ -115,6 +125,9 @@ struct LocatedData
     // Why the local header's sizes cannot be used: the bytes they take would
     // overlap another member or the central directory.
     std::optional<Error> localOverlap;
+    // The data's first bytes, read with the header: all of a small member's,
+    // possibly followed by bytes beyond it.
+    std::string dataAhead;
 };
 
 // Reads the local header of one of the directory's entries, and gives where
