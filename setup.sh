@@ -67,10 +67,13 @@ cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
 
 # The package as a user meets it: installed, run and saved from as an
-# ordinary user, then removed again. No lintian errors are allowed.
+# ordinary user, then removed again. No lintian errors are allowed, nor a
+# program built without the distribution's hardening.
 rm -f build/vrillo_*.deb
 package
 lintian --fail-on error build/vrillo_*.deb
+lintian --tags hardening-no-bindnow,hardening-no-fortify-functions,hardening-no-relro \
+    --fail-on info build/vrillo_*.deb
 "${sudo[@]}" tests/package/installed.sh build/vrillo_*.deb
 
 # Every fuzzer for a short while on its seed corpus.
