@@ -3,7 +3,7 @@
 // Deflate64 and as Deflate:
 //   decoderbench big-deflate64.zip big-deflate.zip
 #include "inmemory.h"
-#include "methods.h"
+#include "methods/methods.h"
 
 #include <algorithm>
 #include <chrono>

@@ -9,8 +9,8 @@
 //
 // usage: inflatebench ROUNDS SIZE_KIB[,SIZE_KIB...] ARCHIVE...
 
-#include "deflate.h"
 #include "inmemory.h"
+#include "methods/deflate.h"
 
 #include <algorithm>
 #include <cstdio>

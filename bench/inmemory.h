@@ -1,7 +1,7 @@
 #pragma once
 
-#include "checksum.h"
-#include "decoder.h"
+#include "base/checksum.h"
+#include "methods/decoder.h"
 
 #include <algorithm>
 #include <cstdint>

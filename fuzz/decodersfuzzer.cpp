@@ -2,7 +2,7 @@
 // (and Implode's flags), the next two the declared size, the rest is the
 // stream, handed over in pieces. Whatever the stream, a decoder writes no
 // more than the declared size and, when it succeeds, exactly that.
-#include "methods.h"
+#include "methods/methods.h"
 
 #include <algorithm>
 #include <cstdlib>

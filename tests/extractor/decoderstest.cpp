@@ -1,7 +1,7 @@
 // pkunzip's own decoders through decodeMember(), on streams that
 // legacy_streams.py encodes (or has 7zz encode) at test time.
 #include "memorystreams.h"
-#include "methods.h"
+#include "methods/methods.h"
 
 #include <QFile>
 #include <QProcess>

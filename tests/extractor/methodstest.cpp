@@ -1,6 +1,6 @@
-#include "methods.h"
+#include "methods/methods.h"
 #include "memorystreams.h"
-#include "scratch.h"
+#include "methods/scratch.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
