@@ -1,5 +1,6 @@
 #include "builtin/builtindecoders.h"
 
+#include "base/zipformat.h"
 #include "builtin/bitreader.h"
 #include "builtin/outputwindow.h"
 #include "builtin/prefixcode.h"
@@ -9,8 +10,6 @@
 
 namespace {
 
-constexpr uint16_t largeDictionaryFlag = 1 << 1;
-constexpr uint16_t literalTreeFlag = 1 << 2;
 constexpr unsigned rootBits = 9;
 
 // The codes a tree's lengths stand for, as the format defines them: the
@@ -79,8 +78,8 @@ class Exploder
 {
 public:
     Exploder(uint16_t flags, CompressedInput &input, DecodedOutput &output, uint64_t size)
-        : hasLiteralTree_((flags & literalTreeFlag) != 0),
-          lowDistanceBits_((flags & largeDictionaryFlag) != 0 ? 7 : 6),
+        : hasLiteralTree_((flags & zip::implodeLiteralTreeFlag) != 0),
+          lowDistanceBits_((flags & zip::implodeLargeDictionaryFlag) != 0 ? 7 : 6),
           minimumMatch_(hasLiteralTree_ ? 3 : 2), bits_(input),
           out_(output, size_t{64} << lowDistanceBits_, size)
     {

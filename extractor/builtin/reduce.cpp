@@ -1,5 +1,6 @@
 #include "builtin/builtindecoders.h"
 
+#include "base/zipformat.h"
 #include "builtin/bitreader.h"
 #include "builtin/outputwindow.h"
 
@@ -8,7 +9,6 @@
 
 namespace {
 
-constexpr uint16_t firstReduceMethod = 2;
 constexpr unsigned char marker = 144;
 constexpr size_t window = 4096;
 
@@ -164,6 +164,6 @@ Result<uint64_t> decodeReduce(const CompressedMember &member, CompressedInput &i
         return damagedData();
     if (*member.uncompressedSize == 0)
         return uint64_t{0};
-    const unsigned factor = member.method - firstReduceMethod + 1;
+    const unsigned factor = member.method - zip::reducedFactor1 + 1;
     return Expander(factor, input, output, *member.uncompressedSize).run();
 }

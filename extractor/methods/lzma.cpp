@@ -1,5 +1,6 @@
 #include "methods/streamdecoder.h"
 
+#include "base/zipformat.h"
 #include <lzma.h>
 
 #include <algorithm>
@@ -15,8 +16,6 @@ constexpr uint64_t memoryLimit = uint64_t{256} << 20;
 // properties (2 bytes, little-endian) and the 5 bytes of LZMA properties.
 constexpr size_t lzmaHeaderSize = 4;
 constexpr size_t lzmaPropertiesSize = 5;
-// General purpose flag bit 1: the stream ends with an end marker.
-constexpr uint16_t endMarkerFlag = 1u << 1;
 
 struct LzmaEnd
 {
@@ -138,7 +137,7 @@ Result<void> startRawDecoder(lzma_stream *stream, const CompressedMember &member
         options->dict_size = static_cast<uint32_t>(std::min<uint64_t>(
             options->dict_size, std::max<uint64_t>(*member.uncompressedSize, LZMA_DICT_SIZE_MIN)));
     }
-    if (!(member.flags & endMarkerFlag)) {
+    if (!(member.flags & zip::lzmaEndMarkerFlag)) {
         filters[0].id = LZMA_FILTER_LZMA1EXT;
         options->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
         lzma_set_ext_size(*options, member.uncompressedSize.value_or(UINT64_MAX));

@@ -1,5 +1,6 @@
 #include "methods/methods.h"
 
+#include "base/zipformat.h"
 #include "builtin/builtindecoders.h"
 #include "methods/streamdecoder.h"
 
@@ -8,24 +9,6 @@
 namespace {
 
 constexpr size_t blockSize = 32 * 1024;
-
-// The methods pkunzip decodes, by their numbers in the ZIP format.
-enum Method : uint16_t {
-    stored = 0,
-    shrunk = 1,
-    reducedFactor1 = 2,
-    reducedFactor2 = 3,
-    reducedFactor3 = 4,
-    reducedFactor4 = 5,
-    imploded = 6,
-    deflated = 8,
-    deflate64 = 9,
-    bzip2 = 12,
-    lzma = 14,
-    zstandard = 93,
-    xz = 95,
-    ppmd = 98,
-};
 
 Result<uint64_t> copyStored(const CompressedMember &member, CompressedInput &input,
                             DecodedOutput &output)
@@ -57,30 +40,30 @@ Result<uint64_t> decodeMember(const CompressedMember &member, CompressedInput &i
                               DecodedOutput &output)
 {
     switch (member.method) {
-    case stored:
+    case zip::stored:
         return copyStored(member, input, output);
-    case deflated:
+    case zip::deflated:
         return inflateMember(member, input, output);
-    case bzip2:
+    case zip::bzip2:
         return decodeBzip2(member, input, output);
-    case lzma:
+    case zip::lzma:
         return decodeLzma(member, input, output);
-    case zstandard:
+    case zip::zstandard:
         return decodeZstandard(member, input, output);
-    case xz:
+    case zip::xz:
         return decodeXz(member, input, output);
-    case ppmd:
+    case zip::ppmd:
         return decodePpmd(member, input, output);
-    case shrunk:
+    case zip::shrunk:
         return decodeShrink(member, input, output);
-    case reducedFactor1:
-    case reducedFactor2:
-    case reducedFactor3:
-    case reducedFactor4:
+    case zip::reducedFactor1:
+    case zip::reducedFactor2:
+    case zip::reducedFactor3:
+    case zip::reducedFactor4:
         return decodeReduce(member, input, output);
-    case imploded:
+    case zip::imploded:
         return decodeImplode(member, input, output);
-    case deflate64:
+    case zip::deflate64:
         return decodeDeflate64(member, input, output);
     default:
         return Error{"unsupported compression method " + std::to_string(member.method)};

@@ -1,11 +1,13 @@
 #include "methods/streamdecoder.h"
 
+#include "base/zipformat.h"
 #include <archive.h>
 #include <archive_entry.h>
 
 #include <array>
 #include <memory>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 // No library but libarchive decodes PPMd, and it decodes it only inside a ZIP
@@ -13,9 +15,7 @@
 // a local header written here followed by the member's compressed bytes.
 namespace {
 
-constexpr uint16_t ppmdMethod = 98;
 constexpr uint16_t ppmdVersionNeeded = 63;
-constexpr uint32_t sizeInZip64 = 0xffffffff;
 constexpr size_t blockSize = 32 * 1024;
 
 struct ReaderFree
@@ -41,6 +41,7 @@ public:
         put32(static_cast<uint32_t>(value));
         put32(static_cast<uint32_t>(value >> 32));
     }
+    void put(std::string_view text) { bytes.insert(bytes.end(), text.begin(), text.end()); }
 
     std::vector<unsigned char> bytes;
 };
@@ -49,21 +50,21 @@ public:
 // need it) and a CRC of 0: the caller checks the CRC, libarchive is told not to.
 std::vector<unsigned char> localHeader(uint64_t compressedSize, uint64_t decodedSize)
 {
-    const bool zip64 = compressedSize >= sizeInZip64 || decodedSize >= sizeInZip64;
+    const bool zip64 = compressedSize >= zip::saturated32 || decodedSize >= zip::saturated32;
     HeaderWriter header;
-    header.put32(0x04034b50);
+    header.put(zip::localSignature);
     header.put16(ppmdVersionNeeded);
     header.put16(0);
-    header.put16(ppmdMethod);
+    header.put16(zip::ppmd);
     header.put32(0);
     header.put32(0);
-    header.put32(zip64 ? sizeInZip64 : static_cast<uint32_t>(compressedSize));
-    header.put32(zip64 ? sizeInZip64 : static_cast<uint32_t>(decodedSize));
+    header.put32(zip64 ? zip::saturated32 : static_cast<uint32_t>(compressedSize));
+    header.put32(zip64 ? zip::saturated32 : static_cast<uint32_t>(decodedSize));
     header.put16(1);
     header.put16(zip64 ? 20 : 0);
-    header.bytes.push_back('m');
+    header.put("m");
     if (zip64) {
-        header.put16(0x0001);
+        header.put16(zip::zip64Field);
         header.put16(16);
         header.put64(decodedSize);
         header.put64(compressedSize);

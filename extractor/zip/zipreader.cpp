@@ -1,6 +1,7 @@
 #include "zip/zipreader.h"
 
 #include "base/checksum.h"
+#include "base/zipformat.h"
 #include "zip/membername.h"
 #include "zip/splitarchive.h"
 
@@ -14,25 +15,7 @@
 
 namespace {
 
-constexpr std::string_view localSignature("PK\x03\x04", 4);
-constexpr std::string_view centralSignature("PK\x01\x02", 4);
-constexpr std::string_view endSignature("PK\x05\x06", 4);
-constexpr std::string_view zip64LocatorSignature("PK\x06\x07", 4);
-constexpr std::string_view zip64EndSignature("PK\x06\x06", 4);
-constexpr std::string_view descriptorSignature("PK\x07\x08", 4);
-
-constexpr size_t endRecordSize = 22;
 constexpr size_t longestComment = 0xFFFF;
-constexpr size_t zip64LocatorSize = 20;
-constexpr size_t zip64EndSize = 56;
-constexpr size_t centralHeaderSize = 46;
-constexpr size_t localHeaderSize = 30;
-constexpr uint32_t saturated32 = 0xFFFFFFFF;
-constexpr uint16_t saturated16 = 0xFFFF;
-
-constexpr uint16_t utf8NameFlag = 1 << 11;
-constexpr uint16_t storedMethod = 0;
-constexpr uint16_t sizesFollowFlag = 1 << 3;
 
 uint64_t little(std::string_view bytes, size_t at, size_t width)
 {
@@ -146,7 +129,6 @@ template <typename Visit> void forEachExtraField(std::string_view extra, Visit v
     }
 }
 
-constexpr uint16_t zip64Field = 0x0001;
 constexpr uint16_t ntfsField = 0x000a;
 constexpr uint16_t extendedTimestampField = 0x5455;
 constexpr uint16_t unicodePathField = 0x7075;
@@ -157,11 +139,11 @@ constexpr uint16_t unicodePathField = 0x7075;
 void applyZip64(std::string_view extra, std::initializer_list<uint64_t *> values)
 {
     forEachExtraField(extra, [&](uint16_t id, std::string_view data) {
-        if (id != zip64Field)
+        if (id != zip::zip64Field)
             return;
         size_t at = 0;
         for (uint64_t *value : values) {
-            if (*value != saturated32)
+            if (*value != zip::saturated32)
                 continue;
             if (data.size() - at < 8)
                 return;
@@ -176,9 +158,9 @@ void applyZip64(std::string_view extra, std::initializer_list<uint64_t *> values
 uint32_t diskOf(uint16_t disk, std::string_view extra, size_t zip64Values)
 {
     uint32_t found = disk;
-    if (disk == saturated16)
+    if (disk == zip::saturated16)
         forEachExtraField(extra, [&](uint16_t id, std::string_view data) {
-            if (id == zip64Field && data.size() >= 8 * zip64Values + 4)
+            if (id == zip::zip64Field && data.size() >= 8 * zip64Values + 4)
                 found = le32(data, 8 * zip64Values);
         });
     return found;
@@ -201,7 +183,7 @@ std::optional<std::string> unicodePath(std::string_view extra, std::string_view 
 
 std::string decodeName(std::string_view rawName, uint16_t flags, std::string_view extra)
 {
-    if ((flags & utf8NameFlag) == 0)
+    if ((flags & zip::utf8NameFlag) == 0)
         if (auto name = unicodePath(extra, rawName))
             return *name;
     return memberName::decode(rawName);
@@ -353,10 +335,10 @@ uint64_t archiveOffset(const ArchiveFile &file, uint32_t disk, uint64_t offset)
 std::optional<size_t> findEndRecord(std::string_view tail)
 {
     std::optional<size_t> fitting;
-    for (size_t at = tail.size() - endRecordSize + 1; at-- > 0;) {
-        if (!startsWith(tail.substr(at), endSignature))
+    for (size_t at = tail.size() - zip::endRecordSize + 1; at-- > 0;) {
+        if (!startsWith(tail.substr(at), zip::endSignature))
             continue;
-        const size_t ends = at + endRecordSize + le16(tail, at + 20);
+        const size_t ends = at + zip::endRecordSize + le16(tail, at + 20);
         if (ends == tail.size())
             return at;
         if (ends < tail.size() && !fitting)
@@ -369,15 +351,15 @@ std::optional<size_t> findEndRecord(std::string_view tail)
 // just before the locator.
 void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
 {
-    const Result<std::string> locator = readExactly(file, zip64LocatorSize, locatorAt);
-    if (!locator || !startsWith(*locator, zip64LocatorSignature))
+    const Result<std::string> locator = readExactly(file, zip::zip64LocatorSize, locatorAt);
+    if (!locator || !startsWith(*locator, zip::zip64LocatorSignature))
         return;
     const uint64_t recordAt = archiveOffset(file, le32(*locator, 4), le64(*locator, 8));
-    for (const uint64_t at : {recordAt, locatorAt - zip64EndSize}) {
-        const Result<std::string> record = at < locatorAt && locatorAt - at >= zip64EndSize
-                                               ? readExactly(file, zip64EndSize, at)
+    for (const uint64_t at : {recordAt, locatorAt - zip::zip64EndSize}) {
+        const Result<std::string> record = at < locatorAt && locatorAt - at >= zip::zip64EndSize
+                                               ? readExactly(file, zip::zip64EndSize, at)
                                                : Result<std::string>(cutShort());
-        if (!record || !startsWith(*record, zip64EndSignature))
+        if (!record || !startsWith(*record, zip::zip64EndSignature))
             continue;
         end = {at, le64(*record, 32), le64(*record, 40), le64(*record, 48), end.bytesAfter};
         end.lastDisk = le32(*record, 16);
@@ -392,14 +374,14 @@ size_t endSearchSize(const ArchiveFile &file)
 {
     const uint64_t lastSize =
         file.size - (file.split != nullptr ? file.split->lastStart() : uint64_t{0});
-    return static_cast<size_t>(std::min<uint64_t>(lastSize, endRecordSize + longestComment));
+    return static_cast<size_t>(std::min<uint64_t>(lastSize, zip::endRecordSize + longestComment));
 }
 
 Result<EndRecord> readEndRecord(const ArchiveFile &file)
 {
     const Error notZip{"not a ZIP archive (no end of central directory record)"};
     const size_t tailSize = endSearchSize(file);
-    if (tailSize < endRecordSize)
+    if (tailSize < zip::endRecordSize)
         return notZip;
     const uint64_t tailStart = file.size - tailSize;
     const Result<std::string> tail = readExactly(file, tailSize, tailStart);
@@ -409,11 +391,12 @@ Result<EndRecord> readEndRecord(const ArchiveFile &file)
     if (!at)
         return notZip;
     EndRecord end{tailStart + *at, le16(*tail, *at + 10), le32(*tail, *at + 12),
-                  le32(*tail, *at + 16), tailSize - *at - endRecordSize - le16(*tail, *at + 20)};
+                  le32(*tail, *at + 16),
+                  tailSize - *at - zip::endRecordSize - le16(*tail, *at + 20)};
     end.lastDisk = le16(*tail, *at + 4);
     end.directoryDisk = le16(*tail, *at + 6);
-    if (end.position >= zip64LocatorSize)
-        applyZip64End(file, end.position - zip64LocatorSize, end);
+    if (end.position >= zip::zip64LocatorSize)
+        applyZip64End(file, end.position - zip::zip64LocatorSize, end);
     end.directoryOffset = archiveOffset(file, end.directoryDisk, end.directoryOffset);
     return end;
 }
@@ -424,11 +407,11 @@ Result<EndRecord> readEndRecord(const ArchiveFile &file)
 Result<uint64_t> bytesBeforeArchive(const ArchiveFile &file, const EndRecord &end)
 {
     if (end.directoryOffset < end.position &&
-        signatureAt(file, end.directoryOffset, centralSignature))
+        signatureAt(file, end.directoryOffset, zip::centralSignature))
         return uint64_t{0};
     if (end.directorySize <= end.position) {
         const uint64_t start = end.position - end.directorySize;
-        if (start > end.directoryOffset && signatureAt(file, start, centralSignature))
+        if (start > end.directoryOffset && signatureAt(file, start, zip::centralSignature))
             return start - end.directoryOffset;
     }
     return Error{"no readable central directory"};
@@ -437,10 +420,10 @@ Result<uint64_t> bytesBeforeArchive(const ArchiveFile &file, const EndRecord &en
 Result<ZipEntry> readCentralEntry(SequentialReader &reader, const ArchiveFile &file,
                                   uint64_t offsetCorrection)
 {
-    const Result<std::string_view> fixed = reader.take(centralHeaderSize);
+    const Result<std::string_view> fixed = reader.take(zip::centralHeaderSize);
     if (!fixed)
         return fixed.error();
-    if (!startsWith(*fixed, centralSignature))
+    if (!startsWith(*fixed, zip::centralSignature))
         return Error{"not a central directory header"};
     ZipEntry entry;
     const uint16_t madeBy = le16(*fixed, 4);
@@ -469,8 +452,8 @@ Result<ZipEntry> readCentralEntry(SequentialReader &reader, const ArchiveFile &f
     if (const Result<std::string_view> comment = reader.take(commentLength); !comment)
         return comment.error();
 
-    const size_t zip64Values =
-        (uncompressed == saturated32) + (compressed == saturated32) + (offset == saturated32);
+    const size_t zip64Values = (uncompressed == zip::saturated32) +
+                               (compressed == zip::saturated32) + (offset == zip::saturated32);
     applyZip64(extra, {&uncompressed, &compressed, &offset});
     entry.compressedSize = compressed;
     entry.uncompressedSize = uncompressed;
@@ -502,10 +485,10 @@ struct LocalHeader
 // some writers give only the saturated one, as the central directory does.
 void applyLocalZip64(LocalHeader &header)
 {
-    if (header.compressedSize != saturated32 && header.uncompressedSize != saturated32)
+    if (header.compressedSize != zip::saturated32 && header.uncompressedSize != zip::saturated32)
         return;
     forEachExtraField(header.extra, [&](uint16_t id, std::string_view data) {
-        if (id == zip64Field && data.size() >= 16) {
+        if (id == zip::zip64Field && data.size() >= 16) {
             header.uncompressedSize = le64(data, 0);
             header.compressedSize = le64(data, 8);
         }
@@ -518,14 +501,14 @@ void applyLocalZip64(LocalHeader &header)
 // shorter, the start of its data (dataAhead).
 Result<LocalHeader> readLocalHeader(const ArchiveFile &file, uint64_t offset, size_t ahead = 0)
 {
-    std::string bytes(localHeaderSize + ahead, '\0');
+    std::string bytes(zip::localHeaderSize + ahead, '\0');
     const Result<size_t> got = readAt(file, bytes.data(), bytes.size(), offset);
     if (!got)
         return got.error();
-    if (*got < localHeaderSize)
+    if (*got < zip::localHeaderSize)
         return cutShort();
     bytes.resize(*got);
-    if (!startsWith(bytes, localSignature))
+    if (!startsWith(bytes, zip::localSignature))
         return Error{"no local header where the central directory says"};
     LocalHeader header;
     header.flags = le16(bytes, 6);
@@ -536,7 +519,7 @@ Result<LocalHeader> readLocalHeader(const ArchiveFile &file, uint64_t offset, si
     header.compressedSize = le32(bytes, 18);
     header.uncompressedSize = le32(bytes, 22);
     const size_t nameLength = le16(bytes, 26);
-    const size_t headerLength = localHeaderSize + nameLength + le16(bytes, 28);
+    const size_t headerLength = zip::localHeaderSize + nameLength + le16(bytes, 28);
     if (bytes.size() < headerLength) {
         const Result<std::string> rest =
             readExactly(file, headerLength - bytes.size(), offset + bytes.size());
@@ -544,9 +527,9 @@ Result<LocalHeader> readLocalHeader(const ArchiveFile &file, uint64_t offset, si
             return rest.error();
         bytes += *rest;
     }
-    header.rawName = bytes.substr(localHeaderSize, nameLength);
-    header.extra =
-        bytes.substr(localHeaderSize + nameLength, headerLength - localHeaderSize - nameLength);
+    header.rawName = bytes.substr(zip::localHeaderSize, nameLength);
+    header.extra = bytes.substr(zip::localHeaderSize + nameLength,
+                                headerLength - zip::localHeaderSize - nameLength);
     header.dataAhead = bytes.substr(headerLength);
     header.dataOffset = offset + headerLength;
     applyLocalZip64(header);
@@ -555,7 +538,7 @@ Result<LocalHeader> readLocalHeader(const ArchiveFile &file, uint64_t offset, si
 
 bool sizesFollowData(uint16_t flags)
 {
-    return (flags & sizesFollowFlag) != 0;
+    return (flags & zip::sizesFollowFlag) != 0;
 }
 
 // How much to read past a member's fixed local header with it: its name as
@@ -583,9 +566,9 @@ ZipEntry asLocallyDeclared(const ZipEntry &entry, const LocalHeader &header)
     if (sizesFollowData(header.flags) || sizesFollowData(entry.flags))
         return local;
     local.crc = header.crc;
-    if (header.compressedSize != saturated32)
+    if (header.compressedSize != zip::saturated32)
         local.compressedSize = header.compressedSize;
-    if (header.uncompressedSize != saturated32)
+    if (header.uncompressedSize != zip::saturated32)
         local.uncompressedSize = header.uncompressedSize;
     return local;
 }
@@ -631,8 +614,8 @@ std::vector<HeaderPlace> placeHeaders(const std::vector<ZipEntry> &entries)
         place.reachBefore = reach;
         place.reachingEntry = reaching;
         const ZipEntry &entry = entries[place.entry];
-        const uint64_t least =
-            cappedSum(cappedSum(place.offset, localHeaderSize), entry.compressedSize.value_or(0));
+        const uint64_t least = cappedSum(cappedSum(place.offset, zip::localHeaderSize),
+                                         entry.compressedSize.value_or(0));
         if (least > reach) {
             reach = least;
             reaching = place.entry;
@@ -669,11 +652,11 @@ std::optional<std::string> overlapOf(const CentralDirectory &directory, const Zi
 bool plausibleHeader(std::string_view fixed, uint64_t offset, uint64_t stubSize, uint64_t fileSize)
 {
     const size_t nameLength = le16(fixed, 26);
-    const uint64_t dataOffset = offset + localHeaderSize + nameLength + le16(fixed, 28);
+    const uint64_t dataOffset = offset + zip::localHeaderSize + nameLength + le16(fixed, 28);
     if (nameLength == 0 || dataOffset > stubSize)
         return false;
     const uint64_t compressed = le32(fixed, 18);
-    return sizesFollowData(le16(fixed, 6)) || compressed == saturated32 ||
+    return sizesFollowData(le16(fixed, 6)) || compressed == zip::saturated32 ||
            compressed <= fileSize - dataOffset;
 }
 
@@ -684,20 +667,20 @@ constexpr size_t scanBlockSize = 64 * 1024;
 std::optional<uint64_t> localHeaderInStub(const ArchiveFile &file, uint64_t stubSize)
 {
     std::string block;
-    for (uint64_t at = 0; stubSize - at >= localHeaderSize;) {
+    for (uint64_t at = 0; stubSize - at >= zip::localHeaderSize;) {
         block.resize(static_cast<size_t>(std::min<uint64_t>(scanBlockSize, stubSize - at)));
         const Result<size_t> got = readAt(file, block.data(), block.size(), at);
-        if (!got || *got < localHeaderSize)
+        if (!got || *got < zip::localHeaderSize)
             return std::nullopt;
         const std::string_view read(block.data(), *got);
-        for (size_t found = read.find(localSignature);
-             found != std::string_view::npos && read.size() - found >= localHeaderSize;
-             found = read.find(localSignature, found + 1))
-            if (plausibleHeader(read.substr(found, localHeaderSize), at + found, stubSize,
+        for (size_t found = read.find(zip::localSignature);
+             found != std::string_view::npos && read.size() - found >= zip::localHeaderSize;
+             found = read.find(zip::localSignature, found + 1))
+            if (plausibleHeader(read.substr(found, zip::localHeaderSize), at + found, stubSize,
                                 file.size))
                 return at + found;
         // A header cut by the block's end is looked at whole in the next.
-        at += *got - (localHeaderSize - 1);
+        at += *got - (zip::localHeaderSize - 1);
     }
     return std::nullopt;
 }
@@ -707,7 +690,7 @@ std::optional<uint64_t> localHeaderInStub(const ArchiveFile &file, uint64_t stub
 std::optional<uint64_t> findNamedHeader(const ArchiveFile &file, const std::string &rawName,
                                         uint64_t from, uint64_t to, uint64_t &searchLeft)
 {
-    const size_t headerSize = localHeaderSize + rawName.size();
+    const size_t headerSize = zip::localHeaderSize + rawName.size();
     std::string block;
     for (uint64_t at = from; at <= to && at < file.size; at += scanBlockSize + 1) {
         const auto want =
@@ -720,11 +703,11 @@ std::optional<uint64_t> findNamedHeader(const ArchiveFile &file, const std::stri
             return std::nullopt;
         searchLeft -= *got;
         const std::string_view read(block.data(), *got);
-        for (size_t found = read.find(localSignature);
+        for (size_t found = read.find(zip::localSignature);
              found != std::string_view::npos && read.size() - found >= headerSize;
-             found = read.find(localSignature, found + 1))
+             found = read.find(zip::localSignature, found + 1))
             if (le16(read, found + 26) == rawName.size() &&
-                read.substr(found + localHeaderSize, rawName.size()) == rawName)
+                read.substr(found + zip::localHeaderSize, rawName.size()) == rawName)
                 return at + found;
     }
     return std::nullopt;
@@ -750,7 +733,7 @@ void findShiftedHeaders(const ArchiveFile &file, std::vector<ZipEntry> &entries,
     uint64_t searchLeft = 4 * file.size;
     uint64_t shift = 0;
     for (ZipEntry *entry : byOffset) {
-        if (signatureAt(file, entry->headerOffset, localSignature))
+        if (signatureAt(file, entry->headerOffset, zip::localSignature))
             continue;
         const uint64_t given = entry->headerOffset - correction;
         if (const std::optional<uint64_t> found = findNamedHeader(
@@ -768,8 +751,8 @@ constexpr size_t longestDescriptor = 24;
 // central directory, the end record, or the end of the file.
 bool membersGoOn(std::string_view next, bool fileEnds)
 {
-    return (next.empty() && fileEnds) || next == localSignature || next == centralSignature ||
-           next == endSignature;
+    return (next.empty() && fileEnds) || next == zip::localSignature ||
+           next == zip::centralSignature || next == zip::endSignature;
 }
 
 // Whether the data descriptor at `at` in `bytes` ends stored data of
@@ -781,8 +764,8 @@ bool membersGoOn(std::string_view next, bool fileEnds)
 bool endsStoredData(std::string_view bytes, size_t at, uint64_t length, uint32_t crc, bool fileEnds)
 {
     const std::string_view descriptor = bytes.substr(at, longestDescriptor);
-    const bool signature = startsWith(descriptor, descriptorSignature);
-    const size_t crcAt = signature ? descriptorSignature.size() : 0;
+    const bool signature = startsWith(descriptor, zip::descriptorSignature);
+    const size_t crcAt = signature ? zip::descriptorSignature.size() : 0;
     if (descriptor.size() < crcAt + 4 || le32(descriptor, crcAt) != crc)
         return false;
     for (const size_t width : {size_t{4}, size_t{8}}) {
@@ -790,7 +773,8 @@ bool endsStoredData(std::string_view bytes, size_t at, uint64_t length, uint32_t
         const size_t end = sizesAt + 2 * width;
         if (end <= descriptor.size() && little(descriptor, sizesAt, width) == length &&
             little(descriptor, sizesAt + width, width) == length &&
-            (signature || membersGoOn(bytes.substr(at + end, localSignature.size()), fileEnds)))
+            (signature ||
+             membersGoOn(bytes.substr(at + end, zip::localSignature.size()), fileEnds)))
             return true;
     }
     return false;
@@ -809,7 +793,7 @@ struct StoredEnd
 std::optional<StoredEnd> findStoredEnd(const ArchiveFile &file, uint64_t dataOffset,
                                        uint64_t &searchLeft)
 {
-    constexpr size_t lookahead = longestDescriptor + localSignature.size();
+    constexpr size_t lookahead = longestDescriptor + zip::localSignature.size();
     std::string block;
     uint32_t crc = 0;
     for (uint64_t at = dataOffset; at < file.size;) {
@@ -898,7 +882,7 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
         return correction.error();
     directory.start = end->directoryOffset + *correction;
     SequentialReader reader(file, directory.start, end->position);
-    while (reader.left() >= centralHeaderSize) {
+    while (reader.left() >= zip::centralHeaderSize) {
         Result<ZipEntry> entry = readCentralEntry(reader, file, *correction);
         if (!entry)
             break;
@@ -957,11 +941,11 @@ std::optional<uint64_t> findLocalHeader(const ArchiveFile &file, uint64_t from)
         return std::nullopt;
     const auto blockSize = static_cast<size_t>(std::min<uint64_t>(64 * 1024, file.size - from));
     std::string block(blockSize, '\0');
-    for (uint64_t at = from; at < file.size; at += blockSize - (localSignature.size() - 1)) {
+    for (uint64_t at = from; at < file.size; at += blockSize - (zip::localSignature.size() - 1)) {
         const Result<size_t> got = readAt(file, block.data(), blockSize, at);
-        if (!got || *got < localSignature.size())
+        if (!got || *got < zip::localSignature.size())
             return std::nullopt;
-        const size_t found = std::string_view(block.data(), *got).find(localSignature);
+        const size_t found = std::string_view(block.data(), *got).find(zip::localSignature);
         if (found != std::string_view::npos)
             return at + found;
         if (*got < blockSize)
@@ -972,8 +956,8 @@ std::optional<uint64_t> findLocalHeader(const ArchiveFile &file, uint64_t from)
 
 bool membersEndAt(const ArchiveFile &file, uint64_t offset)
 {
-    return offset >= file.size || signatureAt(file, offset, centralSignature) ||
-           signatureAt(file, offset, endSignature);
+    return offset >= file.size || signatureAt(file, offset, zip::centralSignature) ||
+           signatureAt(file, offset, zip::endSignature);
 }
 
 Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset, uint64_t &searchLeft)
@@ -990,7 +974,7 @@ Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset, uint
     if (!sizesFollowData(header->flags)) {
         entry.compressedSize = header->compressedSize;
         entry.uncompressedSize = header->uncompressedSize;
-    } else if (header->method == storedMethod) {
+    } else if (header->method == zip::stored) {
         if (const std::optional<StoredEnd> end =
                 findStoredEnd(file, header->dataOffset, searchLeft)) {
             entry.compressedSize = end->length;
@@ -1016,7 +1000,7 @@ Result<DataDescriptor> readDataDescriptor(const ArchiveFile &file, uint64_t offs
     if (!got)
         return got.error();
     bytes.resize(*got);
-    const bool signature = startsWith(bytes, descriptorSignature);
+    const bool signature = startsWith(bytes, zip::descriptorSignature);
     // Sizes of 4 bytes, or 8 in a ZIP64 member: the sizes, known from the
     // data itself, tell which, and whether a signature starts it.
     for (const size_t start : {signature ? size_t{4} : size_t{0}, size_t{0}}) {

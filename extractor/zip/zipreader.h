@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/result.h"
+#include "base/zipformat.h"
 
 #include <cstdint>
 #include <ctime>
@@ -60,7 +61,10 @@ struct ZipEntry
     std::optional<timespec> modified;
 
     // Traditional encryption or AES: nothing can be written without a password.
-    bool encrypted() const { return (flags & 1) != 0 || method == 99; }
+    bool encrypted() const
+    {
+        return (flags & zip::encryptedFlag) != 0 || method == zip::aesEncrypted;
+    }
 };
 
 // Where a member's local header lies, and how far the members whose headers
