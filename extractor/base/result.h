@@ -65,3 +65,11 @@ public:
 private:
     std::optional<Error> error_;
 };
+
+// Returns from the calling function, itself giving a Result, the error of
+// `expression` when it failed, for steps whose value, if any, is not needed.
+#define RETURN_IF_ERROR(expression)                                                                \
+    do {                                                                                           \
+        if (const auto &failedOrNot_ = (expression); !failedOrNot_)                                \
+            return failedOrNot_.error();                                                           \
+    } while (false)

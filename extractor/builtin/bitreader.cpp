@@ -2,35 +2,31 @@
 
 #include <algorithm>
 
-Result<void> BitReader::nextBlock()
+// Reads the next block; false, with the data ended, when the read failed.
+bool BitReader::nextBlock()
 {
     blockStart_ = loaded();
     const Result<size_t> got = input_.read(block_.get(), blockSize);
-    if (!got)
-        return got.error();
     next_ = block_.get();
-    end_ = next_ + *got;
-    ended_ = *got == 0;
-    return {};
+    end_ = next_ + (got ? *got : 0);
+    ended_ = !got || *got == 0;
+    if (!got)
+        failure_ = got.error();
+    return got.ok();
 }
 
-Result<void> BitReader::refillSlowly()
+void BitReader::fillSlowly()
 {
     while (count_ <= 56) {
         if (next_ == end_ && !ended_)
-            if (Result<void> read = nextBlock(); !read)
-                return read;
-        // Past the end, whole bytes of zeros, so that byte alignment holds;
-        // a decoder that took some of them already read past the end.
-        if (next_ == end_ && overrun())
-            return damagedData();
+            nextBlock();
+        // Past the end, whole bytes of zeros, so that byte alignment holds.
         if (next_ == end_)
             padding_ += 8;
         else
             bits_ |= static_cast<uint64_t>(*next_++) << count_;
         count_ += 8;
     }
-    return {};
 }
 
 Result<void> BitReader::readBytes(unsigned char *to, size_t n)
@@ -47,9 +43,8 @@ Result<void> BitReader::readBytes(unsigned char *to, size_t n)
     // those bytes are now taken from the block instead.
     bits_ = 0;
     while (n > 0) {
-        if (next_ == end_ && !ended_)
-            if (Result<void> read = nextBlock(); !read)
-                return read;
+        if (next_ == end_ && !ended_ && !nextBlock())
+            return *failure_;
         if (next_ == end_)
             return damagedData();
         const size_t part = std::min(n, static_cast<size_t>(end_ - next_));

@@ -5,13 +5,15 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 // Reads a member's compressed bytes as a stream of bits, lowest bit of each
 // byte first, the order every ZIP method packs its codes in.
 //
-// Past the end of the data the buffer is topped up with zero bits, so a
-// decoder can always look 56 bits ahead; overrun() tells when it has taken
-// some of them, which means the stream ended early.
+// Past the end of the data, and after a read that failed, the buffer is
+// topped up with zero bits, so a decoder can always look 56 bits ahead and
+// take bits without checking each time; status() tells when it has taken
+// some of those, which means the stream ended early, or a read failed.
 class BitReader
 {
 public:
@@ -22,16 +24,33 @@ public:
     }
 
     // Makes at least 56 bits available to peek(), zeros past the end of the
-    // data; damagedData() once bits past the end were taken.
-    Result<void> refill()
+    // data.
+    void fill()
     {
         if (count_ > 56)
-            return {};
+            return;
         if (end_ - next_ < 8)
-            return refillSlowly();
+            return fillSlowly();
         Hand hand = this->hand();
         refillWord(hand);
         setHand(hand);
+    }
+
+    // fill(), then status().
+    Result<void> refill()
+    {
+        fill();
+        return status();
+    }
+
+    // The error of a read that failed, or damagedData() once bits past the
+    // end of the data were taken.
+    Result<void> status() const
+    {
+        if (failure_)
+            return *failure_;
+        if (overrun())
+            return damagedData();
         return {};
     }
 
@@ -69,27 +88,22 @@ public:
         bits_ >>= n;
         count_ -= n;
     }
-    bool overrun() const { return padding_ > count_; }
 
-    // Takes n bits (n <= 32), the first as the lowest; damagedData() when the
-    // stream ends before them.
-    Result<uint32_t> take(unsigned n)
+    // Takes n bits (n <= 32), the first as the lowest.
+    uint32_t take(unsigned n)
     {
         if (count_ < n)
-            if (Result<void> filled = refill(); !filled)
-                return filled.error();
+            fill();
         const uint32_t value = peek(n);
         drop(n);
-        if (overrun())
-            return damagedData();
         return value;
     }
 
     // Drops the bits left in the current byte.
     void alignToByte() { drop(count_ % 8); }
 
-    // Copies n whole bytes after alignToByte(); damagedData() when the stream
-    // ends before them.
+    // Copies n whole bytes after alignToByte(); the error of a failed read, or
+    // damagedData() when the stream ends before them.
     Result<void> readBytes(unsigned char *to, size_t n);
 
     // How many bytes of the data the bits taken so far came from.
@@ -97,6 +111,8 @@ public:
 
 private:
     static constexpr size_t blockSize = 64 * 1024;
+
+    bool overrun() const { return padding_ > count_; }
 
     static uint64_t littleEndian(uint64_t word)
     {
@@ -111,8 +127,8 @@ private:
     {
         return blockStart_ + static_cast<uint64_t>(next_ - block_.get());
     }
-    Result<void> nextBlock();
-    Result<void> refillSlowly();
+    bool nextBlock();
+    void fillSlowly();
 
     CompressedInput &input_;
     std::unique_ptr<unsigned char[]> block_;
@@ -125,4 +141,5 @@ private:
     // Zero bits added past the end of the data.
     uint64_t padding_ = 0;
     bool ended_ = false;
+    std::optional<Error> failure_;
 };

@@ -1,8 +1,7 @@
 #include "builtin/builtindecoders.h"
 
-#include "builtin/bitreader.h"
-#include "builtin/outputwindow.h"
 #include "builtin/prefixcode.h"
+#include "builtin/windowdecoder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -29,33 +28,29 @@ constexpr uint16_t distanceBase[] = {1,    2,    3,    4,     5,     7,     9,  
 constexpr uint8_t distanceExtra[] = {0, 0, 0, 0, 1, 1, 2,  2,  3,  3,  4,  4,  5,  5,  6,  6,
                                      7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13, 14, 14};
 
-class Inflater64
+class Inflater64 : WindowDecoder
 {
 public:
     Inflater64(CompressedInput &input, DecodedOutput &output, uint64_t limit)
-        : bits_(input), out_(output, window, limit)
+        : WindowDecoder(input, output, window, limit)
     {
     }
 
     uint64_t produced() const { return out_.produced(); }
 
-    Result<uint64_t> run()
-    {
-        for (bool last = false; !last;) {
-            Result<uint32_t> header = bits_.take(3);
-            if (!header)
-                return header.error();
-            last = (*header & 1) != 0;
-            Result<void> block = decodeBlock(*header >> 1);
-            if (!block)
-                return block.error();
-        }
-        if (Result<void> flushed = out_.flush(); !flushed)
-            return flushed.error();
-        return bits_.consumed();
-    }
+    Result<uint64_t> run() { return finish(decode()); }
 
 private:
+    Result<void> decode()
+    {
+        for (bool last = false; !last;) {
+            const unsigned header = bits_.take(3);
+            last = (header & 1) != 0;
+            RETURN_IF_ERROR(decodeBlock(header >> 1));
+        }
+        return {};
+    }
+
     Result<void> decodeBlock(uint32_t type)
     {
         switch (type) {
@@ -68,8 +63,7 @@ private:
             return decodeCompressedBlock();
         case 2:
             haveFixedCodes_ = false;
-            if (Result<void> read = readDynamicCodes(); !read)
-                return read;
+            RETURN_IF_ERROR(readDynamicCodes());
             return decodeCompressedBlock();
         default:
             return damagedData();
@@ -79,14 +73,11 @@ private:
     Result<void> copyStoredBlock()
     {
         bits_.alignToByte();
-        const Result<uint32_t> sizes = bits_.take(32);
-        if (!sizes)
-            return sizes.error();
-        const size_t size = *sizes & 0xffff;
-        if ((*sizes >> 16) != (~*sizes & 0xffff))
+        const uint32_t sizes = bits_.take(32);
+        const size_t size = sizes & 0xffff;
+        if ((sizes >> 16) != (~sizes & 0xffff))
             return damagedData();
-        if (Result<void> reserved = out_.reserve(size); !reserved)
-            return reserved;
+        RETURN_IF_ERROR(out_.reserve(size));
         return bits_.readBytes(out_.claim(size), size);
     }
 
@@ -122,30 +113,23 @@ private:
 
     Result<void> readDynamicCodes()
     {
-        const Result<uint32_t> counts = bits_.take(14);
-        if (!counts)
-            return counts.error();
-        const size_t literalCount = 257 + (*counts & 31);
-        const size_t distanceCount = 1 + ((*counts >> 5) & 31);
-        const size_t lengthCodeCount = 4 + (*counts >> 10);
+        const unsigned counts = bits_.take(14);
+        const size_t literalCount = 257 + (counts & 31);
+        const size_t distanceCount = 1 + ((counts >> 5) & 31);
+        const size_t lengthCodeCount = 4 + (counts >> 10);
         if (literalCount > usableLiteralCodes)
             return damagedData();
 
         static constexpr uint8_t order[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
                                               11, 4,  12, 3, 13, 2, 14, 1, 15};
         uint8_t lengthCodeLengths[19] = {};
-        for (size_t i = 0; i < lengthCodeCount; ++i) {
-            const Result<uint32_t> length = bits_.take(3);
-            if (!length)
-                return length.error();
-            lengthCodeLengths[order[i]] = static_cast<uint8_t>(*length);
-        }
+        for (size_t i = 0; i < lengthCodeCount; ++i)
+            lengthCodeLengths[order[i]] = static_cast<uint8_t>(bits_.take(3));
         if (lengthCodes_.build(lengthCodeLengths, 19, 7) != CodeSpace::complete)
             return damagedData();
 
         uint8_t lengths[literalCodes + distanceCodes] = {};
-        if (Result<void> read = readCodeLengths(lengths, literalCount + distanceCount); !read)
-            return read;
+        RETURN_IF_ERROR(readCodeLengths(lengths, literalCount + distanceCount));
         const uint8_t *distanceLengths = lengths + literalCount;
         if (lengths[endOfBlock] == 0 ||
             !buildCodes(lengths, literalCount, distanceLengths, distanceCount))
@@ -156,8 +140,7 @@ private:
     Result<void> readCodeLengths(uint8_t *lengths, size_t count)
     {
         for (size_t i = 0; i < count;) {
-            if (Result<void> filled = bits_.refill(); !filled)
-                return filled;
+            RETURN_IF_ERROR(bits_.refill());
             unsigned symbol;
             if (!lengthCodes_.decode(bits_, symbol))
                 return damagedData();
@@ -170,16 +153,13 @@ private:
             const uint8_t repeated = symbol == 16 ? lengths[i - 1] : 0;
             const unsigned extraBits = symbol == 16 ? 2 : symbol == 17 ? 3 : 7;
             const unsigned least = symbol == 18 ? 11 : 3;
-            const Result<uint32_t> extra = bits_.take(extraBits);
-            if (!extra)
-                return extra.error();
-            const size_t times = least + *extra;
+            const size_t times = least + bits_.take(extraBits);
             if (times > count - i)
                 return damagedData();
             std::fill(lengths + i, lengths + i + times, repeated);
             i += times;
         }
-        return bits_.overrun() ? damagedData() : Result<void>();
+        return bits_.status();
     }
 
     // Decodes symbols with the reader's and the window's state in locals
@@ -237,44 +217,37 @@ private:
     Result<void> decodeCompressedBlock()
     {
         for (;;) {
-            if (Result<void> quick = decodeQuickly(); !quick)
-                return quick;
+            RETURN_IF_ERROR(decodeQuickly());
             // Bits past the end show at the next refill or at the block's end.
-            if (Result<void> filled = bits_.refill(); !filled)
-                return filled;
+            RETURN_IF_ERROR(bits_.refill());
             unsigned symbol;
             if (!literals_.decode(bits_, symbol))
                 return damagedData();
             if (symbol < 256) {
-                if (Result<void> reserved = out_.reserve(1); !reserved)
-                    return reserved;
+                RETURN_IF_ERROR(out_.reserve(1));
                 out_.put(static_cast<unsigned char>(symbol));
                 continue;
             }
             if (symbol == endOfBlock)
-                return bits_.overrun() ? damagedData() : Result<void>();
+                return bits_.status();
             if (symbol >= usableLiteralCodes)
                 return damagedData();
             const unsigned lengthCode = symbol - 257;
             const size_t length = lengthBase[lengthCode] + bits_.peek(lengthExtra[lengthCode]);
             bits_.drop(lengthExtra[lengthCode]);
 
-            if (Result<void> filled = bits_.refill(); !filled)
-                return filled;
+            RETURN_IF_ERROR(bits_.refill());
             if (!distances_.decode(bits_, symbol))
                 return damagedData();
             const size_t distance = distanceBase[symbol] + bits_.peek(distanceExtra[symbol]);
             bits_.drop(distanceExtra[symbol]);
             if (distance > out_.produced())
                 return damagedData();
-            if (Result<void> reserved = out_.reserve(length); !reserved)
-                return reserved;
+            RETURN_IF_ERROR(out_.reserve(length));
             out_.copy(distance, length);
         }
     }
 
-    BitReader bits_;
-    OutputWindow out_;
     PrefixCode literals_;
     PrefixCode distances_;
     PrefixCode lengthCodes_;

@@ -1,9 +1,8 @@
 #include "builtin/builtindecoders.h"
 
 #include "base/zipformat.h"
-#include "builtin/bitreader.h"
-#include "builtin/outputwindow.h"
 #include "builtin/prefixcode.h"
+#include "builtin/windowdecoder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -40,19 +39,15 @@ void shannonFanoCodes(const uint8_t *lengths, size_t count, uint16_t *codes)
 // of symbols (high nibble plus one) of one code length (low nibble plus one).
 Result<void> readTree(BitReader &bits, size_t count, PrefixCode &tree)
 {
-    const Result<uint32_t> size = bits.take(8);
-    if (!size)
-        return size.error();
+    const unsigned size = bits.take(8);
     uint8_t lengths[256];
     size_t filled = 0;
-    for (uint32_t i = 0; i <= *size; ++i) {
-        const Result<uint32_t> run = bits.take(8);
-        if (!run)
-            return run.error();
-        const size_t times = (*run >> 4) + 1;
+    for (unsigned i = 0; i <= size; ++i) {
+        const unsigned run = bits.take(8);
+        const size_t times = (run >> 4) + 1;
         if (times > count - filled)
             return damagedData();
-        std::fill(lengths + filled, lengths + filled + times, (*run & 15) + 1);
+        std::fill(lengths + filled, lengths + filled + times, (run & 15) + 1);
         filled += times;
     }
     if (filled != count)
@@ -64,84 +59,65 @@ Result<void> readTree(BitReader &bits, size_t count, PrefixCode &tree)
     return {};
 }
 
-Result<uint32_t> decodeWith(const PrefixCode &tree, BitReader &bits)
+// A tree's codes are complete: every run of bits spells one.
+unsigned decodeWith(const PrefixCode &tree, BitReader &bits)
 {
-    if (Result<void> filled = bits.refill(); !filled)
-        return filled.error();
-    unsigned symbol;
-    if (!tree.decode(bits, symbol) || bits.overrun())
-        return damagedData();
+    bits.fill();
+    unsigned symbol = 0;
+    tree.decode(bits, symbol);
     return symbol;
 }
 
-class Exploder
+class Exploder : WindowDecoder
 {
 public:
     Exploder(uint16_t flags, CompressedInput &input, DecodedOutput &output, uint64_t size)
-        : hasLiteralTree_((flags & zip::implodeLiteralTreeFlag) != 0),
-          lowDistanceBits_((flags & zip::implodeLargeDictionaryFlag) != 0 ? 7 : 6),
-          minimumMatch_(hasLiteralTree_ ? 3 : 2), bits_(input),
-          out_(output, size_t{64} << lowDistanceBits_, size)
+        : WindowDecoder(input, output, size_t{64} << lowDistanceBits(flags), size),
+          hasLiteralTree_((flags & zip::implodeLiteralTreeFlag) != 0),
+          lowDistanceBits_(lowDistanceBits(flags)), minimumMatch_(hasLiteralTree_ ? 3 : 2)
     {
     }
 
-    Result<uint64_t> run()
-    {
-        if (hasLiteralTree_)
-            if (Result<void> read = readTree(bits_, 256, literals_); !read)
-                return read.error();
-        if (Result<void> read = readTree(bits_, 64, lengths_); !read)
-            return read.error();
-        if (Result<void> read = readTree(bits_, 64, distances_); !read)
-            return read.error();
-        while (out_.room() > 0) {
-            const Result<uint32_t> isLiteral = bits_.take(1);
-            if (!isLiteral)
-                return isLiteral.error();
-            Result<void> step = *isLiteral ? literal() : match();
-            if (!step)
-                return step.error();
-        }
-        if (Result<void> flushed = out_.flush(); !flushed)
-            return flushed.error();
-        return bits_.consumed();
-    }
+    Result<uint64_t> run() { return finish(decode()); }
 
 private:
+    static unsigned lowDistanceBits(uint16_t flags)
+    {
+        return (flags & zip::implodeLargeDictionaryFlag) != 0 ? 7 : 6;
+    }
+
+    Result<void> decode()
+    {
+        if (hasLiteralTree_)
+            RETURN_IF_ERROR(readTree(bits_, 256, literals_));
+        RETURN_IF_ERROR(readTree(bits_, 64, lengths_));
+        RETURN_IF_ERROR(readTree(bits_, 64, distances_));
+        while (out_.room() > 0) {
+            RETURN_IF_ERROR(bits_.status());
+            RETURN_IF_ERROR(bits_.take(1) ? literal() : match());
+        }
+        return {};
+    }
+
     Result<void> literal()
     {
-        const Result<uint32_t> byte =
-            hasLiteralTree_ ? decodeWith(literals_, bits_) : bits_.take(8);
-        if (!byte)
-            return byte.error();
-        if (Result<void> reserved = out_.reserve(1); !reserved)
-            return reserved;
-        out_.put(static_cast<unsigned char>(*byte));
+        const unsigned byte = hasLiteralTree_ ? decodeWith(literals_, bits_) : bits_.take(8);
+        RETURN_IF_ERROR(out_.reserve(1));
+        out_.put(static_cast<unsigned char>(byte));
         return {};
     }
 
     Result<void> match()
     {
-        const Result<uint32_t> low = bits_.take(lowDistanceBits_);
-        if (!low)
-            return low.error();
-        const Result<uint32_t> high = decodeWith(distances_, bits_);
-        if (!high)
-            return high.error();
-        Result<uint32_t> length = decodeWith(lengths_, bits_);
-        if (!length)
-            return length.error();
-        if (*length == 63) {
-            const Result<uint32_t> more = bits_.take(8);
-            if (!more)
-                return more.error();
-            *length += *more;
-        }
-        const size_t distance = (*high << lowDistanceBits_ | *low) + 1;
+        const unsigned low = bits_.take(lowDistanceBits_);
+        const unsigned high = decodeWith(distances_, bits_);
+        unsigned length = decodeWith(lengths_, bits_);
+        if (length == 63)
+            length += bits_.take(8);
+        const size_t distance = (high << lowDistanceBits_ | low) + 1;
         // The last match may reach past the declared size; the size wins.
-        const size_t count = std::min<uint64_t>(*length + minimumMatch_, out_.room());
-        if (Result<void> reserved = out_.reserve(count); !reserved)
-            return reserved;
+        const size_t count = std::min<uint64_t>(length + minimumMatch_, out_.room());
+        RETURN_IF_ERROR(out_.reserve(count));
         out_.copy(distance, count);
         return {};
     }
@@ -149,8 +125,6 @@ private:
     const bool hasLiteralTree_;
     const unsigned lowDistanceBits_;
     const unsigned minimumMatch_;
-    BitReader bits_;
-    OutputWindow out_;
     PrefixCode literals_;
     PrefixCode lengths_;
     PrefixCode distances_;
@@ -161,10 +135,6 @@ private:
 Result<uint64_t> decodeImplode(const CompressedMember &member, CompressedInput &input,
                                DecodedOutput &output)
 {
-    // Without an end marker the declared size is the only end there is.
-    if (!member.uncompressedSize)
-        return damagedData();
-    if (*member.uncompressedSize == 0)
-        return uint64_t{0};
-    return Exploder(member.flags, input, output, *member.uncompressedSize).run();
+    return decodeToDeclaredSize(
+        member, [&](uint64_t size) { return Exploder(member.flags, input, output, size).run(); });
 }

@@ -29,8 +29,7 @@ void OutputWindow::setEnd()
 Result<void> OutputWindow::flush()
 {
     const size_t size = static_cast<size_t>(next_ - pending_);
-    if (Result<void> written = output_.write(pending_, size); !written)
-        return written;
+    RETURN_IF_ERROR(output_.write(pending_, size));
     written_ += size;
     pending_ = next_;
     return {};
@@ -38,8 +37,7 @@ Result<void> OutputWindow::flush()
 
 Result<void> OutputWindow::flushAndSlide(size_t wanted)
 {
-    if (Result<void> flushed = flush(); !flushed)
-        return flushed;
+    RETURN_IF_ERROR(flush());
     std::memmove(buffer_.get(), next_ - history_, history_);
     next_ = buffer_.get() + history_;
     pending_ = next_;

@@ -1,8 +1,7 @@
 #include "builtin/builtindecoders.h"
 
 #include "base/zipformat.h"
-#include "builtin/bitreader.h"
-#include "builtin/outputwindow.h"
+#include "builtin/windowdecoder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -20,77 +19,62 @@ struct FollowerSets
     uint8_t indexBits[256] = {};
 };
 
-Result<void> readFollowerSets(BitReader &bits, FollowerSets &sets)
+// False for a set of more than 32.
+bool readFollowerSets(BitReader &bits, FollowerSets &sets)
 {
     for (unsigned byte = 256; byte-- > 0;) {
-        const Result<uint32_t> size = bits.take(6);
-        if (!size)
-            return size.error();
-        if (*size > 32)
-            return damagedData();
-        sets.size[byte] = static_cast<uint8_t>(*size);
-        for (uint32_t i = 0; i < *size; ++i) {
-            const Result<uint32_t> follower = bits.take(8);
-            if (!follower)
-                return follower.error();
-            sets.follower[byte][i] = static_cast<uint8_t>(*follower);
-        }
+        const unsigned size = bits.take(6);
+        if (size > 32)
+            return false;
+        sets.size[byte] = static_cast<uint8_t>(size);
+        for (unsigned i = 0; i < size; ++i)
+            sets.follower[byte][i] = static_cast<uint8_t>(bits.take(8));
         // The fewest bits that hold size - 1, and never none.
         unsigned width = 1;
-        while ((1u << width) < *size)
+        while ((1u << width) < size)
             ++width;
         sets.indexBits[byte] = static_cast<uint8_t>(width);
     }
-    return {};
+    return true;
 }
 
-class Expander
+class Expander : WindowDecoder
 {
 public:
     Expander(unsigned factor, CompressedInput &input, DecodedOutput &output, uint64_t size)
-        : lengthBits_(8 - factor), bits_(input), out_(output, window, size)
+        : WindowDecoder(input, output, window, size), lengthBits_(8 - factor)
     {
     }
 
-    Result<uint64_t> run()
-    {
-        if (Result<void> read = readFollowerSets(bits_, sets_); !read)
-            return read.error();
-        while (out_.room() > 0) {
-            const Result<uint32_t> byte = nextByte();
-            if (!byte)
-                return byte.error();
-            if (Result<void> expanded = expand(static_cast<unsigned char>(*byte)); !expanded)
-                return expanded.error();
-        }
-        if (Result<void> flushed = out_.flush(); !flushed)
-            return flushed.error();
-        return bits_.consumed();
-    }
+    Result<uint64_t> run() { return finish(decode()); }
 
 private:
+    Result<void> decode()
+    {
+        if (!readFollowerSets(bits_, sets_))
+            return damagedData();
+        while (out_.room() > 0) {
+            RETURN_IF_ERROR(bits_.status());
+            const Result<unsigned char> byte = nextByte();
+            if (!byte)
+                return byte.error();
+            RETURN_IF_ERROR(expand(*byte));
+        }
+        return {};
+    }
+
     // The first stage: a byte either literal or an index into the follower
     // set of the byte before it.
-    Result<uint32_t> nextByte()
+    Result<unsigned char> nextByte()
     {
         const unsigned setSize = sets_.size[last_];
-        if (setSize != 0) {
-            const Result<uint32_t> literal = bits_.take(1);
-            if (!literal)
-                return literal;
-            if (*literal == 0) {
-                const Result<uint32_t> index = bits_.take(sets_.indexBits[last_]);
-                if (!index)
-                    return index;
-                if (*index >= setSize)
-                    return damagedData();
-                return last_ = sets_.follower[last_][*index];
-            }
+        if (setSize != 0 && bits_.take(1) == 0) {
+            const unsigned index = bits_.take(sets_.indexBits[last_]);
+            if (index >= setSize)
+                return damagedData();
+            return last_ = sets_.follower[last_][index];
         }
-        const Result<uint32_t> byte = bits_.take(8);
-        if (byte)
-            last_ = static_cast<unsigned char>(*byte);
-        return byte;
+        return last_ = static_cast<unsigned char>(bits_.take(8));
     }
 
     // The second stage: the marker byte introduces a copy, or stands for
@@ -126,8 +110,7 @@ private:
 
     Result<void> put(unsigned char byte)
     {
-        if (Result<void> reserved = out_.reserve(1); !reserved)
-            return reserved;
+        RETURN_IF_ERROR(out_.reserve(1));
         out_.put(byte);
         return {};
     }
@@ -136,8 +119,7 @@ private:
     {
         // The last copy may reach past the declared size; the size wins.
         length = std::min<uint64_t>(length, out_.room());
-        if (Result<void> reserved = out_.reserve(length); !reserved)
-            return reserved;
+        RETURN_IF_ERROR(out_.reserve(length));
         out_.copy(distance, length);
         return {};
     }
@@ -145,8 +127,6 @@ private:
     enum class State { plain, afterMarker, moreLength, distance };
 
     const unsigned lengthBits_;
-    BitReader bits_;
-    OutputWindow out_;
     FollowerSets sets_;
     unsigned char last_ = 0;
     State state_ = State::plain;
@@ -159,11 +139,7 @@ private:
 Result<uint64_t> decodeReduce(const CompressedMember &member, CompressedInput &input,
                               DecodedOutput &output)
 {
-    // Without an end marker the declared size is the only end there is.
-    if (!member.uncompressedSize)
-        return damagedData();
-    if (*member.uncompressedSize == 0)
-        return uint64_t{0};
     const unsigned factor = member.method - zip::reducedFactor1 + 1;
-    return Expander(factor, input, output, *member.uncompressedSize).run();
+    return decodeToDeclaredSize(
+        member, [&](uint64_t size) { return Expander(factor, input, output, size).run(); });
 }

@@ -1,7 +1,6 @@
 #include "builtin/builtindecoders.h"
 
-#include "builtin/bitreader.h"
-#include "builtin/outputwindow.h"
+#include "builtin/windowdecoder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -126,38 +125,33 @@ private:
     unsigned nextFree_ = firstFreeCode;
 };
 
-class Unshrinker
+class Unshrinker : WindowDecoder
 {
 public:
     Unshrinker(CompressedInput &input, DecodedOutput &output, uint64_t size)
-        : bits_(input), out_(output, 0, size), table_(std::make_unique<StringTable>())
+        : WindowDecoder(input, output, 0, size), table_(std::make_unique<StringTable>())
     {
     }
 
-    Result<uint64_t> run()
-    {
-        while (out_.room() > 0) {
-            const Result<uint32_t> code = bits_.take(codeSize_);
-            if (!code)
-                return code.error();
-            const Result<void> step = *code == control ? obeyControl() : expand(*code);
-            if (!step)
-                return step.error();
-        }
-        if (Result<void> flushed = out_.flush(); !flushed)
-            return flushed.error();
-        return bits_.consumed();
-    }
+    Result<uint64_t> run() { return finish(decode()); }
 
 private:
+    Result<void> decode()
+    {
+        while (out_.room() > 0) {
+            RETURN_IF_ERROR(bits_.status());
+            const unsigned code = bits_.take(codeSize_);
+            RETURN_IF_ERROR(code == control ? obeyControl() : expand(code));
+        }
+        return {};
+    }
+
     Result<void> obeyControl()
     {
-        const Result<uint32_t> what = bits_.take(codeSize_);
-        if (!what)
-            return what.error();
-        if (*what == growCodeSize && codeSize_ < lastCodeSize)
+        const unsigned what = bits_.take(codeSize_);
+        if (what == growCodeSize && codeSize_ < lastCodeSize)
             ++codeSize_;
-        else if (*what == partialClear)
+        else if (what == partialClear)
             table_->clearLeaves();
         else
             return damagedData();
@@ -196,16 +190,13 @@ private:
     Result<void> write(const unsigned char *start, const unsigned char *end)
     {
         const size_t size = std::min<uint64_t>(static_cast<size_t>(end - start), out_.room());
-        if (Result<void> reserved = out_.reserve(size); !reserved)
-            return reserved;
+        RETURN_IF_ERROR(out_.reserve(size));
         std::memcpy(out_.claim(size), start, size);
         return {};
     }
 
     static constexpr unsigned none = codeCount;
 
-    BitReader bits_;
-    OutputWindow out_;
     std::unique_ptr<StringTable> table_;
     unsigned codeSize_ = firstCodeSize;
     unsigned previous_ = none;
@@ -218,10 +209,6 @@ private:
 Result<uint64_t> decodeShrink(const CompressedMember &member, CompressedInput &input,
                               DecodedOutput &output)
 {
-    // Without an end marker the declared size is the only end there is.
-    if (!member.uncompressedSize)
-        return damagedData();
-    if (*member.uncompressedSize == 0)
-        return uint64_t{0};
-    return Unshrinker(input, output, *member.uncompressedSize).run();
+    return decodeToDeclaredSize(
+        member, [&](uint64_t size) { return Unshrinker(input, output, size).run(); });
 }

@@ -19,13 +19,13 @@ struct DecompressEnd
 class Bzip2Decoder : public StreamDecoder
 {
 public:
-    bool start()
+    Result<void> start()
     {
         auto stream = std::make_unique<bz_stream>();
         if (BZ2_bzDecompressInit(stream.get(), 0, 0) != BZ_OK)
-            return false;
+            return outOfMemory();
         stream_.reset(stream.release());
-        return true;
+        return {};
     }
 
     Result<bool> step(StreamWindows &windows) override
@@ -58,8 +58,5 @@ private:
 Result<uint64_t> decodeBzip2(const CompressedMember &member, CompressedInput &input,
                              DecodedOutput &output)
 {
-    Bzip2Decoder decoder;
-    if (!decoder.start())
-        return outOfMemory();
-    return decodeStream(decoder, member, input, output);
+    return decodeWith<Bzip2Decoder>(member, input, output);
 }

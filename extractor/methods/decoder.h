@@ -40,6 +40,14 @@ struct CompressedMember
     std::optional<uint64_t> uncompressedSize;
 };
 
+// How every method's data is decoded. A decoder writes at most the member's
+// declared uncompressed size and fails with damagedData() on a stream that
+// ends early, holds more than the declared size or is not valid for its
+// method. It gives how many compressed bytes the stream took, which is how a
+// member whose compressed size is unknown finds its end.
+using Decoder = Result<uint64_t>(const CompressedMember &member, CompressedInput &input,
+                                 DecodedOutput &output);
+
 // The text of every failure caused by the compressed bytes themselves.
 inline Error damagedData()
 {

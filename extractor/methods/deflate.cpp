@@ -49,8 +49,7 @@ Result<uint64_t> inflateWhole(size_t compressedSize, size_t decodedSize, Compres
                                          &taken, &made) != LIBDEFLATE_SUCCESS ||
         made != decodedSize)
         return damagedData();
-    if (const Result<void> written = output.write(decoded, made); !written)
-        return written.error();
+    RETURN_IF_ERROR(output.write(decoded, made));
     return taken;
 }
 
@@ -66,14 +65,14 @@ struct InflateEnd
 class ZlibInflater : public StreamDecoder
 {
 public:
-    bool start()
+    Result<void> start()
     {
         auto stream = std::make_unique<z_stream>();
         // Negative window bits: raw deflate data, no zlib header or trailer.
         if (inflateInit2(stream.get(), -MAX_WBITS) != Z_OK)
-            return false;
+            return outOfMemory();
         stream_.reset(stream.release());
-        return true;
+        return {};
     }
 
     Result<bool> step(StreamWindows &windows) override
@@ -110,10 +109,7 @@ Result<uint64_t> inflateMemberWithin(const CompressedMember &member, CompressedI
         *member.uncompressedSize >= wholeFloor && *member.compressedSize <= wholeLimit &&
         *member.uncompressedSize <= wholeLimit - *member.compressedSize)
         return inflateWhole(*member.compressedSize, *member.uncompressedSize, input, output);
-    ZlibInflater inflater;
-    if (!inflater.start())
-        return outOfMemory();
-    return decodeStream(inflater, member, input, output);
+    return decodeWith<ZlibInflater>(member, input, output);
 }
 
 Result<uint64_t> inflateMember(const CompressedMember &member, CompressedInput &input,

@@ -1,6 +1,7 @@
 #include "methods/streamdecoder.h"
 
 #include "base/zipformat.h"
+
 #include <lzma.h>
 
 #include <algorithm>
@@ -26,13 +27,10 @@ struct LzmaEnd
     }
 };
 
-class LzmaDecoder : public StreamDecoder
+// liblzma's decoder, of whichever kind the subclass starts.
+class LzmaStream : public StreamDecoder
 {
 public:
-    LzmaDecoder() : stream_(new lzma_stream(LZMA_STREAM_INIT)) {}
-
-    lzma_stream *stream() { return stream_.get(); }
-
     Result<bool> step(StreamWindows &windows) override
     {
         stream_->next_in = windows.in;
@@ -64,13 +62,16 @@ public:
         return damagedData();
     }
 
+protected:
+    lzma_stream *stream() { return stream_.get(); }
+
 private:
-    std::unique_ptr<lzma_stream, LzmaEnd> stream_;
+    std::unique_ptr<lzma_stream, LzmaEnd> stream_{new lzma_stream(LZMA_STREAM_INIT)};
 };
 
 // XZ streams may follow one another in a member, with stream padding between
 // them: null bytes, a multiple of four.
-class XzDecoder : public LzmaDecoder
+class XzDecoder : public LzmaStream
 {
 public:
     Result<void> start()
@@ -90,10 +91,9 @@ public:
                 return false;
             if (padding_ % 4 != 0)
                 return damagedData();
-            if (const Result<void> started = start(); !started)
-                return started.error();
+            RETURN_IF_ERROR(start());
         }
-        return LzmaDecoder::step(windows);
+        return LzmaStream::step(windows);
     }
 
     Result<void> startNextStream() override
@@ -124,30 +124,34 @@ struct FreeOptions
 
 // The raw decoder for the member's LZMA properties. With an end marker the
 // stream must end with it; without one it ends at the declared size.
-Result<void> startRawDecoder(lzma_stream *stream, const CompressedMember &member,
-                             const unsigned char *properties)
+class LzmaDecoder : public LzmaStream
 {
-    lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
-    if (lzma_properties_decode(&filters[0], nullptr, properties, lzmaPropertiesSize) != LZMA_OK)
-        return damagedData();
-    std::unique_ptr<void, FreeOptions> owner(filters[0].options);
-    auto *options = static_cast<lzma_options_lzma *>(filters[0].options);
-    if (member.uncompressedSize) {
-        // No match reaches further back than the data decoded so far.
-        options->dict_size = static_cast<uint32_t>(std::min<uint64_t>(
-            options->dict_size, std::max<uint64_t>(*member.uncompressedSize, LZMA_DICT_SIZE_MIN)));
+public:
+    Result<void> start(const CompressedMember &member, const unsigned char *properties)
+    {
+        lzma_filter filters[2] = {{LZMA_FILTER_LZMA1, nullptr}, {LZMA_VLI_UNKNOWN, nullptr}};
+        if (lzma_properties_decode(&filters[0], nullptr, properties, lzmaPropertiesSize) != LZMA_OK)
+            return damagedData();
+        std::unique_ptr<void, FreeOptions> owner(filters[0].options);
+        auto *options = static_cast<lzma_options_lzma *>(filters[0].options);
+        if (member.uncompressedSize) {
+            // No match reaches further back than the data decoded so far.
+            options->dict_size = static_cast<uint32_t>(
+                std::min<uint64_t>(options->dict_size, std::max<uint64_t>(*member.uncompressedSize,
+                                                                          LZMA_DICT_SIZE_MIN)));
+        }
+        if (!(member.flags & zip::lzmaEndMarkerFlag)) {
+            filters[0].id = LZMA_FILTER_LZMA1EXT;
+            options->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
+            lzma_set_ext_size(*options, member.uncompressedSize.value_or(UINT64_MAX));
+        }
+        if (lzma_raw_decoder_memusage(filters) > memoryLimit)
+            return tooMuchMemory();
+        if (const lzma_ret status = lzma_raw_decoder(stream(), filters); status != LZMA_OK)
+            return failure(status);
+        return {};
     }
-    if (!(member.flags & zip::lzmaEndMarkerFlag)) {
-        filters[0].id = LZMA_FILTER_LZMA1EXT;
-        options->ext_flags = LZMA_LZMA1EXT_ALLOW_EOPM;
-        lzma_set_ext_size(*options, member.uncompressedSize.value_or(UINT64_MAX));
-    }
-    if (lzma_raw_decoder_memusage(filters) > memoryLimit)
-        return tooMuchMemory();
-    if (const lzma_ret status = lzma_raw_decoder(stream, filters); status != LZMA_OK)
-        return LzmaDecoder::failure(status);
-    return {};
-}
+};
 
 uint16_t littleEndian16(const unsigned char *bytes)
 {
@@ -166,10 +170,7 @@ Result<uint64_t> decodeLzma(const CompressedMember &member, CompressedInput &inp
     if (*got != sizeof header || littleEndian16(header + 2) != lzmaPropertiesSize)
         return damagedData();
     LzmaDecoder decoder;
-    if (const Result<void> started =
-            startRawDecoder(decoder.stream(), member, header + lzmaHeaderSize);
-        !started)
-        return started.error();
+    RETURN_IF_ERROR(decoder.start(member, header + lzmaHeaderSize));
     const Result<uint64_t> taken = decodeStream(decoder, member, input, output);
     if (!taken)
         return taken;
@@ -179,8 +180,5 @@ Result<uint64_t> decodeLzma(const CompressedMember &member, CompressedInput &inp
 Result<uint64_t> decodeXz(const CompressedMember &member, CompressedInput &input,
                           DecodedOutput &output)
 {
-    XzDecoder decoder;
-    if (const Result<void> started = decoder.start(); !started)
-        return started.error();
-    return decodeStream(decoder, member, input, output);
+    return decodeWith<XzDecoder>(member, input, output);
 }

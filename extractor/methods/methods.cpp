@@ -25,8 +25,7 @@ Result<uint64_t> copyStored(const CompressedMember &member, CompressedInput &inp
             return got.error();
         if (*got == 0)
             break;
-        if (const Result<void> written = output.write(block, *got); !written)
-            return written.error();
+        RETURN_IF_ERROR(output.write(block, *got));
         copied += *got;
     }
     if (copied != *member.compressedSize)
@@ -34,38 +33,34 @@ Result<uint64_t> copyStored(const CompressedMember &member, CompressedInput &inp
     return copied;
 }
 
+const struct
+{
+    uint16_t method;
+    Decoder *decode;
+} decoders[] = {
+    {zip::stored, copyStored},
+    {zip::shrunk, decodeShrink},
+    {zip::reducedFactor1, decodeReduce},
+    {zip::reducedFactor2, decodeReduce},
+    {zip::reducedFactor3, decodeReduce},
+    {zip::reducedFactor4, decodeReduce},
+    {zip::imploded, decodeImplode},
+    {zip::deflated, inflateMember},
+    {zip::deflate64, decodeDeflate64},
+    {zip::bzip2, decodeBzip2},
+    {zip::lzma, decodeLzma},
+    {zip::zstandard, decodeZstandard},
+    {zip::xz, decodeXz},
+    {zip::ppmd, decodePpmd},
+};
+
 } // namespace
 
 Result<uint64_t> decodeMember(const CompressedMember &member, CompressedInput &input,
                               DecodedOutput &output)
 {
-    switch (member.method) {
-    case zip::stored:
-        return copyStored(member, input, output);
-    case zip::deflated:
-        return inflateMember(member, input, output);
-    case zip::bzip2:
-        return decodeBzip2(member, input, output);
-    case zip::lzma:
-        return decodeLzma(member, input, output);
-    case zip::zstandard:
-        return decodeZstandard(member, input, output);
-    case zip::xz:
-        return decodeXz(member, input, output);
-    case zip::ppmd:
-        return decodePpmd(member, input, output);
-    case zip::shrunk:
-        return decodeShrink(member, input, output);
-    case zip::reducedFactor1:
-    case zip::reducedFactor2:
-    case zip::reducedFactor3:
-    case zip::reducedFactor4:
-        return decodeReduce(member, input, output);
-    case zip::imploded:
-        return decodeImplode(member, input, output);
-    case zip::deflate64:
-        return decodeDeflate64(member, input, output);
-    default:
-        return Error{"unsupported compression method " + std::to_string(member.method)};
-    }
+    for (const auto &[method, decode] : decoders)
+        if (method == member.method)
+            return decode(member, input, output);
+    return Error{"unsupported compression method " + std::to_string(member.method)};
 }

@@ -1,6 +1,7 @@
 #include "methods/streamdecoder.h"
 
 #include "base/zipformat.h"
+
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -113,10 +114,7 @@ Result<void> copyDecoded(archive *reader, uint64_t decodedSize, DecodedOutput &o
         if (status != ARCHIVE_OK || offset < 0 || static_cast<uint64_t>(offset) != produced ||
             size > decodedSize - produced)
             return damagedData();
-        if (const Result<void> written =
-                output.write(static_cast<const unsigned char *>(data), size);
-            !written)
-            return written;
+        RETURN_IF_ERROR(output.write(static_cast<const unsigned char *>(data), size));
         produced += size;
     }
     if (produced != decodedSize)

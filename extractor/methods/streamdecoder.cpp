@@ -57,8 +57,7 @@ Result<uint64_t> decodeStream(StreamDecoder &decoder, const CompressedMember &me
         const size_t made = outSize - windows.outLeft;
         if (made > limit - produced)
             return damagedData();
-        if (const Result<void> written = output.write(out, made); !written)
-            return written.error();
+        RETURN_IF_ERROR(output.write(out, made));
         produced += made;
         const bool progressed = made > 0 || windows.inLeft < offered;
         if (*ended) {
@@ -69,8 +68,7 @@ Result<uint64_t> decodeStream(StreamDecoder &decoder, const CompressedMember &me
             // An end that took and gave nothing would be met again and again.
             if (!progressed)
                 return damagedData();
-            if (const Result<void> next = decoder.startNextStream(); !next)
-                return next.error();
+            RETURN_IF_ERROR(decoder.startNextStream());
             continue;
         }
         // Stuck with bytes still to give, or with nothing more to give: the

@@ -41,19 +41,23 @@ public:
 Result<uint64_t> decodeStream(StreamDecoder &decoder, const CompressedMember &member,
                               CompressedInput &input, DecodedOutput &output);
 
-// The decoders of each library, for methods.cpp's dispatch.
-Result<uint64_t> inflateMember(const CompressedMember &member, CompressedInput &input,
-                               DecodedOutput &output);
-Result<uint64_t> decodeBzip2(const CompressedMember &member, CompressedInput &input,
-                             DecodedOutput &output);
-Result<uint64_t> decodeLzma(const CompressedMember &member, CompressedInput &input,
-                            DecodedOutput &output);
-Result<uint64_t> decodeXz(const CompressedMember &member, CompressedInput &input,
-                          DecodedOutput &output);
-Result<uint64_t> decodeZstandard(const CompressedMember &member, CompressedInput &input,
-                                 DecodedOutput &output);
-Result<uint64_t> decodePpmd(const CompressedMember &member, CompressedInput &input,
-                            DecodedOutput &output);
+// Starts a fresh `Stream` decoder and feeds it the member.
+template <typename Stream>
+Result<uint64_t> decodeWith(const CompressedMember &member, CompressedInput &input,
+                            DecodedOutput &output)
+{
+    Stream decoder;
+    RETURN_IF_ERROR(decoder.start());
+    return decodeStream(decoder, member, input, output);
+}
+
+// The decoders of each library, for the method table.
+Decoder inflateMember;
+Decoder decodeBzip2;
+Decoder decodeLzma;
+Decoder decodeXz;
+Decoder decodeZstandard;
+Decoder decodePpmd;
 
 // The failure of a decoder that could not get the memory it needs.
 inline Error outOfMemory()

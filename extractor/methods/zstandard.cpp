@@ -15,10 +15,12 @@ struct FreeContext
 class ZstandardDecoder : public StreamDecoder
 {
 public:
-    bool start()
+    Result<void> start()
     {
         context_.reset(ZSTD_createDCtx());
-        return context_ != nullptr;
+        if (!context_)
+            return outOfMemory();
+        return {};
     }
 
     // True at the end of each frame, skippable ones included.
@@ -57,8 +59,5 @@ private:
 Result<uint64_t> decodeZstandard(const CompressedMember &member, CompressedInput &input,
                                  DecodedOutput &output)
 {
-    ZstandardDecoder decoder;
-    if (!decoder.start())
-        return outOfMemory();
-    return decodeStream(decoder, member, input, output);
+    return decodeWith<ZstandardDecoder>(member, input, output);
 }

@@ -247,8 +247,7 @@ Result<void> PendingFile::commit(const MemberTimes &times)
         if (::futimens(file_.get(), both) != 0)
             return systemError("cannot set its time");
     }
-    if (Result<void> linked = linkIntoPlace(); !linked)
-        return linked;
+    RETURN_IF_ERROR(linkIntoPlace());
     committed_ = true;
     return {};
 }

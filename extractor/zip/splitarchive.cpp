@@ -64,10 +64,8 @@ Result<std::unique_ptr<SplitArchive>> SplitArchive::find(const std::string &path
     std::unique_ptr<SplitArchive> split(
         new SplitArchive(path.substr(0, nameStart), path.substr(nameStart, stemEnd - nameStart),
                          stemEnd + 1 < path.size() && path[stemEnd + 1] == 'Z' ? 'Z' : 'z', last));
-    if (Result<void> found = split->lookThroughFolder(count); !found)
-        return found.error();
-    if (Result<void> placed = split->placeSegments(count); !placed)
-        return placed.error();
+    RETURN_IF_ERROR(split->lookThroughFolder(count));
+    RETURN_IF_ERROR(split->placeSegments(count));
     return split;
 }
 

@@ -449,8 +449,7 @@ Result<ZipEntry> readCentralEntry(SequentialReader &reader, const ArchiveFile &f
     if (!extraBytes)
         return extraBytes.error();
     const std::string extra(*extraBytes);
-    if (const Result<std::string_view> comment = reader.take(commentLength); !comment)
-        return comment.error();
+    RETURN_IF_ERROR(reader.take(commentLength));
 
     const size_t zip64Values = (uncompressed == zip::saturated32) +
                                (compressed == zip::saturated32) + (offset == zip::saturated32);
