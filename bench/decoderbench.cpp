@@ -3,7 +3,7 @@
 // Deflate64 and as Deflate:
 //   decoderbench big-deflate64.zip big-deflate.zip
 #include "inmemory.h"
-#include "methods.h"
+#include "methods/methods.h"
 
 #include <algorithm>
 #include <chrono>
@@ -20,24 +20,25 @@ using namespace inMemory;
 bool timeFirstMember(const char *archive)
 {
     std::ifstream file(archive, std::ios::binary);
-    const Bytes zip{std::istreambuf_iterator<char>(file), {}};
-    if (zip.size() < 30 || littleEndian(zip, 0, 4) != 0x04034b50) {
+    const Bytes bytes{std::istreambuf_iterator<char>(file), {}};
+    if (!localHeaderAt(bytes, 0)) {
         std::fprintf(stderr, "%s: no local header at the start\n", archive);
         return false;
     }
     CompressedMember member;
-    member.method = static_cast<uint16_t>(littleEndian(zip, 8, 2));
-    member.compressedSize = littleEndian(zip, 18, 4);
-    member.uncompressedSize = littleEndian(zip, 22, 4);
-    const uint32_t crc = littleEndian(zip, 14, 4);
-    const size_t start = 30 + littleEndian(zip, 26, 2) + littleEndian(zip, 28, 2);
-    if (start + *member.compressedSize > zip.size()) {
+    member.method = static_cast<uint16_t>(littleEndian(bytes, 8, 2));
+    member.compressedSize = littleEndian(bytes, 18, 4);
+    member.uncompressedSize = littleEndian(bytes, 22, 4);
+    const uint32_t crc = littleEndian(bytes, 14, 4);
+    const size_t start =
+        zip::localHeaderSize + littleEndian(bytes, 26, 2) + littleEndian(bytes, 28, 2);
+    if (start + *member.compressedSize > bytes.size()) {
         std::fprintf(stderr, "%s: sizes missing from the local header\n", archive);
         return false;
     }
     std::vector<double> seconds;
     for (int run = 0; run < 5; ++run) {
-        Input input(zip.data() + start, *member.compressedSize);
+        Input input(bytes.data() + start, *member.compressedSize);
         CrcOutput output;
         const auto begin = std::chrono::steady_clock::now();
         const Result<uint64_t> decoded = decodeMember(member, input, output);

@@ -9,8 +9,8 @@
 //
 // usage: inflatebench ROUNDS SIZE_KIB[,SIZE_KIB...] ARCHIVE...
 
-#include "deflate.h"
 #include "inmemory.h"
+#include "methods/deflate.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,15 +31,15 @@ using namespace inMemory;
 bool inflateArchive(const Bytes &archive, size_t scratch)
 {
     size_t at = 0;
-    while (at + 30 <= archive.size() && littleEndian(archive, at, 4) == 0x04034b50) {
+    while (localHeaderAt(archive, at)) {
         const size_t compressed = littleEndian(archive, at + 18, 4);
         CompressedMember member;
         member.method = static_cast<uint16_t>(littleEndian(archive, at + 8, 2));
         member.compressedSize = compressed;
         member.uncompressedSize = littleEndian(archive, at + 22, 4);
-        const size_t data =
-            at + 30 + littleEndian(archive, at + 26, 2) + littleEndian(archive, at + 28, 2);
-        if (member.method == 8) {
+        const size_t data = at + zip::localHeaderSize + littleEndian(archive, at + 26, 2) +
+                            littleEndian(archive, at + 28, 2);
+        if (member.method == zip::deflated) {
             Input input(archive.data() + data, compressed);
             CrcOutput output;
             if (!inflateMemberWithin(member, input, output, scratch) ||

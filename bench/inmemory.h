@@ -1,7 +1,8 @@
 #pragma once
 
-#include "checksum.h"
-#include "decoder.h"
+#include "base/checksum.h"
+#include "base/zipformat.h"
+#include "methods/decoder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -52,6 +53,13 @@ inline uint32_t littleEndian(const Bytes &bytes, size_t at, int width)
     for (int i = width; i-- > 0;)
         value = value << 8 | bytes[at + i];
     return value;
+}
+
+// Whether a local header starts at `at`.
+inline bool localHeaderAt(const Bytes &bytes, size_t at)
+{
+    return at + zip::localHeaderSize <= bytes.size() &&
+           std::equal(zip::localSignature.begin(), zip::localSignature.end(), bytes.begin() + at);
 }
 
 } // namespace inMemory

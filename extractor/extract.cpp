@@ -1,11 +1,11 @@
 #include "extract.h"
 
-#include "checksum.h"
-#include "membername.h"
-#include "methods.h"
-#include "safetarget.h"
-#include "splitarchive.h"
-#include "zipreader.h"
+#include "base/checksum.h"
+#include "methods/methods.h"
+#include "output/safetarget.h"
+#include "zip/membername.h"
+#include "zip/splitarchive.h"
+#include "zip/zipreader.h"
 
 #include <algorithm>
 #include <atomic>

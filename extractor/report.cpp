@@ -1,6 +1,6 @@
 #include "report.h"
 
-#include "membername.h"
+#include "zip/membername.h"
 
 #include <cstdio>
 

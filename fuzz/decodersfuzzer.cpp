@@ -2,15 +2,21 @@
 // (and Implode's flags), the next two the declared size, the rest is the
 // stream, handed over in pieces. Whatever the stream, a decoder writes no
 // more than the declared size and, when it succeeds, exactly that.
-#include "methods.h"
+#include "base/zipformat.h"
+#include "methods/methods.h"
 
 #include <algorithm>
 #include <cstdlib>
 
 namespace {
 
-constexpr uint16_t methodsAndFlags[][2] = {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0},
-                                           {6, 0}, {6, 2}, {6, 4}, {6, 6}, {9, 0}};
+constexpr uint16_t eightK = zip::implodeLargeDictionaryFlag;
+constexpr uint16_t threeTrees = zip::implodeLiteralTreeFlag;
+constexpr uint16_t methodsAndFlags[][2] = {
+    {zip::shrunk, 0},         {zip::reducedFactor1, 0},    {zip::reducedFactor2, 0},
+    {zip::reducedFactor3, 0}, {zip::reducedFactor4, 0},    {zip::imploded, 0},
+    {zip::imploded, eightK},  {zip::imploded, threeTrees}, {zip::imploded, eightK | threeTrees},
+    {zip::deflate64, 0}};
 
 class SliceInput : public CompressedInput
 {
@@ -52,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     member.flags = methodsAndFlags[data[0] % std::size(methodsAndFlags)][1];
     // Deflate64, or the top bit of the first byte, counts the size in 64s, so
     // a short stream can declare a long output.
-    const bool inSixtyFours = member.method == 9 || data[0] >= 0x80;
+    const bool inSixtyFours = member.method == zip::deflate64 || data[0] >= 0x80;
     const uint64_t declared = (data[1] | data[2] << 8) << (inSixtyFours ? 6 : 0);
     member.uncompressedSize = declared;
     member.compressedSize = size - 3;

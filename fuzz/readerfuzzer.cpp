@@ -6,9 +6,9 @@
 // (-rss_limit_mb). An input whose end record counts several segments is read
 // again as the last of them, after two segments made of the input itself:
 // the first the whole input, the second its first half, cut short.
-#include "membername.h"
-#include "splitarchive.h"
-#include "zipreader.h"
+#include "zip/membername.h"
+#include "zip/splitarchive.h"
+#include "zip/zipreader.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

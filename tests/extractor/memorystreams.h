@@ -1,6 +1,6 @@
 #pragma once
 
-#include "decoder.h"
+#include "methods/decoder.h"
 
 #include <QByteArray>
 

@@ -1,6 +1,7 @@
-#include "methods.h"
+#include "methods/methods.h"
+#include "base/zipformat.h"
 #include "memorystreams.h"
-#include "scratch.h"
+#include "methods/scratch.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -12,8 +13,7 @@
 
 namespace {
 
-enum Method { stored = 0, deflated = 8, bzip2 = 12, lzma = 14, zstandard = 93, xz = 95, ppmd = 98 };
-constexpr int endMarker = 1 << 1;
+constexpr int endMarker = zip::lzmaEndMarkerFlag;
 
 // Half random, half from four symbols, as ROM images are: they compress to
 // about half.
@@ -89,26 +89,26 @@ QByteArray ppmdCompress(const QByteArray &data)
         return qFromLittleEndian<quint32>(bytes.mid(at, 4).constData()) &
                (size == 2 ? 0xffff : ~0u);
     };
-    return bytes.mid(int(30 + field(26, 2) + field(28, 2)), int(field(18, 4)));
+    return bytes.mid(int(zip::localHeaderSize + field(26, 2) + field(28, 2)), int(field(18, 4)));
 }
 
-QByteArray compress(int method, int flags, const QByteArray &data)
+QByteArray compress(zip::Method method, int flags, const QByteArray &data)
 {
     switch (method) {
-    case stored:
+    case zip::stored:
         return data;
-    case deflated:
+    case zip::deflated:
         return deflateRaw(data);
-    case bzip2:
+    case zip::bzip2:
         return pythonCompress("bz2.compress(d)", data);
-    case lzma:
+    case zip::lzma:
         return flags & endMarker
                    ? pythonCompress(
                          "(lambda c: c.compress(d) + c.flush())(zipfile.LZMACompressor())", data)
                    : lzmaWithoutEndMarker(data);
-    case zstandard:
+    case zip::zstandard:
         return pipeThrough({"zstd", "-q", "-c"}, data);
-    case xz:
+    case zip::xz:
         return pythonCompress("lzma.compress(d)", data);
     default:
         return ppmdCompress(data);
@@ -117,7 +117,7 @@ QByteArray compress(int method, int flags, const QByteArray &data)
 
 // Two streams of one method, one after the other in a member, as tools that
 // compress in parts write them.
-QByteArray twoStreams(int method, const QByteArray &first, const QByteArray &second,
+QByteArray twoStreams(zip::Method method, const QByteArray &first, const QByteArray &second,
                       const QByteArray &between = {})
 {
     return compress(method, 0, first) + between + compress(method, 0, second);
@@ -126,11 +126,11 @@ QByteArray twoStreams(int method, const QByteArray &first, const QByteArray &sec
 // A Zstandard skippable frame, which carries no data of the member.
 const QByteArray skippableFrame = QByteArray::fromHex("502a4d1805000000") + "notes";
 
-CompressedMember memberOf(int method, int flags, qsizetype compressed, qsizetype decoded,
+CompressedMember memberOf(zip::Method method, int flags, qsizetype compressed, qsizetype decoded,
                           bool sizesKnown = true)
 {
     CompressedMember member;
-    member.method = uint16_t(method);
+    member.method = method;
     member.flags = uint16_t(flags);
     if (sizesKnown) {
         member.compressedSize = uint64_t(compressed);
@@ -142,16 +142,16 @@ CompressedMember memberOf(int method, int flags, qsizetype compressed, qsizetype
 const struct
 {
     const char *name;
-    int method;
+    zip::Method method;
     int flags;
-} methods[] = {{"stored", stored, 0},
-               {"deflate", deflated, 0},
-               {"bzip2", bzip2, 0},
-               {"lzma with end marker", lzma, endMarker},
-               {"lzma to its size", lzma, 0},
-               {"zstandard", zstandard, 0},
-               {"xz", xz, 0},
-               {"ppmd", ppmd, 0}};
+} methods[] = {{"stored", zip::stored, 0},
+               {"deflate", zip::deflated, 0},
+               {"bzip2", zip::bzip2, 0},
+               {"lzma with end marker", zip::lzma, endMarker},
+               {"lzma to its size", zip::lzma, 0},
+               {"zstandard", zip::zstandard, 0},
+               {"xz", zip::xz, 0},
+               {"ppmd", zip::ppmd, 0}};
 
 } // namespace
 
@@ -170,7 +170,7 @@ private slots:
 
 void MethodsTest::decodesEveryMethod_data()
 {
-    QTest::addColumn<int>("method");
+    QTest::addColumn<zip::Method>("method");
     QTest::addColumn<int>("flags");
     QTest::addColumn<int>("size");
     QTest::addColumn<bool>("sizesKnown");
@@ -180,20 +180,20 @@ void MethodsTest::decodesEveryMethod_data()
         QTest::addRow("%s, 300 KB", m.name) << m.method << m.flags << 300000 << true;
     }
     QTest::newRow("deflate larger than the scratch memory streams")
-        << int(deflated) << 0 << int(scratchSize) << true;
-    QTest::newRow("deflate of unknown sizes streams") << int(deflated) << 0 << 100000 << false;
+        << zip::deflated << 0 << int(scratchSize) << true;
+    QTest::newRow("deflate of unknown sizes streams") << zip::deflated << 0 << 100000 << false;
     QTest::newRow("lzma with end marker, unknown sizes")
-        << int(lzma) << endMarker << 100000 << false;
-    QTest::newRow("bzip2, unknown sizes") << int(bzip2) << 0 << 100000 << false;
-    QTest::newRow("zstandard, unknown sizes") << int(zstandard) << 0 << 100000 << false;
-    QTest::newRow("xz, unknown sizes") << int(xz) << 0 << 100000 << false;
+        << zip::lzma << endMarker << 100000 << false;
+    QTest::newRow("bzip2, unknown sizes") << zip::bzip2 << 0 << 100000 << false;
+    QTest::newRow("zstandard, unknown sizes") << zip::zstandard << 0 << 100000 << false;
+    QTest::newRow("xz, unknown sizes") << zip::xz << 0 << 100000 << false;
 }
 
 // The member's data is followed by other bytes, as the next header follows
 // it in an archive; a decoder tells where its stream ended.
 void MethodsTest::decodesEveryMethod()
 {
-    QFETCH(int, method);
+    QFETCH(zip::Method, method);
     QFETCH(int, flags);
     QFETCH(int, size);
     QFETCH(bool, sizesKnown);
@@ -212,25 +212,27 @@ void MethodsTest::decodesEveryMethod()
 
 void MethodsTest::decodesStreamsOneAfterAnother_data()
 {
-    QTest::addColumn<int>("method");
+    QTest::addColumn<zip::Method>("method");
     QTest::addColumn<QByteArray>("compressed");
     QTest::addColumn<QByteArray>("data");
 
     const QByteArray first = sampleData(70000);
     const QByteArray second = sampleData(50000);
-    QTest::newRow("xz, two streams") << int(xz) << twoStreams(xz, first, second) << first + second;
+    QTest::newRow("xz, two streams")
+        << zip::xz << twoStreams(zip::xz, first, second) << first + second;
     QTest::newRow("xz, two streams with padding between")
-        << int(xz) << twoStreams(xz, first, second, QByteArray(8, '\0')) << first + second;
-    QTest::newRow("xz, an empty stream first") << int(xz) << twoStreams(xz, {}, second) << second;
+        << zip::xz << twoStreams(zip::xz, first, second, QByteArray(8, '\0')) << first + second;
+    QTest::newRow("xz, an empty stream first")
+        << zip::xz << twoStreams(zip::xz, {}, second) << second;
     QTest::newRow("zstandard, two frames")
-        << int(zstandard) << twoStreams(zstandard, first, second) << first + second;
+        << zip::zstandard << twoStreams(zip::zstandard, first, second) << first + second;
     QTest::newRow("zstandard, a skippable frame first")
-        << int(zstandard) << skippableFrame + compress(zstandard, 0, first) << first;
+        << zip::zstandard << skippableFrame + compress(zip::zstandard, 0, first) << first;
 }
 
 void MethodsTest::decodesStreamsOneAfterAnother()
 {
-    QFETCH(int, method);
+    QFETCH(zip::Method, method);
     QFETCH(QByteArray, compressed);
     QFETCH(QByteArray, data);
     MemoryInput input(compressed, 7777);
@@ -244,56 +246,58 @@ void MethodsTest::decodesStreamsOneAfterAnother()
 
 void MethodsTest::refusesDamagedStreams_data()
 {
-    QTest::addColumn<int>("method");
+    QTest::addColumn<zip::Method>("method");
+    QTest::addColumn<int>("flags");
     QTest::addColumn<QByteArray>("compressed");
     QTest::addColumn<int>("declaredSize");
 
     const QByteArray data = sampleData(300000);
     const QByteArray garbage = sampleData(5000).mid(1, 4000);
     for (const auto &m : methods) {
-        if (m.method == stored)
+        if (m.method == zip::stored)
             continue;
         const QByteArray compressed = compress(m.method, m.flags, data);
         QTest::addRow("%s, cut short", m.name)
-            << (m.method | m.flags << 16) << compressed.left(compressed.size() / 2) << 300000;
-        QTest::addRow("%s, nothing", m.name)
-            << (m.method | m.flags << 16) << QByteArray() << 300000;
-        QTest::addRow("%s, garbage", m.name) << (m.method | m.flags << 16) << garbage << 300000;
-        if (m.method != lzma || m.flags)
+            << m.method << m.flags << compressed.left(compressed.size() / 2) << 300000;
+        QTest::addRow("%s, nothing", m.name) << m.method << m.flags << QByteArray() << 300000;
+        QTest::addRow("%s, garbage", m.name) << m.method << m.flags << garbage << 300000;
+        if (m.method != zip::lzma || m.flags)
             QTest::addRow("%s, longer than declared", m.name)
-                << (m.method | m.flags << 16) << compressed << 299999;
-        if (m.method == deflated || m.method == zstandard)
+                << m.method << m.flags << compressed << 299999;
+        if (m.method == zip::deflated || m.method == zip::zstandard)
             QTest::addRow("%s, shorter than declared", m.name)
-                << (m.method | m.flags << 16) << compressed << 300001;
+                << m.method << m.flags << compressed << 300001;
     }
     const QByteArray large = deflateRaw(sampleData(int(scratchSize)));
     QTest::newRow("deflate larger than the scratch memory, cut short")
-        << int(deflated) << large.left(large.size() - 100) << int(scratchSize);
-    QTest::newRow("stored shorter than declared") << int(stored) << data << 300001;
+        << zip::deflated << 0 << large.left(large.size() - 100) << int(scratchSize);
+    QTest::newRow("stored shorter than declared") << zip::stored << 0 << data << 300001;
     const QByteArray first = data.left(170000);
     const QByteArray second = data.mid(170000);
     QTest::newRow("xz, padding of three bytes between streams")
-        << int(xz) << twoStreams(xz, first, second, QByteArray(3, '\0')) << 300000;
-    const QByteArray joinedXz = twoStreams(xz, first, second);
+        << zip::xz << 0 << twoStreams(zip::xz, first, second, QByteArray(3, '\0')) << 300000;
+    const QByteArray joinedXz = twoStreams(zip::xz, first, second);
     QTest::newRow("xz, two streams, the second cut short")
-        << int(xz) << joinedXz.left(joinedXz.size() - 100) << 300000;
-    QTest::newRow("xz, two streams shorter than declared") << int(xz) << joinedXz << 300001;
+        << zip::xz << 0 << joinedXz.left(joinedXz.size() - 100) << 300000;
+    QTest::newRow("xz, two streams shorter than declared") << zip::xz << 0 << joinedXz << 300001;
     QTest::newRow("zstandard, two frames longer than declared")
-        << int(zstandard) << twoStreams(zstandard, first, second) << 299999;
-    QTest::newRow("zstandard, only a skippable frame") << int(zstandard) << skippableFrame << 10;
+        << zip::zstandard << 0 << twoStreams(zip::zstandard, first, second) << 299999;
+    QTest::newRow("zstandard, only a skippable frame")
+        << zip::zstandard << 0 << skippableFrame << 10;
     QTest::newRow("lzma properties of the wrong size")
-        << int(lzma) << QByteArray("\x10\x02\x06\x00\x5d\x00\x00\x10\x00\x00", 10) << 10;
+        << zip::lzma << 0 << QByteArray("\x10\x02\x06\x00\x5d\x00\x00\x10\x00\x00", 10) << 10;
 }
 
 void MethodsTest::refusesDamagedStreams()
 {
-    QFETCH(int, method);
+    QFETCH(zip::Method, method);
+    QFETCH(int, flags);
     QFETCH(QByteArray, compressed);
     QFETCH(int, declaredSize);
     MemoryInput input(compressed, 7777);
     MemoryOutput output;
-    const Result<uint64_t> taken = decodeMember(
-        memberOf(method & 0xffff, method >> 16, compressed.size(), declaredSize), input, output);
+    const Result<uint64_t> taken =
+        decodeMember(memberOf(method, flags, compressed.size(), declaredSize), input, output);
     QVERIFY(!taken.ok());
     QCOMPARE(QString::fromStdString(taken.error().text), QStringLiteral("damaged data"));
     QVERIFY(output.bytes.size() <= declaredSize);
