@@ -10,9 +10,18 @@
 
 namespace {
 
-// Below this many decoded bytes zlib is as quick, and a process that meets
-// no larger member never sets up libdeflate's tables: tiny archives gain.
+// libdeflate decodes a member whole, faster than zlib's stream once its
+// decompressor is set up. A process that meets only a few small members, as
+// most of the tiny archives a batch is made of, is quicker never setting it
+// up; one that meets a large member, or many, soon gains.
 constexpr uint64_t wholeFloor = 16 * 1024;
+constexpr unsigned fewMembers = 4;
+
+bool decodeWholePays(uint64_t decodedSize)
+{
+    thread_local unsigned smallOnes = 0;
+    return decodedSize >= wholeFloor || ++smallOnes > fewMembers;
+}
 
 struct FreeDecompressor
 {
@@ -105,9 +114,9 @@ private:
 Result<uint64_t> inflateMemberWithin(const CompressedMember &member, CompressedInput &input,
                                      DecodedOutput &output, size_t wholeLimit)
 {
-    if (member.compressedSize && member.uncompressedSize &&
-        *member.uncompressedSize >= wholeFloor && *member.compressedSize <= wholeLimit &&
-        *member.uncompressedSize <= wholeLimit - *member.compressedSize)
+    if (member.compressedSize && member.uncompressedSize && *member.compressedSize <= wholeLimit &&
+        *member.uncompressedSize <= wholeLimit - *member.compressedSize &&
+        decodeWholePays(*member.uncompressedSize))
         return inflateWhole(*member.compressedSize, *member.uncompressedSize, input, output);
     return decodeWith<ZlibInflater>(member, input, output);
 }
