@@ -203,25 +203,24 @@ void MainWindow::loadSettingsAtStart()
 {
     // A first run has no settings yet: the window simply opens with its
     // initial texts. Any other failure is worth telling.
-    const std::optional<Failure> failure = loadDirectories();
-    if (failure && !isMissingSettingsFile(*failure))
-        reportFailure(this, *failure);
+    const Result<void> loaded = loadDirectories();
+    if (!loaded && !isMissingSettingsFile(loaded.failure()))
+        reportFailure(this, loaded.failure());
 }
 
-std::optional<Failure> MainWindow::saveDirectories()
+Result<void> MainWindow::saveDirectories()
 {
     return saveSettingsFile(settingsPath, {sourceField->text(), destinationField->text()});
 }
 
-std::optional<Failure> MainWindow::loadDirectories()
+Result<void> MainWindow::loadDirectories()
 {
-    const SettingsOrFailure loaded = loadSettingsFile(settingsPath);
-    if (const Failure *failure = std::get_if<Failure>(&loaded))
-        return *failure;
-    const auto &directories = std::get<SavedDirectories>(loaded);
-    sourceField->setText(directories.source);
-    destinationField->setText(directories.destination);
-    return std::nullopt;
+    const Result<SavedDirectories> loaded = loadSettingsFile(settingsPath);
+    if (!loaded)
+        return loaded.failure();
+    sourceField->setText(loaded->source);
+    destinationField->setText(loaded->destination);
+    return {};
 }
 
 // The picker is made on first use and afterwards only hidden and shown, so it
@@ -247,25 +246,25 @@ void MainWindow::pickDestination()
 
 void MainWindow::saveSettings()
 {
-    if (const std::optional<Failure> failure = saveDirectories())
-        reportFailure(this, *failure);
+    if (const Result<void> saved = saveDirectories(); !saved)
+        reportFailure(this, saved.failure());
 }
 
 void MainWindow::loadSettings()
 {
-    if (const std::optional<Failure> failure = loadDirectories())
-        reportFailure(this, *failure);
+    if (const Result<void> loaded = loadDirectories(); !loaded)
+        reportFailure(this, loaded.failure());
 }
 
 void MainWindow::fillZipList()
 {
     archiveNames->setFileNames({});
-    const ArchiveListing listing = listZipArchives(sourceField->text());
-    if (listing.failure) {
-        reportFailure(this, *listing.failure);
+    const Result<QByteArrayList> archives = listZipArchives(sourceField->text());
+    if (!archives) {
+        reportFailure(this, archives.failure());
         return;
     }
-    archiveNames->setFileNames(listing.names);
+    archiveNames->setFileNames(*archives);
 }
 
 void MainWindow::selectAll()

@@ -43,7 +43,7 @@ bool isArchiveFileName(std::string_view fileName)
            endsWithIgnoringCase(fileName, zipSuffix);
 }
 
-ArchiveListing listZipArchives(const QString &directoryText)
+Result<QByteArrayList> listZipArchives(const QString &directoryText)
 {
     return readDirectoryNames(QFile::encodeName(searchedDirectory(directoryText)), directoryText,
                               S_IFREG, isArchiveFileName);

@@ -30,34 +30,33 @@ bool hasType(DIR *directory, const dirent &entry, mode_t type)
            (status.st_mode & S_IFMT) == type;
 }
 
-DirectoryNames unreadable(const QString &shownAs, int errorNumber)
+Failure unreadable(const QString &shownAs, int errorNumber)
 {
-    return {{},
-            Failure::fromErrno(QStringLiteral("Impossibile leggere la directory %1").arg(shownAs),
-                               errorNumber)};
+    return Failure::fromErrno(QStringLiteral("Impossibile leggere la directory %1").arg(shownAs),
+                              errorNumber);
 }
 
 } // namespace
 
-DirectoryNames readDirectoryNames(const QByteArray &path, const QString &shownAs, mode_t type,
-                                  bool (*keep)(std::string_view name))
+Result<QByteArrayList> readDirectoryNames(const QByteArray &path, const QString &shownAs,
+                                          mode_t type, bool (*keep)(std::string_view name))
 {
     const DirectoryHandle directory(opendir(path.constData()));
     if (!directory)
         return unreadable(shownAs, errno);
 
-    DirectoryNames result;
+    QByteArrayList names;
     // readdir tells the end from an error only through errno, which the work
     // on each entry may change, so it is cleared before every call.
     errno = 0;
     while (const dirent *entry = readdir(directory.get())) {
         if (keep(entry->d_name) && hasType(directory.get(), *entry, type))
-            result.names.append(QByteArray(entry->d_name));
+            names.append(QByteArray(entry->d_name));
         errno = 0;
     }
     if (errno != 0)
         return unreadable(shownAs, errno);
-    return result;
+    return names;
 }
 
 QString shownFileName(const QByteArray &name)

@@ -99,11 +99,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // Characters are counted only where the name is valid UTF-8.
     const bool counted = isUtf8(names.archive);
     const qsizetype characters = counted ? QString::fromUtf8(names.archive).toUcs4().size() : 0;
-    if (const auto *failure = std::get_if<Failure>(&derived)) {
-        if ((counted && characters >= 4) || failure->number == 0 || failure->operation.isEmpty())
-            fail("folder-name rule failed wrongly", names, failure->operation.toUtf8());
+    if (!derived) {
+        const Failure &failure = derived.failure();
+        if ((counted && characters >= 4) || failure.kind != FailureKind::NameTooShortForFolder ||
+            failure.operation.isEmpty())
+            fail("folder-name rule failed wrongly", names, failure.operation.toUtf8());
     } else {
-        const QByteArray &folder = std::get<QByteArray>(derived);
+        const QByteArray &folder = *derived;
         if (counted && characters < 4)
             fail("a name of fewer than four characters got a folder", names, folder);
         checkFolderName(names, folder);

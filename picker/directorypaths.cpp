@@ -63,10 +63,11 @@ static void sortLikeAFileDialog(QByteArrayList &names)
     });
 }
 
-Subdirectories listSubdirectories(const QByteArray &directory)
+Result<QByteArrayList> listSubdirectories(const QByteArray &directory)
 {
-    Subdirectories result =
+    Result<QByteArrayList> names =
         readDirectoryNames(directory, shownFileName(directory), S_IFDIR, shownInList);
-    sortLikeAFileDialog(result.names);
-    return result;
+    if (names)
+        sortLikeAFileDialog(*names);
+    return names;
 }

@@ -165,8 +165,11 @@ void BatchTest::stopsAtTheFirstFailure()
     const BatchResult result = runBatch(request);
 
     QVERIFY(result.stoppedBy);
-    QCOMPARE(result.stoppedBy->operation, operation.replace("$ROOT", fixture.root()));
-    QCOMPARE(result.stoppedBy->number, errorNumber);
+    // The number the user is shown, the folder-name rule's included.
+    QCOMPARE(failureMessage(*result.stoppedBy), QStringLiteral("%1\n\n%2: %3")
+                                                    .arg(operation.replace("$ROOT", fixture.root()))
+                                                    .arg(errorNumber)
+                                                    .arg(strerror(errorNumber)));
     QCOMPARE(fixture.runs().size(), runs);
     QCOMPARE(ExtractionFixture::entriesOf(request.destination), folders);
 }

@@ -138,10 +138,10 @@ void SettingsPlaceTest::firstSaveMakesThePrivateFolder()
     const QString configFolder = home.filePath(QStringLiteral(".config/vrillo"));
     const QString path = configFolder + QStringLiteral("/ini.ini");
 
-    const std::optional<Failure> failure =
+    const Result<void> saved =
         saveSettingsFile(path, {QStringLiteral("c:\\roms"), QStringLiteral("d:\\mame")});
 
-    QVERIFY2(!failure, failure ? qPrintable(failure->operation + failure->text) : "");
+    QVERIFY2(saved, saved ? "" : qPrintable(failureMessage(saved.failure())));
     QVERIFY(QFile::exists(path));
     for (const QString &folder : {home.filePath(QStringLiteral(".config")), configFolder}) {
         struct stat status;
