@@ -225,23 +225,33 @@ Result<void> MainWindow::loadDirectories()
 
 // The picker is made on first use and afterwards only hidden and shown, so it
 // keeps its drive and directory from one opening to the next.
-void MainWindow::openPicker(PickerTarget target)
+void MainWindow::openPicker(QLineEdit *field)
 {
     if (!picker)
-        picker = std::make_unique<DirectoryPicker>(this, sourceField, destinationField);
-    picker->setTarget(target);
+        createPicker();
+    pickerField = field;
     hide();
     picker->show();
 }
 
+// The main window comes back however the picker closes, so the program never
+// runs without a window.
+void MainWindow::createPicker()
+{
+    picker = std::make_unique<DirectoryPicker>();
+    connect(picker.get(), &DirectoryPicker::directoryChosen, this,
+            [this](const QString &directory) { pickerField->setText(directory); });
+    connect(picker.get(), &DirectoryPicker::closed, this, &QWidget::show);
+}
+
 void MainWindow::pickSource()
 {
-    openPicker(PickerTarget::Source);
+    openPicker(sourceField);
 }
 
 void MainWindow::pickDestination()
 {
-    openPicker(PickerTarget::Destination);
+    openPicker(destinationField);
 }
 
 void MainWindow::saveSettings()

@@ -71,12 +71,17 @@ private:
     void createPictures();
     void createLabels();
     void setTabOrder();
-    void openPicker(PickerTarget target);
+    // Hides the main window while the picker is open; "&OK" in the picker
+    // writes its directory into field.
+    void openPicker(QLineEdit *field);
+    void createPicker();
 
     QString programDirectory;
     QString settingsPath;
     ColourCycle colours;
     std::unique_ptr<DirectoryPicker> picker;
+    // The directory field the open picker fills.
+    QLineEdit *pickerField = nullptr;
 
     QCheckBox *folderPerArchiveBox;
     QPushButton *destinationButton;

@@ -11,13 +11,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 
-DirectoryPicker::DirectoryPicker(QWidget *mainWindow, QLineEdit *sourceField,
-                                 QLineEdit *destinationField, QWidget *parent)
+DirectoryPicker::DirectoryPicker(QWidget *parent)
     : BackdropWindow(QStringLiteral("Seleziona la directory"), twips(4125, 2085, 3630, 4875),
-                     parent),
-      mainWindow(mainWindow), sourceField(sourceField), destinationField(destinationField)
+                     parent)
 {
     setObjectName(QStringLiteral("apri"));
 
@@ -70,18 +67,14 @@ void DirectoryPicker::setTabOrder()
     QWidget::setTabOrder(okButton, cancelButton);
 }
 
-void DirectoryPicker::setTarget(PickerTarget newTarget)
-{
-    target = newTarget;
-}
-
-void DirectoryPicker::returnToMainWindow()
+void DirectoryPicker::finish()
 {
     hide();
-    mainWindow->show();
+    emit closed();
 }
 
-// The frame's close box cancels, so the program never runs without a window.
+// The frame's close box cancels, and the window is only hidden, so whoever
+// opened the picker hears of it as of any other closing.
 void DirectoryPicker::closeEvent(QCloseEvent *event)
 {
     cancel();
@@ -124,12 +117,11 @@ void DirectoryPicker::confirm()
                                   FailureKind::NameNotText));
         return;
     }
-    QLineEdit *field = target == PickerTarget::Source ? sourceField : destinationField;
-    field->setText(*text);
-    returnToMainWindow();
+    emit directoryChosen(*text);
+    finish();
 }
 
 void DirectoryPicker::cancel()
 {
-    returnToMainWindow();
+    finish();
 }
