@@ -6,6 +6,7 @@
 #include "errorreport.h"
 #include "picturebutton.h"
 #include "platform.h"
+#include "programtitle.h"
 #include "settingsfile.h"
 #include "settingsplace.h"
 
@@ -44,7 +45,7 @@ static QLabel *coloured(QWidget *parent, const char *name, int left, int top, co
 }
 
 MainWindow::MainWindow(const QString &programDirectory, QWidget *parent)
-    : BackdropWindow(QStringLiteral("The Vrillo V1.1"), twips(2595, 2325, 6480, 4470), parent),
+    : BackdropWindow(programTitle, twips(2595, 2325, 6480, 4470), parent),
       programDirectory(programDirectory), settingsPath(settingsFileOfProgram(programDirectory))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -165,7 +166,7 @@ void MainWindow::createPictures()
     banner->setLineWidth(2);
     banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     banner->setPixmap(QPixmap(QStringLiteral(":/pictures/banner.jpg")));
-    banner->setToolTip(QStringLiteral("The Vrillo V1.1, a cura di The Vrillo, dicembre 2026"));
+    banner->setToolTip(programTitle + QStringLiteral(", a cura di The Vrillo, dicembre 2026"));
 }
 
 void MainWindow::createLabels()

@@ -16,9 +16,6 @@ inline const QString rootText = QStringLiteral("/");
 // The extractor started once per archive, found in the program's directory.
 inline const QString extractorName = QStringLiteral("pkunzip");
 
-// The settings file, also in the program's directory.
-inline const QString settingsFileName = QStringLiteral("ini.ini");
-
 // The directory that holds the running executable.
 inline QString programDirectory()
 {

@@ -1,7 +1,5 @@
 #include "settingsfile.h"
 
-#include "platform.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -70,11 +68,6 @@ Result<void> makeMissingFolders(const QString &directory, const QString &operati
 }
 
 } // namespace
-
-QString settingsFilePath(const QString &programDirectory)
-{
-    return programDirectory + platform::separator + platform::settingsFileName;
-}
 
 Result<void> saveSettingsFile(const QString &path, const SavedDirectories &directories)
 {

@@ -2,9 +2,6 @@
 
 #include "settingsformat.h"
 
-// The settings file beside a program in programDirectory: "ini.ini" there.
-QString settingsFilePath(const QString &programDirectory);
-
 // Replaces the file at path with the settings for directories. The new
 // content is written beside it and takes its place only once complete, so a
 // failed save leaves the previous file exactly as it was. Missing folders

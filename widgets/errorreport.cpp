@@ -1,8 +1,10 @@
 #include "errorreport.h"
 
+#include "programtitle.h"
+
 #include <QMessageBox>
 
 void reportFailure(QWidget *parent, const Failure &failure)
 {
-    QMessageBox::critical(parent, QStringLiteral("The Vrillo V1.1"), failureMessage(failure));
+    QMessageBox::critical(parent, programTitle, failureMessage(failure));
 }

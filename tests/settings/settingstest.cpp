@@ -136,12 +136,12 @@ void SettingsTest::saveReplacesTheFileOnlyWhenComplete()
     QFETCH(bool, fileCanGrow);
     QFETCH(int, number);
     QTemporaryDir programDirectory;
-    const QString path = settingsFilePath(programDirectory.path());
+    const QString path = programDirectory.filePath("ini.ini");
     const QByteArray previous(200, 'x');
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size());
     file.close();
-    const QString target = settingsFilePath(programDirectory.filePath(directory));
+    const QString target = programDirectory.filePath(directory + "/ini.ini");
     // A zero size limit stops writes by whoever runs the tests (root included,
     // whom permission bits do not stop) with EFBIG, SIGXFSZ being ignored.
     rlimit limit{};
