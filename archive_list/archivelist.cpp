@@ -4,8 +4,6 @@
 
 #include <QFile>
 
-#include <sys/stat.h>
-
 namespace {
 
 constexpr std::string_view zipSuffix = ".zip";
@@ -46,5 +44,5 @@ bool isArchiveFileName(std::string_view fileName)
 Result<QByteArrayList> listZipArchives(const QString &directoryText)
 {
     return readDirectoryNames(QFile::encodeName(searchedDirectory(directoryText)), directoryText,
-                              S_IFREG, isArchiveFileName);
+                              EntryType::RegularFile, isArchiveFileName);
 }

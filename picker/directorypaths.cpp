@@ -7,8 +7,6 @@
 
 #include <algorithm>
 
-#include <sys/stat.h>
-
 static const QByteArray separator = QFile::encodeName(platform::separator);
 
 QByteArray pathText(const QByteArray &path)
@@ -66,7 +64,7 @@ static void sortLikeAFileDialog(QByteArrayList &names)
 Result<QByteArrayList> listSubdirectories(const QByteArray &directory)
 {
     Result<QByteArrayList> names =
-        readDirectoryNames(directory, shownFileName(directory), S_IFDIR, shownInList);
+        readDirectoryNames(directory, shownFileName(directory), EntryType::Directory, shownInList);
     if (names)
         sortLikeAFileDialog(*names);
     return names;
