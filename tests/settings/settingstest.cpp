@@ -23,10 +23,12 @@ QStringList readBack(const QByteArray &bytes)
     const Result<SavedDirectories> result = parseSettings(bytes, fileName);
     if (result)
         return {result->source, result->destination};
-    const Failure &failure = result.failure();
-    if (failure.kind == FailureKind::SettingsEndEarly && failure.operation.contains(fileName))
+    const QString message = failureMessage(result.failure());
+    if (result.failure().kind == FailureKind::SettingsEndEarly &&
+        message ==
+            "Impossibile leggere le due directory da " + fileName + "\n\n61: No data available")
         return {};
-    return {failureMessage(failure)};
+    return {message};
 }
 
 } // namespace
