@@ -6,6 +6,7 @@
 #include "errorreport.h"
 #include "picturebutton.h"
 #include "platform.h"
+#include "programtitle.h"
 #include "settingsfile.h"
 #include "settingsplace.h"
 
@@ -44,7 +45,7 @@ static QLabel *coloured(QWidget *parent, const char *name, int left, int top, co
 }
 
 MainWindow::MainWindow(const QString &programDirectory, QWidget *parent)
-    : BackdropWindow(QStringLiteral("The Vrillo V1.1"), twips(2595, 2325, 6480, 4470), parent),
+    : BackdropWindow(programTitle, twips(2595, 2325, 6480, 4470), parent),
       programDirectory(programDirectory), settingsPath(settingsFileOfProgram(programDirectory))
 {
     setObjectName(QStringLiteral("Form1"));
@@ -165,7 +166,7 @@ void MainWindow::createPictures()
     banner->setLineWidth(2);
     banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     banner->setPixmap(QPixmap(QStringLiteral(":/pictures/banner.jpg")));
-    banner->setToolTip(QStringLiteral("The Vrillo V1.1, a cura di The Vrillo, dicembre 2026"));
+    banner->setToolTip(programTitle + QStringLiteral(", a cura di The Vrillo, dicembre 2026"));
 }
 
 void MainWindow::createLabels()
@@ -203,69 +204,78 @@ void MainWindow::loadSettingsAtStart()
 {
     // A first run has no settings yet: the window simply opens with its
     // initial texts. Any other failure is worth telling.
-    const std::optional<Failure> failure = loadDirectories();
-    if (failure && !isMissingSettingsFile(*failure))
-        reportFailure(this, *failure);
+    const Result<void> loaded = loadDirectories();
+    if (!loaded && !isMissingSettingsFile(loaded.failure()))
+        reportFailure(this, loaded.failure());
 }
 
-std::optional<Failure> MainWindow::saveDirectories()
+Result<void> MainWindow::saveDirectories()
 {
     return saveSettingsFile(settingsPath, {sourceField->text(), destinationField->text()});
 }
 
-std::optional<Failure> MainWindow::loadDirectories()
+Result<void> MainWindow::loadDirectories()
 {
-    const SettingsOrFailure loaded = loadSettingsFile(settingsPath);
-    if (const Failure *failure = std::get_if<Failure>(&loaded))
-        return *failure;
-    const auto &directories = std::get<SavedDirectories>(loaded);
-    sourceField->setText(directories.source);
-    destinationField->setText(directories.destination);
-    return std::nullopt;
+    const Result<SavedDirectories> loaded = loadSettingsFile(settingsPath);
+    if (!loaded)
+        return loaded.failure();
+    sourceField->setText(loaded->source);
+    destinationField->setText(loaded->destination);
+    return {};
 }
 
 // The picker is made on first use and afterwards only hidden and shown, so it
 // keeps its drive and directory from one opening to the next.
-void MainWindow::openPicker(PickerTarget target)
+void MainWindow::openPicker(QLineEdit *field)
 {
     if (!picker)
-        picker = std::make_unique<DirectoryPicker>(this, sourceField, destinationField);
-    picker->setTarget(target);
+        createPicker();
+    pickerField = field;
     hide();
     picker->show();
 }
 
+// The main window comes back however the picker closes, so the program never
+// runs without a window.
+void MainWindow::createPicker()
+{
+    picker = std::make_unique<DirectoryPicker>();
+    connect(picker.get(), &DirectoryPicker::directoryChosen, this,
+            [this](const QString &directory) { pickerField->setText(directory); });
+    connect(picker.get(), &DirectoryPicker::closed, this, &QWidget::show);
+}
+
 void MainWindow::pickSource()
 {
-    openPicker(PickerTarget::Source);
+    openPicker(sourceField);
 }
 
 void MainWindow::pickDestination()
 {
-    openPicker(PickerTarget::Destination);
+    openPicker(destinationField);
 }
 
 void MainWindow::saveSettings()
 {
-    if (const std::optional<Failure> failure = saveDirectories())
-        reportFailure(this, *failure);
+    if (const Result<void> saved = saveDirectories(); !saved)
+        reportFailure(this, saved.failure());
 }
 
 void MainWindow::loadSettings()
 {
-    if (const std::optional<Failure> failure = loadDirectories())
-        reportFailure(this, *failure);
+    if (const Result<void> loaded = loadDirectories(); !loaded)
+        reportFailure(this, loaded.failure());
 }
 
 void MainWindow::fillZipList()
 {
     archiveNames->setFileNames({});
-    const ArchiveListing listing = listZipArchives(sourceField->text());
-    if (listing.failure) {
-        reportFailure(this, *listing.failure);
+    const Result<QByteArrayList> archives = listZipArchives(sourceField->text());
+    if (!archives) {
+        reportFailure(this, archives.failure());
         return;
     }
-    archiveNames->setFileNames(listing.names);
+    archiveNames->setFileNames(*archives);
 }
 
 void MainWindow::selectAll()

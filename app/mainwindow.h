@@ -3,10 +3,9 @@
 #include "backdropwindow.h"
 #include "colourcycle.h"
 #include "directorypicker.h"
-#include "failure.h"
+#include "result.h"
 
 #include <memory>
-#include <optional>
 
 struct BatchRequest;
 struct FailedExtractionsReport;
@@ -55,10 +54,10 @@ private:
     void setEveryEntrySelected(bool selected);
 
     // Writes the texts of both directory fields to the settings file.
-    std::optional<Failure> saveDirectories();
+    Result<void> saveDirectories();
     // Puts the directories of the settings file into both directory fields; on
     // a failure both keep their texts.
-    std::optional<Failure> loadDirectories();
+    Result<void> loadDirectories();
 
     void reportFailedExtractions(const FailedExtractionsReport &report);
 
@@ -72,12 +71,17 @@ private:
     void createPictures();
     void createLabels();
     void setTabOrder();
-    void openPicker(PickerTarget target);
+    // Hides the main window while the picker is open; "&OK" in the picker
+    // writes its directory into field.
+    void openPicker(QLineEdit *field);
+    void createPicker();
 
     QString programDirectory;
     QString settingsPath;
     ColourCycle colours;
     std::unique_ptr<DirectoryPicker> picker;
+    // The directory field the open picker fills.
+    QLineEdit *pickerField = nullptr;
 
     QCheckBox *folderPerArchiveBox;
     QPushButton *destinationButton;

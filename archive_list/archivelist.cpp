@@ -4,8 +4,6 @@
 
 #include <QFile>
 
-#include <sys/stat.h>
-
 namespace {
 
 constexpr std::string_view zipSuffix = ".zip";
@@ -43,8 +41,8 @@ bool isArchiveFileName(std::string_view fileName)
            endsWithIgnoringCase(fileName, zipSuffix);
 }
 
-ArchiveListing listZipArchives(const QString &directoryText)
+Result<QByteArrayList> listZipArchives(const QString &directoryText)
 {
     return readDirectoryNames(QFile::encodeName(searchedDirectory(directoryText)), directoryText,
-                              S_IFREG, isArchiveFileName);
+                              EntryType::RegularFile, isArchiveFileName);
 }

@@ -6,11 +6,6 @@
 
 #include <string_view>
 
-// What one look at the source directory found: the archive names in the order
-// the file system yields them, or, when the directory could not be read, no
-// names and the failure.
-using ArchiveListing = DirectoryNames;
-
 // Whether a bare file name, as the file system's bytes, is one the list
 // shows when it names a regular file: it ends in ".zip" in any letter case
 // and is not hidden (does not start with ".").
@@ -21,5 +16,5 @@ bool isArchiveFileName(std::string_view fileName);
 // (still the root) and an empty text "/*.zip". Listed are every regular file,
 // or link leading to one, with an archive file name, in the order the file
 // system yields them, unsorted, each a bare name as the file system's bytes.
-// A directory that cannot be opened or read gives its failure and no names.
-ArchiveListing listZipArchives(const QString &directoryText);
+// A directory that cannot be opened or read gives its failure.
+Result<QByteArrayList> listZipArchives(const QString &directoryText);

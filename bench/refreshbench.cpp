@@ -99,8 +99,12 @@ int main(int argc, char *argv[])
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        listZipArchives(directory.path());
+        const bool listed = listZipArchives(directory.path()).ok();
         listingTimes.push_back(milliseconds(timer));
+        if (!listed) {
+            std::fprintf(stderr, "cannot list %s\n", qPrintable(directory.path()));
+            return 1;
+        }
 
         timer.start();
         refresh->click();

@@ -17,6 +17,11 @@ struct DirectoryCloser
 };
 using DirectoryHandle = std::unique_ptr<DIR, DirectoryCloser>;
 
+mode_t fileTypeOf(EntryType type)
+{
+    return type == EntryType::Directory ? S_IFDIR : S_IFREG;
+}
+
 // Most file systems report the type in the entry itself; only links, which
 // count as what they lead to, and entries of unreported type cost a stat.
 bool hasType(DIR *directory, const dirent &entry, mode_t type)
@@ -30,34 +35,34 @@ bool hasType(DIR *directory, const dirent &entry, mode_t type)
            (status.st_mode & S_IFMT) == type;
 }
 
-DirectoryNames unreadable(const QString &shownAs, int errorNumber)
+Failure unreadable(const QString &shownAs, int errorNumber)
 {
-    return {{},
-            Failure::fromErrno(QStringLiteral("Impossibile leggere la directory %1").arg(shownAs),
-                               errorNumber)};
+    return Failure::fromErrno(QStringLiteral("Impossibile leggere la directory %1").arg(shownAs),
+                              errorNumber);
 }
 
 } // namespace
 
-DirectoryNames readDirectoryNames(const QByteArray &path, const QString &shownAs, mode_t type,
-                                  bool (*keep)(std::string_view name))
+Result<QByteArrayList> readDirectoryNames(const QByteArray &path, const QString &shownAs,
+                                          EntryType type, bool (*keep)(std::string_view name))
 {
     const DirectoryHandle directory(opendir(path.constData()));
     if (!directory)
         return unreadable(shownAs, errno);
 
-    DirectoryNames result;
+    const mode_t wanted = fileTypeOf(type);
+    QByteArrayList names;
     // readdir tells the end from an error only through errno, which the work
     // on each entry may change, so it is cleared before every call.
     errno = 0;
     while (const dirent *entry = readdir(directory.get())) {
-        if (keep(entry->d_name) && hasType(directory.get(), *entry, type))
-            result.names.append(QByteArray(entry->d_name));
+        if (keep(entry->d_name) && hasType(directory.get(), *entry, wanted))
+            names.append(QByteArray(entry->d_name));
         errno = 0;
     }
     if (errno != 0)
         return unreadable(shownAs, errno);
-    return result;
+    return names;
 }
 
 QString shownFileName(const QByteArray &name)

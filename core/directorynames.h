@@ -1,6 +1,6 @@
 #pragma once
 
-#include "failure.h"
+#include "result.h"
 
 #include <QByteArrayList>
 #include <QString>
@@ -8,26 +8,20 @@
 #include <optional>
 #include <string_view>
 
-#include <sys/types.h>
-
 // A file name or path is kept as the file system's bytes, which need not be
 // valid UTF-8 (names copied from old media are often Latin-1): only its own
 // bytes lead back to the file.
 
-// What one reading of a directory gave: the names it kept, each as the file
-// system's bytes, in the order the file system yields them, or, when the
-// directory could not be opened or read, no names and the failure.
-struct DirectoryNames
-{
-    QByteArrayList names;
-    std::optional<Failure> failure;
-};
+// The kind of entry a directory reading keeps.
+enum class EntryType { RegularFile, Directory };
 
 // Reads the directory at path and keeps each entry whose name passes keep and
-// whose type, following symbolic links, is type (S_IFREG, S_IFDIR). A failure
-// is told as "Impossibile leggere la directory " followed by shownAs.
-DirectoryNames readDirectoryNames(const QByteArray &path, const QString &shownAs, mode_t type,
-                                  bool (*keep)(std::string_view name));
+// whose type, following symbolic links, is type: the names,
+// each as the file system's bytes, in the order the file system yields them.
+// A directory that cannot be opened or read gives its failure, told as
+// "Impossibile leggere la directory " followed by shownAs.
+Result<QByteArrayList> readDirectoryNames(const QByteArray &path, const QString &shownAs,
+                                          EntryType type, bool (*keep)(std::string_view name));
 
 // A file name or path as the user reads it: its bytes decoded as UTF-8, a byte
 // that is no part of a valid sequence shown as the replacement character.

@@ -8,12 +8,12 @@
 #include <cstring>
 #include <sys/stat.h>
 
-static std::optional<Failure> createFolder(const QByteArray &path)
+static Result<void> createFolder(const QByteArray &path)
 {
     // One level only, and an existing folder is an error: each archive must
     // start from a folder of its own, never from another archive's files.
     if (mkdir(path.constData(), 0777) == 0)
-        return std::nullopt;
+        return {};
     return Failure::fromErrno(
         QStringLiteral("Impossibile creare la cartella %1").arg(shownFileName(path)), errno);
 }
@@ -35,9 +35,9 @@ public:
 private:
     void processEntry(const QByteArray &archiveName, bool selected)
     {
-        auto folderName = deriveFolderName(archiveName);
-        if (auto *failure = std::get_if<Failure>(&folderName)) {
-            result.stoppedBy = *failure;
+        const Result<QByteArray> folderName = deriveFolderName(archiveName);
+        if (!folderName) {
+            result.stoppedBy = folderName.failure();
             return;
         }
         if (!selected)
@@ -48,10 +48,13 @@ private:
                                                     archiveName, request.destination));
             return;
         }
-        const QByteArray &folder = std::get<QByteArray>(folderName);
-        result.stoppedBy = createFolder(extractionFolderPath(request.destination, folder));
-        if (result.stoppedBy)
+        const QByteArray &folder = *folderName;
+        if (const Result<void> created =
+                createFolder(extractionFolderPath(request.destination, folder));
+            !created) {
+            result.stoppedBy = created.failure();
             return;
+        }
         extract(archiveName, extractorCommandIntoFolder(request.extractorDirectory, request.source,
                                                         archiveName, request.destination, folder));
     }

@@ -5,8 +5,6 @@
 #include <QByteArrayView>
 #include <QList>
 
-#include <cerrno>
-
 static constexpr qsizetype lostTail = 4;
 static constexpr qsizetype longestToLoseTail = 11;
 static constexpr qsizetype keptOfLongName = 8;
@@ -38,15 +36,15 @@ static QList<qsizetype> characterEnds(QByteArrayView name)
     return ends;
 }
 
-std::variant<QByteArray, Failure> deriveFolderName(const QByteArray &archiveName)
+Result<QByteArray> deriveFolderName(const QByteArray &archiveName)
 {
     const QList<qsizetype> ends = characterEnds(archiveName);
     const qsizetype length = ends.size();
     if (length < lostTail)
-        return Failure::fromErrno(
+        return Failure::ofKind(
             QStringLiteral("Impossibile ricavare il nome della cartella da \"%1\"")
                 .arg(shownFileName(archiveName)),
-            EINVAL);
+            FailureKind::NameTooShortForFolder);
 
     const qsizetype kept = length > longestToLoseTail ? keptOfLongName : length - lostTail;
     return withoutTrailingBlanks(archiveName.first(kept == 0 ? 0 : ends[kept - 1]));

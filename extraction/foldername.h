@@ -1,10 +1,8 @@
 #pragma once
 
-#include "failure.h"
+#include "result.h"
 
 #include <QByteArray>
-
-#include <variant>
 
 // The folder an archive is extracted into, named after the archive: a name of
 // 4 to 11 characters loses its last four, a name of 12 or more keeps its
@@ -13,4 +11,4 @@
 // the file system's bytes; a character is a whole UTF-8 sequence, or a byte
 // that is no part of one, which is kept as it is. A name of fewer than four
 // characters has no folder name and gives a Failure instead.
-std::variant<QByteArray, Failure> deriveFolderName(const QByteArray &archiveName);
+Result<QByteArray> deriveFolderName(const QByteArray &archiveName);

@@ -4,7 +4,6 @@
 // program directory, the source and the destination, texts read as UTF-8.
 #include "extractorcommand.h"
 #include "foldername.h"
-#include "platform.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -73,12 +72,12 @@ void checkFolderName(const Names &names, const QByteArray &folder)
         fail("folder name is not the start of the archive name", names, folder);
 }
 
+// The extractor is "pkunzip" in the program directory; every path is joined
+// with "/" as typed.
 void checkCommand(const Names &names, const ExtractorCommand &command, const QByteArray &target)
 {
-    const QByteArray program =
-        QFile::encodeName(names.programDirectory + platform::separator + platform::extractorName);
-    const QByteArray archivePath =
-        QFile::encodeName(names.source + platform::separator) + names.archive;
+    const QByteArray program = QFile::encodeName(names.programDirectory + "/pkunzip");
+    const QByteArray archivePath = QFile::encodeName(names.source + "/") + names.archive;
     if (command.program != program)
         fail("wrong program", names, command.program);
     if (command.arguments[0] != archivePath || command.arguments[1] != target)
@@ -94,16 +93,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const Names names = namesFrom(data, size);
 
-    const QByteArray destination = QFile::encodeName(names.destination + platform::separator);
+    const QByteArray destination = QFile::encodeName(names.destination + "/");
     const auto derived = deriveFolderName(names.archive);
     // Characters are counted only where the name is valid UTF-8.
     const bool counted = isUtf8(names.archive);
     const qsizetype characters = counted ? QString::fromUtf8(names.archive).toUcs4().size() : 0;
-    if (const auto *failure = std::get_if<Failure>(&derived)) {
-        if ((counted && characters >= 4) || failure->number == 0 || failure->operation.isEmpty())
-            fail("folder-name rule failed wrongly", names, failure->operation.toUtf8());
+    if (!derived) {
+        const Failure &failure = derived.failure();
+        if ((counted && characters >= 4) || failure.kind != FailureKind::NameTooShortForFolder ||
+            failure.operation.isEmpty())
+            fail("folder-name rule failed wrongly", names, failure.operation.toUtf8());
     } else {
-        const QByteArray &folder = std::get<QByteArray>(derived);
+        const QByteArray &folder = *derived;
         if (counted && characters < 4)
             fail("a name of fewer than four characters got a folder", names, folder);
         checkFolderName(names, folder);

@@ -26,14 +26,14 @@ QByteArray DirectoryList::currentPath() const
     return path;
 }
 
-std::optional<Failure> DirectoryList::setPath(const QByteArray &newPath)
+Result<void> DirectoryList::setPath(const QByteArray &newPath)
 {
     const QByteArray target = pathText(newPath);
-    const Subdirectories listing = listSubdirectories(target);
-    if (listing.failure)
-        return listing.failure;
-    showTree(target, listing.names);
-    return std::nullopt;
+    const Result<QByteArrayList> subdirectories = listSubdirectories(target);
+    if (!subdirectories)
+        return subdirectories.failure();
+    showTree(target, *subdirectories);
+    return {};
 }
 
 void DirectoryList::showTree(const QByteArray &target, const QByteArrayList &subdirectories)
@@ -70,8 +70,8 @@ void DirectoryList::openEntry(QTreeWidgetItem *item)
 {
     if (!item)
         return;
-    if (const auto failure = setPath(item->data(0, pathRole).toByteArray()))
-        reportFailure(window(), *failure);
+    if (const Result<void> opened = setPath(item->data(0, pathRole).toByteArray()); !opened)
+        reportFailure(window(), opened.failure());
 }
 
 void DirectoryList::keyPressEvent(QKeyEvent *event)

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "failure.h"
+#include "result.h"
 
 #include <QTreeWidget>
-
-#include <optional>
 
 // The directory list: the chain of directories from the root down to the
 // current path, each inside the one above, and under the current path its
@@ -23,7 +21,7 @@ public:
 
     // Makes path the current path and shows the tree around it. When path
     // cannot be read, the list stays as it was and the failure is returned.
-    std::optional<Failure> setPath(const QByteArray &path);
+    Result<void> setPath(const QByteArray &path);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;

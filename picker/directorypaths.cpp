@@ -7,8 +7,6 @@
 
 #include <algorithm>
 
-#include <sys/stat.h>
-
 static const QByteArray separator = QFile::encodeName(platform::separator);
 
 QByteArray pathText(const QByteArray &path)
@@ -63,10 +61,11 @@ static void sortLikeAFileDialog(QByteArrayList &names)
     });
 }
 
-Subdirectories listSubdirectories(const QByteArray &directory)
+Result<QByteArrayList> listSubdirectories(const QByteArray &directory)
 {
-    Subdirectories result =
-        readDirectoryNames(directory, shownFileName(directory), S_IFDIR, shownInList);
-    sortLikeAFileDialog(result.names);
-    return result;
+    Result<QByteArrayList> names =
+        readDirectoryNames(directory, shownFileName(directory), EntryType::Directory, shownInList);
+    if (names)
+        sortLikeAFileDialog(*names);
+    return names;
 }

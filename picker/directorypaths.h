@@ -22,12 +22,8 @@ QByteArrayList pathChain(const QByteArray &path);
 // The path of the directory called name inside directory.
 QByteArray childPath(const QByteArray &directory, const QByteArray &name);
 
-// What reading a directory gave: the names of its subdirectories, or why it
-// could not be read.
-using Subdirectories = DirectoryNames;
-
 // The names of the subdirectories of directory, symbolic links to directories
 // included, sorted without regard to case. Hidden directories (a name starting
 // with ".") are left out, as file dialogs do. A directory that cannot be read
-// gives its failure and no names.
-Subdirectories listSubdirectories(const QByteArray &directory);
+// gives its failure.
+Result<QByteArrayList> listSubdirectories(const QByteArray &directory);

@@ -11,15 +11,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 
-#include <cerrno>
-
-DirectoryPicker::DirectoryPicker(QWidget *mainWindow, QLineEdit *sourceField,
-                                 QLineEdit *destinationField, QWidget *parent)
+DirectoryPicker::DirectoryPicker(QWidget *parent)
     : BackdropWindow(QStringLiteral("Seleziona la directory"), twips(4125, 2085, 3630, 4875),
-                     parent),
-      mainWindow(mainWindow), sourceField(sourceField), destinationField(destinationField)
+                     parent)
 {
     setObjectName(QStringLiteral("apri"));
 
@@ -72,18 +67,14 @@ void DirectoryPicker::setTabOrder()
     QWidget::setTabOrder(okButton, cancelButton);
 }
 
-void DirectoryPicker::setTarget(PickerTarget newTarget)
-{
-    target = newTarget;
-}
-
-void DirectoryPicker::returnToMainWindow()
+void DirectoryPicker::finish()
 {
     hide();
-    mainWindow->show();
+    emit closed();
 }
 
-// The frame's close box cancels, so the program never runs without a window.
+// The frame's close box cancels, and the window is only hidden, so whoever
+// opened the picker hears of it as of any other closing.
 void DirectoryPicker::closeEvent(QCloseEvent *event)
 {
     cancel();
@@ -92,8 +83,9 @@ void DirectoryPicker::closeEvent(QCloseEvent *event)
 
 void DirectoryPicker::showRootDirectory()
 {
-    if (const auto failure = directoryTree->setPath(QFile::encodeName(platform::rootText)))
-        reportFailure(this, *failure);
+    if (const Result<void> shown = directoryTree->setPath(QFile::encodeName(platform::rootText));
+        !shown)
+        reportFailure(this, shown.failure());
 }
 
 void DirectoryPicker::driveChanged()
@@ -102,9 +94,10 @@ void DirectoryPicker::driveChanged()
     // moved on it is kept.
     if (driveList->currentText() == shownDrive)
         return;
-    if (const auto failure = directoryTree->setPath(QFile::encodeName(driveList->currentText()))) {
+    const Result<void> shown = directoryTree->setPath(QFile::encodeName(driveList->currentText()));
+    if (!shown) {
         driveList->setCurrentIndex(driveList->findText(shownDrive));
-        reportFailure(this, *failure);
+        reportFailure(this, shown.failure());
         return;
     }
     shownDrive = driveList->currentText();
@@ -117,19 +110,18 @@ void DirectoryPicker::confirm()
     const QByteArray path = directoryTree->currentPath();
     const std::optional<QString> text = exactFileNameText(path);
     if (!text) {
-        reportFailure(this, Failure::fromErrno(
-                                QStringLiteral("Impossibile scrivere nel campo il percorso %1 "
-                                               "senza cambiarlo: il suo nome non è testo valido")
-                                    .arg(shownFileName(path)),
-                                EILSEQ));
+        reportFailure(
+            this, Failure::ofKind(QStringLiteral("Impossibile scrivere nel campo il percorso %1 "
+                                                 "senza cambiarlo: il suo nome non è testo valido")
+                                      .arg(shownFileName(path)),
+                                  FailureKind::NameNotText));
         return;
     }
-    QLineEdit *field = target == PickerTarget::Source ? sourceField : destinationField;
-    field->setText(*text);
-    returnToMainWindow();
+    emit directoryChosen(*text);
+    finish();
 }
 
 void DirectoryPicker::cancel()
 {
-    returnToMainWindow();
+    finish();
 }

@@ -4,28 +4,26 @@
 
 class DirectoryList;
 class QComboBox;
-class QLineEdit;
 class QPushButton;
 
-// Which of the main window's two directory fields the picker fills.
-enum class PickerTarget { Source, Destination };
-
 // The directory picker: a drive list and a directory list from which the user
-// picks a directory for one of the main window's two directory fields. While
-// it is open the main window is hidden; both of its buttons, and closing it
-// through the frame, bring the main window back.
+// picks a directory. "&OK" hands back the directory shown and closes the
+// picker; "&ANNULLA" and closing it through the frame close it without a
+// choice. Closing only hides it, so it keeps its drive and directory for the
+// next opening.
 class DirectoryPicker : public BackdropWindow
 {
     Q_OBJECT
 
 public:
-    // mainWindow is hidden while the picker is open and shown again when it
-    // closes; "&OK" writes into sourceField or destinationField, as the target says.
-    DirectoryPicker(QWidget *mainWindow, QLineEdit *sourceField, QLineEdit *destinationField,
-                    QWidget *parent = nullptr);
+    explicit DirectoryPicker(QWidget *parent = nullptr);
 
-    // The field "&OK" fills.
-    void setTarget(PickerTarget newTarget);
+signals:
+    // The user confirmed directory, as the text that names it exactly; closed
+    // follows.
+    void directoryChosen(const QString &directory);
+    // The picker has closed, after a choice or without one.
+    void closed();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -42,12 +40,8 @@ private:
     void createButtons();
     void createDirectoryList();
     void setTabOrder();
-    void returnToMainWindow();
+    void finish();
 
-    QWidget *mainWindow;
-    QLineEdit *sourceField;
-    QLineEdit *destinationField;
-    PickerTarget target = PickerTarget::Source;
     QString shownDrive;
 
     QComboBox *driveList;

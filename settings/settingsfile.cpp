@@ -1,7 +1,5 @@
 #include "settingsfile.h"
 
-#include "platform.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -27,11 +25,12 @@ int errorAfterFailure()
 
 // Qt does not keep the system's error number for reads, so the file is read
 // with the system calls themselves.
-std::variant<QByteArray, int> readStart(const QString &path)
+Result<QByteArray> readStart(const QString &path)
 {
+    const QString operation = QStringLiteral("Impossibile leggere le impostazioni da %1").arg(path);
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return errno;
+        return Failure::fromErrno(operation, errno);
     QByteArray bytes(largestSettingsRead, Qt::Uninitialized);
     qsizetype filled = 0;
     while (filled < bytes.size()) {
@@ -43,7 +42,7 @@ std::variant<QByteArray, int> readStart(const QString &path)
         if (got < 0) {
             const int error = errno;
             ::close(fd);
-            return error;
+            return Failure::fromErrno(operation, error);
         }
         filled += got;
     }
@@ -52,35 +51,30 @@ std::variant<QByteArray, int> readStart(const QString &path)
     return bytes;
 }
 
-// Makes directory and any missing folder above it; 0 or the error number. A
-// settings file in the user's configuration directory has no folder before
-// its first save, and such folders are the user's alone (0700).
-int makeMissingFolders(const QString &directory)
+// Makes directory and any missing folder above it, a failure told as
+// operation. A settings file in the user's configuration directory has no
+// folder before its first save, and such folders are the user's alone (0700).
+Result<void> makeMissingFolders(const QString &directory, const QString &operation)
 {
     if (QFileInfo::exists(directory))
-        return 0;
+        return {};
     const QString parent = QFileInfo(directory).path();
     if (parent != directory)
-        if (const int error = makeMissingFolders(parent))
-            return error;
+        if (Result<void> made = makeMissingFolders(parent, operation); !made)
+            return made;
     if (::mkdir(QFile::encodeName(directory).constData(), 0700) != 0 && errno != EEXIST)
-        return errno;
-    return 0;
+        return Failure::fromErrno(operation, errno);
+    return {};
 }
 
 } // namespace
 
-QString settingsFilePath(const QString &programDirectory)
-{
-    return programDirectory + platform::separator + platform::settingsFileName;
-}
-
-std::optional<Failure> saveSettingsFile(const QString &path, const SavedDirectories &directories)
+Result<void> saveSettingsFile(const QString &path, const SavedDirectories &directories)
 {
     const QString operation = QStringLiteral("Impossibile salvare le impostazioni in %1").arg(path);
     const QByteArray bytes = formatSettings(directories);
-    if (const int error = makeMissingFolders(QFileInfo(path).path()))
-        return Failure::fromErrno(operation, error);
+    if (Result<void> made = makeMissingFolders(QFileInfo(path).path(), operation); !made)
+        return made;
     QSaveFile file(path);
     errno = 0;
     if (!file.open(QIODevice::WriteOnly))
@@ -98,19 +92,18 @@ std::optional<Failure> saveSettingsFile(const QString &path, const SavedDirector
     errno = 0;
     if (!file.commit())
         return Failure::fromErrno(operation, errorAfterFailure());
-    return std::nullopt;
+    return {};
 }
 
-SettingsOrFailure loadSettingsFile(const QString &path)
+Result<SavedDirectories> loadSettingsFile(const QString &path)
 {
-    const std::variant<QByteArray, int> read = readStart(path);
-    if (const int *error = std::get_if<int>(&read))
-        return Failure::fromErrno(
-            QStringLiteral("Impossibile leggere le impostazioni da %1").arg(path), *error);
-    return parseSettings(std::get<QByteArray>(read), path);
+    const Result<QByteArray> read = readStart(path);
+    if (!read)
+        return read.failure();
+    return parseSettings(*read, path);
 }
 
 bool isMissingSettingsFile(const Failure &failure)
 {
-    return failure.number == ENOENT;
+    return failure.isSystemError(ENOENT);
 }

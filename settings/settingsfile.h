@@ -2,19 +2,14 @@
 
 #include "settingsformat.h"
 
-#include <optional>
-
-// The settings file beside a program in programDirectory: "ini.ini" there.
-QString settingsFilePath(const QString &programDirectory);
-
 // Replaces the file at path with the settings for directories. The new
 // content is written beside it and takes its place only once complete, so a
 // failed save leaves the previous file exactly as it was. Missing folders
 // above the file are made first, readable by the user alone.
-std::optional<Failure> saveSettingsFile(const QString &path, const SavedDirectories &directories);
+Result<void> saveSettingsFile(const QString &path, const SavedDirectories &directories);
 
 // Reads the directories from the settings file at path.
-SettingsOrFailure loadSettingsFile(const QString &path);
+Result<SavedDirectories> loadSettingsFile(const QString &path);
 
 // Whether a load failed only because there is no settings file yet, as on a
 // first run.

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <iconv.h>
 #include <memory>
-#include <optional>
 
 namespace {
 
@@ -28,13 +27,15 @@ using Iconv = std::unique_ptr<void, IconvCloser>;
 
 // Settings written on another system arrive in its code page; Windows-1252
 // is the one that keeps their accented letters. A byte that code page leaves
-// undefined becomes U+FFFD rather than ending the reading. Returns nullopt,
-// with errno set, when the system has no converter for it.
-std::optional<QString> fromWindows1252(const QByteArray &bytes)
+// undefined becomes U+FFFD rather than ending the reading. Fails, told as
+// "Impossibile convertire il testo di " followed by fileName, when the system
+// has no converter for it.
+Result<QString> fromWindows1252(const QByteArray &bytes, const QString &fileName)
 {
     const iconv_t opened = iconv_open("UTF-8", "WINDOWS-1252");
     if (opened == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt;
+        return Failure::fromErrno(
+            QStringLiteral("Impossibile convertire il testo di %1").arg(fileName), errno);
     const Iconv converter(opened);
 
     static const QByteArray replacement = QStringLiteral("\uFFFD").toUtf8();
@@ -56,14 +57,14 @@ std::optional<QString> fromWindows1252(const QByteArray &bytes)
     return QString::fromUtf8(utf8);
 }
 
-// The text of the file, or nullopt (errno set) when it cannot be converted.
-std::optional<QString> decodeSettings(const QByteArray &bytes)
+// The text of the file: its bytes as UTF-8 when they are valid UTF-8.
+Result<QString> decodeSettings(const QByteArray &bytes, const QString &fileName)
 {
     QStringDecoder utf8(QStringDecoder::Utf8);
     QString text = utf8(bytes);
     if (!utf8.hasError())
         return text;
-    return fromWindows1252(bytes);
+    return fromWindows1252(bytes, fileName);
 }
 
 QStringList linesOf(QString text)
@@ -126,18 +127,16 @@ QByteArray formatSettings(const SavedDirectories &directories)
     return quotedLine(directories.source) + quotedLine(directories.destination);
 }
 
-SettingsOrFailure parseSettings(const QByteArray &bytes, const QString &fileName)
+Result<SavedDirectories> parseSettings(const QByteArray &bytes, const QString &fileName)
 {
-    const std::optional<QString> text = decodeSettings(bytes);
+    const Result<QString> text = decodeSettings(bytes, fileName);
     if (!text)
-        return Failure::fromErrno(
-            QStringLiteral("Impossibile convertire il testo di %1").arg(fileName), errno);
+        return text.failure();
 
     const QStringList fields = firstTwoFields(*text);
     if (fields.size() < 2)
-        // The file ran out before the destination: "no data" is the nearest
-        // the system has to reading past its end.
-        return Failure::fromErrno(
-            QStringLiteral("Impossibile leggere le due directory da %1").arg(fileName), ENODATA);
+        return Failure::ofKind(
+            QStringLiteral("Impossibile leggere le due directory da %1").arg(fileName),
+            FailureKind::SettingsEndEarly);
     return SavedDirectories{fields[0], fields[1]};
 }

@@ -1,11 +1,9 @@
 #pragma once
 
-#include "failure.h"
+#include "result.h"
 
 #include <QByteArray>
 #include <QString>
-
-#include <variant>
 
 // The two directories the program remembers between runs.
 struct SavedDirectories
@@ -13,9 +11,6 @@ struct SavedDirectories
     QString source;      // the text of origine
     QString destination; // the text of destinazione
 };
-
-// Reading settings gives the two directories or says why it could not.
-using SettingsOrFailure = std::variant<SavedDirectories, Failure>;
 
 // The content of a settings file holding directories: two lines, each a
 // double quote, the text in UTF-8 unchanged, a double quote and CR LF.
@@ -30,4 +25,4 @@ QByteArray formatSettings(const SavedDirectories &directories);
 // the text up to the next comma or line end, unchanged. The first field is
 // the source, the second the destination; fewer than two fields is a
 // failure.
-SettingsOrFailure parseSettings(const QByteArray &bytes, const QString &fileName);
+Result<SavedDirectories> parseSettings(const QByteArray &bytes, const QString &fileName);

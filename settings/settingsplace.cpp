@@ -1,7 +1,6 @@
 #include "settingsplace.h"
 
 #include "platform.h"
-#include "settingsfile.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,8 +11,15 @@
 
 namespace {
 
+const QString settingsFileName = QStringLiteral("ini.ini");
+
 // The folder of the program's own in the user's configuration directory.
 const QString configFolderName = QStringLiteral("vrillo");
+
+QString besideProgram(const QString &programDirectory)
+{
+    return programDirectory + platform::separator + settingsFileName;
+}
 
 QString userConfigDirectory(const SettingsPlaceFacts &facts)
 {
@@ -29,33 +35,30 @@ bool holdsEntry(const QString &path)
     return ::lstat(QFile::encodeName(path).constData(), &status) == 0;
 }
 
-} // namespace
-
-QString settingsFileFor(const SettingsPlaceFacts &facts)
-{
-    if (facts.programDirectoryHoldsSettings || facts.programDirectoryTakesNewFiles)
-        return settingsFilePath(facts.programDirectory);
-    return QDir::cleanPath(userConfigDirectory(facts) + platform::separator + configFolderName +
-                           platform::separator + platform::settingsFileName);
-}
-
-SettingsPlaceFacts settingsPlaceFacts(const QString &programDirectory)
-{
-    return {programDirectory,
-            holdsEntry(programDirectory + platform::separator + platform::settingsFileName),
-            canCreateFilesIn(programDirectory), qEnvironmentVariable("XDG_CONFIG_HOME"),
-            QDir::homePath()};
-}
-
-QString settingsFileOfProgram(const QString &programDirectory)
-{
-    return settingsFileFor(settingsPlaceFacts(programDirectory));
-}
-
+// Whether this process may create files in directory, judged as the kernel
+// judges it: by the effective user and group and their capabilities, and
+// refused on a read-only file system, so root may write where others may not.
 bool canCreateFilesIn(const QString &directory)
 {
     // access() alone would answer for the real user; AT_EACCESS asks for the
     // effective one, the user every open() of this process runs as.
     return ::faccessat(AT_FDCWD, QFile::encodeName(directory).constData(), W_OK | X_OK,
                        AT_EACCESS) == 0;
+}
+
+} // namespace
+
+QString settingsFileFor(const SettingsPlaceFacts &facts)
+{
+    if (facts.programDirectoryHoldsSettings || facts.programDirectoryTakesNewFiles)
+        return besideProgram(facts.programDirectory);
+    return QDir::cleanPath(userConfigDirectory(facts) + platform::separator + configFolderName +
+                           platform::separator + settingsFileName);
+}
+
+QString settingsFileOfProgram(const QString &programDirectory)
+{
+    return settingsFileFor({programDirectory, holdsEntry(besideProgram(programDirectory)),
+                            canCreateFilesIn(programDirectory),
+                            qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath()});
 }

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+// Where the settings file lies. Decided here alone; the settings file code
+// reads and writes whatever path it is given.
+
 // What decides where the settings file lies, as the running user finds it.
 struct SettingsPlaceFacts
 {
@@ -24,15 +27,7 @@ struct SettingsPlaceFacts
 // or relative.
 QString settingsFileFor(const SettingsPlaceFacts &facts);
 
-// The facts for a program in programDirectory, read from the system and the
-// environment of this process.
-SettingsPlaceFacts settingsPlaceFacts(const QString &programDirectory);
-
 // The settings file of a program in programDirectory, for this process's
-// user. Meant to be decided once at start-up and kept.
+// user, the facts read from the system and the environment of this process.
+// Meant to be decided once at start-up and kept.
 QString settingsFileOfProgram(const QString &programDirectory);
-
-// Whether this process may create files in directory, judged as the kernel
-// judges it: by the effective user and group and their capabilities, and
-// refused on a read-only file system, so root may write where others may not.
-bool canCreateFilesIn(const QString &directory);

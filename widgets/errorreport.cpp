@@ -1,16 +1,10 @@
 #include "errorreport.h"
 
-#include <QMessageBox>
+#include "programtitle.h"
 
-QString failureMessage(const Failure &failure)
-{
-    return QStringLiteral("%1\n\n%2: %3")
-        .arg(failure.operation)
-        .arg(failure.number)
-        .arg(failure.text);
-}
+#include <QMessageBox>
 
 void reportFailure(QWidget *parent, const Failure &failure)
 {
-    QMessageBox::critical(parent, QStringLiteral("The Vrillo V1.1"), failureMessage(failure));
+    QMessageBox::critical(parent, programTitle, failureMessage(failure));
 }

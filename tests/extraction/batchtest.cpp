@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QTest>
 
-#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <sys/stat.h>
@@ -105,70 +104,88 @@ void BatchTest::runsSelectedEntriesInListOrderOneAtATime()
     QCOMPARE(ExtractionFixture::entriesOf(request.destination), folders);
 }
 
+// A batch that stops: what it is given, and where and how it stops.
+struct Stop
+{
+    QStringList entries; // each one selected but those in unselected
+    QList<int> unselected;
+    QString destination = "games";
+    bool secondBatch = false; // the same batch run once before, in full
+    bool extractorPresent = true;
+    QString message;     // what the user is told; $ROOT stands for the fixture
+    int runs = 0;        // extractors started
+    QStringList folders; // what the destination holds afterwards
+};
+Q_DECLARE_METATYPE(Stop)
+
 // Entries before the failing one are fully done, its extractor is not run and
-// later entries are not touched. In operation, $ROOT stands for the fixture.
+// later entries are not touched.
 void BatchTest::stopsAtTheFirstFailure_data()
 {
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<QList<int>>("selection");
-    QTest::addColumn<QString>("destination");
-    QTest::addColumn<int>("batches");
-    QTest::addColumn<bool>("extractorPresent");
-    QTest::addColumn<QString>("operation");
-    QTest::addColumn<int>("errorNumber");
-    QTest::addColumn<int>("runs");
-    QTest::addColumn<QStringList>("folders");
-
+    QTest::addColumn<Stop>("stop");
     const QString creating = QStringLiteral("Impossibile creare la cartella $ROOT/");
-    QTest::newRow("two names sharing their first eight")
-        << QStringList({"STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP", "PACMAN.ZIP"})
-        << QList<int>({0, 1, 2}) << "games" << 1 << true << creating + "games/STREETFI" << EEXIST
-        << 1 << QStringList({"STREETFI"});
-    QTest::newRow("an empty folder name is the destination itself")
-        << QStringList({"GALAGA.ZIP", ".ZIP", "PACMAN.ZIP"}) << QList<int>({0, 1, 2}) << "games"
-        << 1 << true << creating + "games/" << EEXIST << 1 << QStringList({"GALAGA"});
-    QTest::newRow("a second batch finds its folders")
-        << QStringList({"PACMAN.ZIP", "GALAGA.ZIP"}) << QList<int>({0, 1}) << "games" << 2 << true
-        << creating + "games/PACMAN" << EEXIST << 2 << QStringList({"GALAGA", "PACMAN"});
-    QTest::newRow("the destination is missing")
-        << QStringList({"PACMAN.ZIP"}) << QList<int>({0}) << "missing" << 1 << true
-        << creating + "missing/PACMAN" << ENOENT << 0 << QStringList();
-    QTest::newRow("the folder-name rule fails on an entry not selected")
-        << QStringList({"PACMAN.ZIP", "ABC", "GALAGA.ZIP"}) << QList<int>({0, 2}) << "games" << 1
-        << true << "Impossibile ricavare il nome della cartella da \"ABC\"" << EINVAL << 1
-        << QStringList({"PACMAN"});
-    QTest::newRow("the extractor cannot start")
-        << QStringList({"PACMAN.ZIP", "GALAGA.ZIP"}) << QList<int>({0, 1}) << "games" << 1 << false
-        << "Impossibile avviare $ROOT/program/pkunzip" << ENOENT << 0 << QStringList({"PACMAN"});
+    Stop shared;
+    shared.entries = QStringList{"STREETFIGHTER2.ZIP", "STREETFIGHTER3.ZIP", "PACMAN.ZIP"};
+    shared.message = creating + "games/STREETFI\n\n17: File exists";
+    shared.runs = 1;
+    shared.folders = QStringList{"STREETFI"};
+    QTest::newRow("two names sharing their first eight") << shared;
+    Stop empty;
+    empty.entries = QStringList{"GALAGA.ZIP", ".ZIP", "PACMAN.ZIP"};
+    empty.message = creating + "games/\n\n17: File exists";
+    empty.runs = 1;
+    empty.folders = QStringList{"GALAGA"};
+    QTest::newRow("an empty folder name is the destination itself") << empty;
+    Stop again;
+    again.entries = QStringList{"PACMAN.ZIP", "GALAGA.ZIP"};
+    again.secondBatch = true;
+    again.message = creating + "games/PACMAN\n\n17: File exists";
+    again.runs = 2;
+    again.folders = QStringList{"GALAGA", "PACMAN"};
+    QTest::newRow("a second batch finds its folders") << again;
+    Stop missing;
+    missing.entries = QStringList{"PACMAN.ZIP"};
+    missing.destination = "missing";
+    missing.message = creating + "missing/PACMAN\n\n2: No such file or directory";
+    QTest::newRow("the destination is missing") << missing;
+    Stop rule;
+    rule.entries = QStringList{"PACMAN.ZIP", "ABC", "GALAGA.ZIP"};
+    rule.unselected = {1};
+    rule.message = "Impossibile ricavare il nome della cartella da \"ABC\"\n\n22: Invalid argument";
+    rule.runs = 1;
+    rule.folders = QStringList{"PACMAN"};
+    QTest::newRow("the folder-name rule fails on an entry not selected") << rule;
+    Stop noExtractor;
+    noExtractor.entries = QStringList{"PACMAN.ZIP", "GALAGA.ZIP"};
+    noExtractor.extractorPresent = false;
+    noExtractor.message =
+        "Impossibile avviare $ROOT/program/pkunzip\n\n2: No such file or directory";
+    noExtractor.folders = QStringList{"PACMAN"};
+    QTest::newRow("the extractor cannot start") << noExtractor;
 }
 
 void BatchTest::stopsAtTheFirstFailure()
 {
-    QFETCH(QStringList, entries);
-    QFETCH(QList<int>, selection);
-    QFETCH(QString, destination);
-    QFETCH(int, batches);
-    QFETCH(bool, extractorPresent);
-    QFETCH(QString, operation);
-    QFETCH(int, errorNumber);
-    QFETCH(int, runs);
-    QFETCH(QStringList, folders);
+    QFETCH(Stop, stop);
     ExtractionFixture fixture;
     QVERIFY(fixture.isValid());
-    if (!extractorPresent)
+    if (!stop.extractorPresent)
         QFile::remove(fixture.programDirectory() + "/pkunzip");
-    BatchRequest request = fixture.request(entries, selection);
-    request.destination = fixture.root() + '/' + destination;
+    QList<int> selection;
+    for (int i = 0; i < stop.entries.size(); ++i)
+        if (!stop.unselected.contains(i))
+            selection << i;
+    BatchRequest request = fixture.request(stop.entries, selection);
+    request.destination = fixture.root() + '/' + stop.destination;
 
-    for (int i = 1; i < batches; ++i)
+    if (stop.secondBatch)
         QVERIFY(!runBatch(request).stoppedBy);
     const BatchResult result = runBatch(request);
 
     QVERIFY(result.stoppedBy);
-    QCOMPARE(result.stoppedBy->operation, operation.replace("$ROOT", fixture.root()));
-    QCOMPARE(result.stoppedBy->number, errorNumber);
-    QCOMPARE(fixture.runs().size(), runs);
-    QCOMPARE(ExtractionFixture::entriesOf(request.destination), folders);
+    QCOMPARE(failureMessage(*result.stoppedBy), stop.message.replace("$ROOT", fixture.root()));
+    QCOMPARE(fixture.runs().size(), stop.runs);
+    QCOMPARE(ExtractionFixture::entriesOf(request.destination), stop.folders);
 }
 
 // Failed extractors do not stop the batch; they are gathered in list order.

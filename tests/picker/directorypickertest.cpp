@@ -20,6 +20,10 @@
 
 static const QStringList untouchedFields{"/before/source", "/before/destination"};
 
+// The buttons whose design names do not say what they do.
+static const char *const pickDestinationButton = "Command3";
+static const char *const cancelButton = "Command1"; // "&ANNULLA"
+
 static DirectoryPicker *existingPicker()
 {
     for (QWidget *window : QApplication::topLevelWidgets()) {
@@ -54,10 +58,7 @@ struct Windows
         QTest::mouseClick(picker->findChild<QPushButton *>(button), Qt::LeftButton);
     }
     QString path() const { return QFile::decodeName(list->currentPath()); }
-    std::optional<Failure> moveTo(const QString &path)
-    {
-        return list->setPath(QFile::encodeName(path));
-    }
+    bool moveTo(const QString &path) { return list->setPath(QFile::encodeName(path)).ok(); }
     QTreeWidgetItem *entryNamed(const QString &name) const
     {
         const auto found = list->findItems(name, Qt::MatchExactly | Qt::MatchRecursive);
@@ -75,6 +76,13 @@ struct Windows
 class DirectoryPickerTest : public QObject
 {
     Q_OBJECT
+
+public:
+    // How the user moves from a fixture holding "roms", and what the list does.
+    enum class Move { ToAnotherDrive, ToTheDriveShown, ToAnUnmountedDrive, IntoARemovedDirectory };
+    Q_ENUM(Move)
+    enum class Outcome { ShowsRoms, StaysQuietly, StaysAndReports };
+    Q_ENUM(Outcome)
 
 private slots:
     void windowAndTabOrder();
@@ -125,7 +133,7 @@ void DirectoryPickerTest::openingConfirmingCancellingAndReopening_data()
 void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
 {
     QFETCH(bool, sourceFirst);
-    const char *first = sourceFirst ? "browse" : "Command3";
+    const char *first = sourceFirst ? "browse" : pickDestinationButton;
     const int firstField = sourceFirst ? 0 : 1;
     QTemporaryDir fixture;
     const QString roms = fixture.filePath("roms");
@@ -144,7 +152,7 @@ void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
     QVERIFY(!picker->isVisible() && windows.mainWindow.isVisible());
 
     windows.open(first);
-    QVERIFY(!windows.moveTo(fixture.path()));
+    QVERIFY(windows.moveTo(fixture.path()));
     QTreeWidgetItem *entry = windows.entryNamed("roms");
     QVERIFY(entry);
     if (sourceFirst) {
@@ -157,11 +165,11 @@ void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
         QTest::mouseDClick(windows.list->viewport(), Qt::LeftButton, {}, centre);
     }
     QCOMPARE(windows.path(), roms);
-    windows.click("Command1");
+    windows.click(cancelButton);
     QVERIFY(!picker->isVisible() && windows.mainWindow.isVisible());
     QCOMPARE(windows.fields(), fields);
 
-    windows.open(sourceFirst ? "Command3" : "browse");
+    windows.open(sourceFirst ? pickDestinationButton : "browse");
     QCOMPARE(windows.picker, picker);
     QCOMPARE(windows.path(), roms);
     windows.click("ok");
@@ -175,50 +183,51 @@ void DirectoryPickerTest::openingConfirmingCancellingAndReopening()
 // leaves the list, its entries and the drive shown as they were.
 void DirectoryPickerTest::movingByDriveOrEntry_data()
 {
-    QTest::addColumn<bool>("byDrive");
-    QTest::addColumn<bool>("shownDrive"); // picked again; otherwise "roms" as a drive
-    QTest::addColumn<bool>("romsGone");
-    QTest::addColumn<bool>("reachesRoms");
+    QTest::addColumn<Move>("move"); // any drive but the one shown is "roms" itself
+    QTest::addColumn<Outcome>("outcome");
     QTest::newRow("another drive moves the list to its root at once")
-        << true << false << false << true;
+        << Move::ToAnotherDrive << Outcome::ShowsRoms;
     QTest::newRow("the drive shown, picked again, keeps the directory")
-        << true << true << false << false;
-    QTest::newRow("drive unmounted after the list was filled") << true << false << true << false;
-    QTest::newRow("directory removed after the list was filled") << false << false << true << false;
+        << Move::ToTheDriveShown << Outcome::StaysQuietly;
+    QTest::newRow("drive unmounted after the list was filled")
+        << Move::ToAnUnmountedDrive << Outcome::StaysAndReports;
+    QTest::newRow("directory removed after the list was filled")
+        << Move::IntoARemovedDirectory << Outcome::StaysAndReports;
 }
 
 void DirectoryPickerTest::movingByDriveOrEntry()
 {
-    QFETCH(bool, byDrive);
-    QFETCH(bool, shownDrive);
-    QFETCH(bool, romsGone);
-    QFETCH(bool, reachesRoms);
+    QFETCH(Move, move);
+    QFETCH(Outcome, outcome);
     QTemporaryDir fixture;
     const QString roms = fixture.filePath("roms");
     QVERIFY(QDir().mkdir(roms));
     Windows windows;
-    windows.open("Command3");
-    QVERIFY(!windows.moveTo(fixture.path()));
+    windows.open(pickDestinationButton);
+    QVERIFY(windows.moveTo(fixture.path()));
     const QString drive = windows.drives->currentText();
-    QVERIFY(!romsGone || QDir().rmdir(roms));
+    if (move == Move::ToAnUnmountedDrive || move == Move::IntoARemovedDirectory)
+        QVERIFY(QDir().rmdir(roms));
 
-    if (byDrive) {
-        if (!shownDrive)
-            windows.drives->addItem(roms);
-        const int index = shownDrive ? windows.drives->currentIndex() : windows.drives->count() - 1;
-        windows.drives->setCurrentIndex(index);
-        emit windows.drives->activated(index);
-    } else {
+    if (move == Move::IntoARemovedDirectory) {
         windows.list->setCurrentItem(windows.entryNamed("roms"));
         QTest::keyClick(windows.list, Qt::Key_Return);
+    } else {
+        if (move != Move::ToTheDriveShown)
+            windows.drives->addItem(roms);
+        const int index = move == Move::ToTheDriveShown ? windows.drives->currentIndex()
+                                                        : windows.drives->count() - 1;
+        windows.drives->setCurrentIndex(index);
+        emit windows.drives->activated(index);
     }
 
     const QString failure =
         "Impossibile leggere la directory " + roms + "\n\n2: No such file or directory";
-    QTRY_COMPARE(windows.reports.texts, romsGone ? QStringList(failure) : QStringList());
-    QCOMPARE(windows.path(), reachesRoms ? roms : fixture.path());
+    QTRY_COMPARE(windows.reports.texts,
+                 outcome == Outcome::StaysAndReports ? QStringList(failure) : QStringList());
+    QCOMPARE(windows.path(), outcome == Outcome::ShowsRoms ? roms : fixture.path());
     QVERIFY(windows.entryNamed("roms"));
-    QCOMPARE(windows.drives->currentText(), reachesRoms ? roms : drive);
+    QCOMPARE(windows.drives->currentText(), outcome == Outcome::ShowsRoms ? roms : drive);
     QVERIFY(windows.picker->isVisible());
 }
 
@@ -254,7 +263,7 @@ void DirectoryPickerTest::keysAndTheFramePressOnlyWhatTheyShould_data()
     const QString untouched = untouchedFields[0];
     QTest::newRow("Enter on OK confirms") << "ok" << int(Qt::Key_Return) << "/" << true;
     QTest::newRow("Enter on ANNULLA cancels")
-        << "Command1" << int(Qt::Key_Return) << untouched << true;
+        << cancelButton << int(Qt::Key_Return) << untouched << true;
     QTest::newRow("Enter on the drive list presses nothing")
         << "Drive1" << int(Qt::Key_Return) << untouched << false;
     QTest::newRow("Escape on the directory list presses nothing")
@@ -327,10 +336,10 @@ void DirectoryPickerTest::pathChainAndSubdirectories()
     QVERIFY(QFile::link(root.filePath("zeta"), root.filePath("link to zeta")));
     QVERIFY(QFile::link(root.filePath("PACMAN.ZIP"), root.filePath("link to a file")));
     QVERIFY(QFile::link(root.filePath("gone"), root.filePath("dangling link")));
-    const Subdirectories listing = listSubdirectories(QFile::encodeName(fixture.path()));
-    QVERIFY(!listing.failure);
-    QCOMPARE(listing.names, QByteArrayList({"Alpha", "beta", "Gamma", "link to zeta", "zeta",
-                                            QStringLiteral("àccento").toUtf8()}));
+    const Result<QByteArrayList> listing = listSubdirectories(QFile::encodeName(fixture.path()));
+    QVERIFY(listing);
+    QCOMPARE(*listing, QByteArrayList({"Alpha", "beta", "Gamma", "link to zeta", "zeta",
+                                       QStringLiteral("àccento").toUtf8()}));
 }
 
 // Such a name leads back to its directory only through its own bytes; a text
@@ -342,7 +351,7 @@ void DirectoryPickerTest::directoryNotValidAsTextOpensButIsNotWritten()
     QVERIFY(mkdir(latin1.constData(), 0777) == 0 && mkdir(latin1 + "/roms", 0777) == 0);
     Windows windows;
     windows.open("browse");
-    QVERIFY(!windows.moveTo(fixture.path()));
+    QVERIFY(windows.moveTo(fixture.path()));
 
     windows.list->setCurrentItem(windows.entryNamed(QString::fromUtf8("caf\xe9")));
     QTest::keyClick(windows.list, Qt::Key_Return);

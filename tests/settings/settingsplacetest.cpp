@@ -114,14 +114,15 @@ void SettingsPlaceTest::programDirectoryAsTheUserFindsIt()
     QVERIFY(QFile::setPermissions(root.path(), QFile::ReadOwner | QFile::WriteOwner |
                                                    QFile::ExeOwner | QFile::ExeOther));
     const QString program = root.filePath(QStringLiteral("program"));
-    QVERIFY(holdsSettings ? QDir().mkpath(settingsFilePath(program)) : QDir().mkdir(program));
+    const QString besideProgram = program + QStringLiteral("/ini.ini");
+    QVERIFY(holdsSettings ? QDir().mkpath(besideProgram) : QDir().mkdir(program));
     // Given to that user, so the directory's mode says what the user may do.
     const QByteArray path = QFile::encodeName(program);
     QVERIFY(geteuid() != 0 || chown(path.constData(), ordinaryUser, ordinaryGroup) == 0);
     QCOMPARE(chmod(path.constData(), mode_t(mode)), 0);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(root.filePath(QStringLiteral("config"))));
     const QString expected =
-        beside ? settingsFilePath(program) : root.filePath(QStringLiteral("config/vrillo/ini.ini"));
+        beside ? besideProgram : root.filePath(QStringLiteral("config/vrillo/ini.ini"));
 
     const std::optional<bool> found =
         askedAsOrdinaryUser([&] { return settingsFileOfProgram(program) == expected; });
@@ -138,10 +139,10 @@ void SettingsPlaceTest::firstSaveMakesThePrivateFolder()
     const QString configFolder = home.filePath(QStringLiteral(".config/vrillo"));
     const QString path = configFolder + QStringLiteral("/ini.ini");
 
-    const std::optional<Failure> failure =
+    const Result<void> saved =
         saveSettingsFile(path, {QStringLiteral("c:\\roms"), QStringLiteral("d:\\mame")});
 
-    QVERIFY2(!failure, failure ? qPrintable(failure->operation + failure->text) : "");
+    QVERIFY2(saved, saved ? "" : qPrintable(failureMessage(saved.failure())));
     QVERIFY(QFile::exists(path));
     for (const QString &folder : {home.filePath(QStringLiteral(".config")), configFolder}) {
         struct stat status;

@@ -20,13 +20,15 @@ const QString fileName = QStringLiteral("/opt/vrillo/ini.ini");
 // fields, as the failure reported for fileName says; else what went wrong.
 QStringList readBack(const QByteArray &bytes)
 {
-    const SettingsOrFailure result = parseSettings(bytes, fileName);
-    if (const auto *read = std::get_if<SavedDirectories>(&result))
-        return {read->source, read->destination};
-    const Failure &failure = std::get<Failure>(result);
-    if (failure.number == ENODATA && failure.operation.contains(fileName))
+    const Result<SavedDirectories> result = parseSettings(bytes, fileName);
+    if (result)
+        return {result->source, result->destination};
+    const QString message = failureMessage(result.failure());
+    if (result.failure().kind == FailureKind::SettingsEndEarly &&
+        message ==
+            "Impossibile leggere le due directory da " + fileName + "\n\n61: No data available")
         return {};
-    return {failure.operation, failure.text};
+    return {message};
 }
 
 } // namespace
@@ -136,12 +138,12 @@ void SettingsTest::saveReplacesTheFileOnlyWhenComplete()
     QFETCH(bool, fileCanGrow);
     QFETCH(int, number);
     QTemporaryDir programDirectory;
-    const QString path = settingsFilePath(programDirectory.path());
+    const QString path = programDirectory.filePath("ini.ini");
     const QByteArray previous(200, 'x');
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly) && file.write(previous) == previous.size());
     file.close();
-    const QString target = settingsFilePath(programDirectory.filePath(directory));
+    const QString target = programDirectory.filePath(directory + "/ini.ini");
     // A zero size limit stops writes by whoever runs the tests (root included,
     // whom permission bits do not stop) with EFBIG, SIGXFSZ being ignored.
     rlimit limit{};
@@ -150,14 +152,15 @@ void SettingsTest::saveReplacesTheFileOnlyWhenComplete()
     setrlimit(RLIMIT_FSIZE, &during);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
 
-    const std::optional<Failure> failure = saveSettingsFile(target, {"c:\\roms", "d:\\mame"});
+    const Result<void> saved = saveSettingsFile(target, {"c:\\roms", "d:\\mame"});
 
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, previousHandler);
-    QCOMPARE(failure ? failure->number : 0, number);
-    QVERIFY(!failure || failure->operation.contains(target));
+    QCOMPARE(saved.ok(), number == 0);
+    QVERIFY(saved || saved.failure().isSystemError(number));
+    QVERIFY(saved || saved.failure().operation.contains(target));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), failure ? previous : romsAndMame);
+    QCOMPARE(file.readAll(), saved ? romsAndMame : previous);
     QCOMPARE(QDir(programDirectory.path())
                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
              QStringList{QStringLiteral("ini.ini")});
