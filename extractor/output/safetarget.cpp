@@ -1,12 +1,15 @@
 #include "output/safetarget.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -57,6 +60,17 @@ bool hasBackslashTraversal(const std::string &component)
 int openDirectoryBeneath(int directoryFd, const char *name)
 {
     return ::openat(directoryFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+// Opens a directory beneath the target in one call. The kernel resolves the
+// path beneath it and refuses a symbolic link anywhere on the way, as opening
+// one name at a time with O_NOFOLLOW does. Fails with ENOSYS before Linux 5.6.
+int openBeneathInOneCall(int targetFd, const std::string &path)
+{
+    open_how how{};
+    how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+    return static_cast<int>(::syscall(SYS_openat2, targetFd, path.c_str(), &how, sizeof how));
 }
 
 bool identify(int fd, DirectoryNode &node)
@@ -356,6 +370,14 @@ Result<SafeTarget::Parent> SafeTarget::openParent(const MemberPath &path,
             return Parent{cachedParent_, cachedParentNode_};
     }
     forgetCachedParent();
+    if (DirectoryNode *known = knownDirectory(path.components(), depth)) {
+        UniqueFd fd(openKnownInOneCall(path.components(), depth));
+        if (fd.valid()) {
+            cachedParent_ = std::make_shared<const UniqueFd>(std::move(fd));
+            cachedParentNode_ = known;
+            return Parent{cachedParent_, cachedParentNode_};
+        }
+    }
     DirectoryNode *reached = nullptr;
     Result<UniqueFd> parent = walk(path.components(), depth, created, reached);
     if (!parent)
@@ -363,6 +385,37 @@ Result<SafeTarget::Parent> SafeTarget::openParent(const MemberPath &path,
     cachedParent_ = std::make_shared<const UniqueFd>(std::move(*parent));
     cachedParentNode_ = reached;
     return Parent{cachedParent_, cachedParentNode_};
+}
+
+// The node of the directory the first `count` names lead to, when this run
+// has opened each of them before; else null.
+DirectoryNode *SafeTarget::knownDirectory(const std::vector<std::string> &names, size_t count)
+{
+    DirectoryNode *node = &rootNode_;
+    for (size_t i = 0; i < count; ++i) {
+        const auto child = node->children.find(names[i]);
+        if (child == node->children.end() || !child->second->identified)
+            return nullptr;
+        node = child->second.get();
+    }
+    return node;
+}
+
+// A directory that the walk has opened before is opened again in one call,
+// not one a level: a member's parent changes with nearly every member of an
+// archive whose folders take turns. Any failure, or a kernel without that
+// call, leaves it to the walk, which says why.
+int SafeTarget::openKnownInOneCall(const std::vector<std::string> &names, size_t count)
+{
+    if (oneCallUnavailable_)
+        return -1;
+    std::string path = names[0];
+    for (size_t i = 1; i < count; ++i)
+        path += "/" + names[i];
+    const int fd = openBeneathInOneCall(root_->get(), path);
+    if (fd < 0 && (errno == ENOSYS || errno == EPERM))
+        oneCallUnavailable_ = true;
+    return fd;
 }
 
 void SafeTarget::forgetCachedParent()
@@ -470,7 +523,8 @@ namespace {
 
 // For file systems without O_TMPFILE (FAT, some network ones): a hidden name
 // that only this process creates, with O_EXCL so nothing existing is opened.
-int createTemporaryByName(int directoryFd, mode_t mode, unsigned &counter, std::string &name)
+int createTemporaryByName(int directoryFd, mode_t mode, std::atomic<unsigned> &counter,
+                          std::string &name)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = ".pkunzip-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
@@ -489,32 +543,57 @@ Result<std::unique_ptr<PendingFile>> SafeTarget::startFile(const MemberPath &pat
     if (path.isTarget())
         return Error{"a file cannot replace the target directory"};
     CreatedDirectories created(*this);
-    const std::lock_guard<std::mutex> lock(mutex_);
-    const Result<Parent> parent = openParent(path, created);
+    const Result<Parent> parent = reserveParent(path, created);
     if (!parent)
         return parent.error();
-    const std::string &name = path.components().back();
+    // The directory is reserved for this file; creating the file needs no
+    // lock, so other threads go on placing their members meanwhile.
+    Result<UnnamedFile> data = createUnnamed(*parent, path.components().back(), executable);
+    if (!data) {
+        release(*parent->node);
+        return data.error();
+    }
+    // The file shares the directory's descriptor: the cache may move on with
+    // the next member while this file is still being written.
+    return std::make_unique<PendingFile>(*this, *parent->node, parent->descriptor,
+                                         path.components().back(), std::move(data->fd),
+                                         std::move(data->temporaryName), std::move(created));
+}
+
+// The directory a file member goes into, counted as having one more file
+// being written there, so that no failing member removes it meanwhile.
+Result<SafeTarget::Parent> SafeTarget::reserveParent(const MemberPath &path,
+                                                     CreatedDirectories &created)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Result<Parent> parent = openParent(path, created);
+    if (!parent)
+        return parent.error();
+    parent->createdThisRun = parent->node->createdThisRun;
+    for (DirectoryNode *node = parent->node; node != nullptr; node = node->parent)
+        ++node->filesBeingWritten;
+    return parent;
+}
+
+Result<SafeTarget::UnnamedFile> SafeTarget::createUnnamed(const Parent &parent,
+                                                          const std::string &name, bool executable)
+{
     // Spares decompressing a member that cannot be placed. In a directory
     // this run made, only a member before could be in the way, and that
     // rarely; the final link is what guarantees that nothing is replaced.
     struct stat existing;
-    if (!parent->node->createdThisRun &&
-        ::fstatat(parent->fd(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
+    if (!parent.createdThisRun &&
+        ::fstatat(parent.fd(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         return alreadyExists();
     const mode_t mode = executable ? executableMode : fileMode;
-    std::string temporaryName;
-    int fd = ::openat(parent->fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
+    UnnamedFile file;
+    int fd = ::openat(parent.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
     if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
-        fd = createTemporaryByName(parent->fd(), mode, temporaryCounter_, temporaryName);
+        fd = createTemporaryByName(parent.fd(), mode, temporaryCounter_, file.temporaryName);
     if (fd < 0)
         return systemError("cannot create the file");
-    UniqueFd data(fd);
-    for (DirectoryNode *node = parent->node; node != nullptr; node = node->parent)
-        ++node->filesBeingWritten;
-    // The file shares the directory's descriptor: the cache may move on with
-    // the next member while this file is still being written.
-    return std::make_unique<PendingFile>(*this, *parent->node, parent->descriptor, name,
-                                         std::move(data), temporaryName, std::move(created));
+    file.fd.reset(fd);
+    return file;
 }
 
 Result<uint64_t> SafeTarget::room() const

@@ -3,6 +3,7 @@
 #include "base/result.h"
 #include "base/uniquefd.h"
 
+#include <atomic>
 #include <ctime>
 #include <map>
 #include <memory>
@@ -21,7 +22,9 @@
 //  - only a name that passed those checks reaches a system call: MemberPath and
 //    LinkTarget can be made by the checks alone;
 //  - every path beneath the target is opened one name at a time with
-//    O_NOFOLLOW, so no member is ever written through a symbolic link;
+//    O_NOFOLLOW the first time, later in one openat2 call that the kernel
+//    resolves beneath the target refusing any symbolic link, so no member is
+//    ever written through a symbolic link;
 //  - file data goes to an unnamed (O_TMPFILE) or hidden temporary file in the
 //    member's own directory and gets its final name only when the caller has
 //    read and checked all of it, with calls that never replace (linkat,
@@ -228,14 +231,28 @@ private:
     {
         SharedFd descriptor;
         DirectoryNode *node;
+        // Read with the lock held, for use without it.
+        bool createdThisRun = false;
 
         int fd() const { return descriptor->get(); }
     };
     // The directory a member goes into, its missing levels created and
     // counted in `created`; the descriptor stays SafeTarget's.
     Result<Parent> openParent(const MemberPath &path, CreatedDirectories &created);
+    Result<Parent> reserveParent(const MemberPath &path, CreatedDirectories &created);
+    // A file without a name yet, or with a hidden one where the file system
+    // cannot make it without.
+    struct UnnamedFile
+    {
+        UniqueFd fd;
+        std::string temporaryName;
+    };
+    Result<UnnamedFile> createUnnamed(const Parent &parent, const std::string &name,
+                                      bool executable);
     Result<UniqueFd> walk(const std::vector<std::string> &names, size_t count,
                           CreatedDirectories &created, DirectoryNode *&reached);
+    DirectoryNode *knownDirectory(const std::vector<std::string> &names, size_t count);
+    int openKnownInOneCall(const std::vector<std::string> &names, size_t count);
     void removeCreated(DirectoryNode *deepest, UniqueFd deepestFd, size_t count);
     void leaveForTheEnd(DirectoryNode *node);
     static void markWork(DirectoryNode *node);
@@ -249,5 +266,6 @@ private:
     DirectoryNode rootNode_;
     DirectoryNode *cachedParentNode_ = nullptr;
     SharedFd cachedParent_;
-    unsigned temporaryCounter_ = 0;
+    std::atomic<unsigned> temporaryCounter_{0};
+    bool oneCallUnavailable_ = false;
 };
