@@ -3,19 +3,16 @@
 #include "base/checksum.h"
 #include "methods/methods.h"
 #include "output/safetarget.h"
+#include "sharedrun.h"
+#include "threadplan.h"
 #include "zip/membername.h"
 #include "zip/splitarchive.h"
 #include "zip/zipreader.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <new>
-#include <pthread.h>
-#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <variant>
@@ -62,37 +59,6 @@ private:
     uint64_t start_;
     uint64_t position_;
     uint64_t end_;
-};
-
-// Writes that failed for lack of space: a member that failed so beside
-// others may fit when it is written alone.
-bool lackOfSpace(const Error &error)
-{
-    return error.systemError == ENOSPC || error.systemError == EDQUOT || error.systemError == EFBIG;
-}
-
-// Tells a member being extracted beside others that an earlier member ran
-// out of space: it gives up, leaving the space to that member, and is
-// extracted again later, in archive order.
-class SpaceWatch
-{
-public:
-    SpaceWatch() = default;
-    SpaceWatch(const std::atomic<size_t> &ranOutAt, size_t index)
-        : ranOutAt_(&ranOutAt), index_(index)
-    {
-    }
-
-    Result<void> check() const
-    {
-        if (ranOutAt_ != nullptr && *ranOutAt_ < index_)
-            return Error{"left for an earlier member that ran out of space", ENOSPC};
-        return {};
-    }
-
-private:
-    const std::atomic<size_t> *ranOutAt_ = nullptr;
-    size_t index_ = 0;
 };
 
 // A symbolic link's target is a path, never longer than this.
@@ -349,228 +315,17 @@ MemberLines linesFor(const ZipEntry &entry, const Result<Extracted> &extracted)
     return lines;
 }
 
-// Decompression is most of the time on large archives, and their members are
-// independent: each of a few threads takes the next member nobody has taken
-// yet. A small archive is not worth a second thread.
-constexpr uint64_t sideBySideFrom = 256 * 1024;
-constexpr unsigned mostThreads = 4;
-// Neither the reader nor the decoders recurse; the default 8 MB is only
-// address space to map and unmap.
-constexpr size_t helperStackSize = 1024 * 1024;
-
-// How many threads extract the archive; processors is set to those the
-// process may run on whenever there is more than one.
-unsigned threadCount(uint64_t archiveSize, cpu_set_t &processors)
-{
-    if (archiveSize < sideBySideFrom || ::sched_getaffinity(0, sizeof processors, &processors) != 0)
-        return 1;
-    return std::clamp(static_cast<unsigned>(CPU_COUNT(&processors)), 1u, mostThreads);
-}
-
-// A name as FAT32 and exFAT, the usual file systems of the cards and sticks
-// a collection is copied to, compare it: ASCII letters in one case and
-// trailing dots and spaces dropped, so "A.BIN", "a.bin" and "a.bin." are one
-// file there. Taking two names for one when unsure only costs going one
-// member after the other.
-std::string foldedLikeFat(const std::string &name)
-{
-    std::string folded = name.substr(0, name.find_last_not_of(". ") + 1);
-    for (char &c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
-
-// The members' places as a tree of names, to tell whether two of them meet:
-// the same path twice, or a path beneath one that is not a directory ("a"
-// and "a/b"). Each name is looked at once, whatever the depth.
-class PlacesTaken
-{
-public:
-    // Takes the place of one more member; false when an earlier one meets it.
-    bool take(const MemberPath &path, bool directory)
-    {
-        Node *node = &root_;
-        for (const std::string &name : path.components()) {
-            if (node->taken && !node->directory)
-                return false;
-            std::unique_ptr<Node> &child = node->children[foldedLikeFat(name)];
-            if (!child)
-                child = std::make_unique<Node>();
-            node = child.get();
-        }
-        if (node->taken || (!directory && !node->children.empty()))
-            return false;
-        node->taken = true;
-        node->directory = directory;
-        return true;
-    }
-
-private:
-    struct Node
-    {
-        std::map<std::string, std::unique_ptr<Node>> children;
-        bool taken = false;
-        bool directory = false;
-    };
-    Node root_;
-};
-
-// Which thread takes which member cannot change the result as long as no two
-// members meet. Where they do, the earlier member must win, as it does when
-// one thread takes them all in order; a symbolic link member might lead any
-// later path elsewhere, so it counts as meeting them all.
-bool membersIndependent(const std::vector<ZipEntry> &entries)
-{
-    PlacesTaken places;
-    for (const ZipEntry &entry : entries) {
-        if (entry.kind == EntryKind::SymbolicLink)
-            return false;
-        const Result<MemberPath> path = extractionRules::checkMemberPath(entry.name);
-        if (path && !places.take(*path, entry.kind == EntryKind::Directory))
-            return false;
-    }
-    return true;
-}
-
-// What the threads extracting one archive share.
-class SharedRun
-{
-public:
-    SharedRun(const ArchiveFile &file, const CentralDirectory &directory, SafeTarget &target,
-              Report &report)
-        : file_(file), directory_(directory), entries_(directory.entries), target_(target),
-          report_(report)
-    {
-    }
-
-    // Takes members in archive order until none is left. Beside other
-    // threads, once a member has run out of space after all (a quota, another
-    // writer), it and every later member not yet written are left for
-    // extractLeftInOrder.
-    void extractTaken()
-    {
-        for (size_t index; (index = next_++) < entries_.size();) {
-            if (sideBySide && spaceRanOutAt_ < index) {
-                leaveForLater(index);
-                continue;
-            }
-            const SpaceWatch space = sideBySide ? SpaceWatch(spaceRanOutAt_, index) : SpaceWatch();
-            Result<Extracted> extracted =
-                extractEntry(file_, entries_[index], &directory_, target_, space);
-            if (!extracted && sideBySide && lackOfSpace(extracted.error())) {
-                leaveForLater(index);
-                continue;
-            }
-            report_.publish(index, linesFor(entries_[index], extracted));
-        }
-    }
-
-    // Once every thread is done, what was left goes one member at a time in
-    // archive order, as if side by side had stopped at the first member that
-    // ran out of space.
-    void extractLeftInOrder()
-    {
-        std::sort(left_.begin(), left_.end());
-        for (const size_t index : left_)
-            report_.publish(index, linesFor(entries_[index], extractEntry(file_, entries_[index],
-                                                                          &directory_, target_)));
-    }
-
-    // Set before any helper starts, or when none did.
-    bool sideBySide = false;
-
-private:
-    void leaveForLater(size_t index)
-    {
-        const std::lock_guard<std::mutex> lock(mutex_);
-        left_.push_back(index);
-        size_t earliest = spaceRanOutAt_;
-        while (index < earliest && !spaceRanOutAt_.compare_exchange_weak(earliest, index)) {
-        }
-    }
-
-    const ArchiveFile file_;
-    const CentralDirectory &directory_;
-    const std::vector<ZipEntry> &entries_;
-    SafeTarget &target_;
-    Report &report_;
-    std::atomic<size_t> next_{0};
-    std::atomic<size_t> spaceRanOutAt_{SIZE_MAX};
-    std::mutex mutex_;
-    std::vector<size_t> left_;
-};
-
-struct HelperStart
-{
-    SharedRun *run;
-    cpu_set_t anywhere;
-};
-
-void *startHelper(void *data)
-{
-    const auto &start = *static_cast<const HelperStart *>(data);
-    ::sched_setaffinity(0, sizeof start.anywhere, &start.anywhere);
-    start.run->extractTaken();
-    return nullptr;
-}
-
-// Left to itself the scheduler often starts a new thread on the processor
-// of the thread that made it and moves it only milliseconds later, which is
-// most of a typical archive's extraction. So a helper starts on another
-// processor, and is then free to go anywhere the process may run.
-std::vector<pthread_t> startHelpers(unsigned threads, HelperStart &start)
-{
-    std::vector<pthread_t> started;
-    pthread_attr_t attributes;
-    if (threads <= 1 || ::pthread_attr_init(&attributes) != 0)
-        return started;
-    cpu_set_t elsewhere = start.anywhere;
-    if (const int current = ::sched_getcpu(); current >= 0)
-        CPU_CLR(current, &elsewhere);
-    ::pthread_attr_setaffinity_np(&attributes, sizeof elsewhere, &elsewhere);
-    ::pthread_attr_setstacksize(&attributes, helperStackSize);
-    while (started.size() + 1 < threads) {
-        pthread_t thread;
-        if (::pthread_create(&thread, &attributes, startHelper, &start) != 0)
-            break;
-        started.push_back(thread);
-    }
-    ::pthread_attr_destroy(&attributes);
-    return started;
-}
-
-// Side by side, a later member may take the space an earlier one would have
-// had in archive order; where the file system has no room for every member,
-// they go one after the other.
-bool roomForAll(const std::vector<ZipEntry> &entries, const SafeTarget &target)
-{
-    const Result<uint64_t> room = target.room();
-    uint64_t needed = 0;
-    for (const ZipEntry &entry : entries)
-        needed += std::min(entry.uncompressedSize.value_or(0), UINT64_MAX - needed);
-    return room && needed < *room;
-}
-
 void extractListed(const ArchiveFile &file, const CentralDirectory &directory, SafeTarget &target,
                    Report &report)
 {
-    SharedRun run(file, directory, target, report);
-    HelperStart start{&run, {}};
-    // The size test comes first: most archives are too small for threads, and
-    // they need neither the name scan nor the look at the free space.
-    unsigned threads = threadCount(file.size, start.anywhere);
-    if (threads > 1 &&
-        !(membersIndependent(directory.entries) && roomForAll(directory.entries, target)))
-        threads = 1;
-    run.sideBySide = threads > 1;
-    const std::vector<pthread_t> helpers = startHelpers(threads, start);
-    if (helpers.empty())
-        run.sideBySide = false;
-    run.extractTaken();
-    for (const pthread_t thread : helpers)
-        ::pthread_join(thread, nullptr);
-    run.extractLeftInOrder();
+    const ThreadPlan plan = planThreads(file.size, directory.entries, target);
+    const ExtractMember extract = [&](size_t index, const SpaceWatch &space) {
+        const ZipEntry &entry = directory.entries[index];
+        const Result<Extracted> extracted = extractEntry(file, entry, &directory, target, space);
+        return MemberOutcome{linesFor(entry, extracted),
+                             !extracted && lackOfSpace(extracted.error())};
+    };
+    extractAsPlanned(plan, directory.entries.size(), extract, report);
     if (directory.missingEntries > 0)
         report.damaged("damaged archive: the central directory lacks " +
                        std::to_string(directory.missingEntries) + " of the members it counts");
