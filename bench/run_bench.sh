@@ -5,12 +5,13 @@
 # makes the corpus (fixed seed) under BUILD_DIR/bench-corpus, again whenever
 # its options change. On each part it then times pkunzip against unzip -q -o,
 # bsdtar -xf and 7zz x (when installed) as a batch runs them (spawnloop.cpp);
-# times pkunzip's own extraction code in one process over the ROM-like part
-# against cp -r of the tree it wrote (extractloop.cpp); shows pkunzip's peak
-# memory and system calls. With --perf it records one pkunzip pass over the
-# ROM-like part with perf record -g and prints where pkunzip's time went; the
-# recording stays in BUILD_DIR/bench-perf.data (perf report -g shows the call
-# chains). The archives are extracted under DIR (default
+# times pkunzip's own extraction code in one process over the ROM-like and
+# many-member parts against cp -r of the tree it wrote (extractloop.cpp);
+# times the many-member part again with every tool held to one processor;
+# shows pkunzip's peak memory and system calls. With --perf it records one
+# pkunzip pass over the ROM-like part with perf record -g and prints where
+# pkunzip's time went; the recording stays in BUILD_DIR/bench-perf.data
+# (perf report -g shows the call chains). The archives are extracted under DIR (default
 # BUILD_DIR/bench-scratch), which is left empty. --earlier times another
 # build of pkunzip (the last release, say) beside this one. Needs unzip,
 # libarchive-tools, time, strace, and linux-perf for --perf.
@@ -63,8 +64,14 @@ for part in roms large tiny arcade many; do
     "$build/spawnloop" ${earlier:+--earlier "$earlier"} "$pkunzip" "$scratch" "$corpus/$part"/*.ZIP
 done
 
-echo "== roms in one process against cp -r of the extracted tree (load $(load))"
-"$build/extractloop" "$scratch" "$corpus/roms"/*.ZIP
+for part in roms many; do
+    echo "== $part in one process against cp -r of the extracted tree (load $(load))"
+    "$build/extractloop" "$scratch" "$corpus/$part"/*.ZIP
+done
+
+echo "== many, both tools held to one processor (load $(load))"
+taskset -c 0 "$build/spawnloop" ${earlier:+--earlier "$earlier"} "$pkunzip" "$scratch" \
+    "$corpus/many"/*.ZIP
 
 echo "== peak memory (kB)"
 for part in roms large tiny arcade many; do

@@ -1,8 +1,9 @@
 // Times extractors the way a batch runs them: each tool started once per
 // archive by the same loop, each archive into a new folder of its own, every
 // output kept until the end of the round. Prints each tool's total wall time
-// per round, the median per tool, and the median over the rounds of each
-// tool's total over unzip's total.
+// per round, the median per tool, the share of each tool's processor time
+// spent in the kernel, and the median over the rounds of each tool's total
+// over unzip's total.
 //
 // usage: spawnloop [--rounds N] [--only TOOL[,TOOL...]] [--earlier PKUNZIP] PKUNZIP SCRATCH_DIR
 // ARCHIVE...
@@ -115,7 +116,7 @@ void settle(const fs::path &scratch)
 // loop, as the batch makes it, and timed with the run; the disk settles
 // after each run, untimed, so no run pays for the write-back of another.
 std::vector<double> timeRound(const std::vector<Tool> &tools, const Options &options, size_t round,
-                              int &failures)
+                              std::vector<ProcessorTime> &usage, int &failures)
 {
     std::vector<double> seconds(tools.size());
     for (const auto &tool : tools)
@@ -129,7 +130,7 @@ std::vector<double> timeRound(const std::vector<Tool> &tools, const Options &opt
             bool done = false;
             seconds[t] += secondsTaken([&] {
                 done = mkdir(folder.c_str(), 0777) == 0 &&
-                       runQuietly(tool.command(tool.program, archive, folder));
+                       runQuietly(tool.command(tool.program, archive, folder), &usage[t]);
             });
             if (!done) {
                 std::fprintf(stderr, "%s failed on %s\n", tool.name.c_str(), archive.c_str());
@@ -164,11 +165,12 @@ int main(int argc, char **argv)
     readIntoCache(options.archives);
     // seconds[t][r]: tool t's total in round r.
     std::vector<std::vector<double>> seconds(tools.size(), std::vector<double>(options.rounds));
+    std::vector<ProcessorTime> usage(tools.size());
     int failures = 0;
     for (int r = 0; r < options.rounds; ++r) {
         for (const auto &tool : tools)
             removeAndSettle(options.scratch / tool.name);
-        const auto round = timeRound(tools, options, static_cast<size_t>(r), failures);
+        const auto round = timeRound(tools, options, static_cast<size_t>(r), usage, failures);
         for (size_t t = 0; t < tools.size(); ++t)
             seconds[t][r] = round[t];
     }
@@ -190,6 +192,10 @@ int main(int argc, char **argv)
     for (const auto &perTool : seconds)
         medians.push_back(median(perTool));
     printRow("median", medians);
+    std::vector<double> kernelShares;
+    for (const ProcessorTime &time : usage)
+        kernelShares.push_back(time.kernel / std::max(time.user + time.kernel, 1e-9));
+    printRow("kernel", kernelShares);
 
     const auto unzip = std::find_if(tools.begin(), tools.end(),
                                     [](const Tool &tool) { return tool.name == "unzip"; });

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <spawn.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -16,8 +17,20 @@
 extern char **environ;
 
 // Starts a command with its standard output discarded and waits for it;
-// true when it ran and exited 0.
-inline bool runQuietly(const std::vector<std::string> &arguments)
+// true when it ran and exited 0. Adds the processor time it took, in the
+// kernel and outside it, to `usage` when given.
+struct ProcessorTime
+{
+    double user = 0;
+    double kernel = 0;
+};
+
+inline double seconds(const timeval &time)
+{
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) / 1e6;
+}
+
+inline bool runQuietly(const std::vector<std::string> &arguments, ProcessorTime *usage = nullptr)
 {
     std::vector<char *> argv;
     for (const auto &argument : arguments)
@@ -30,8 +43,13 @@ inline bool runQuietly(const std::vector<std::string> &arguments)
     const bool started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     int status = 0;
-    return started && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
+    rusage used{};
+    const bool exited = started && wait4(pid, &status, 0, &used) == pid;
+    if (exited && usage != nullptr) {
+        usage->user += seconds(used.ru_utime);
+        usage->kernel += seconds(used.ru_stime);
+    }
+    return exited && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 template <typename Work> double secondsTaken(Work work)
