@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 # Sets up a fresh Debian 12 machine for The Vrillo and builds it, then
 #   ./setup.sh run      starts the program;
 #   ./setup.sh package  builds the Debian package build/vrillo_<version>_amd64.deb;

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 # Compares the "&Vai!!!" batch with a bare spawn loop over tiny archives.
 # usage: bench/batch-bench.sh [PKUNZIP] [ARCHIVES] [ROUNDS]
 # PKUNZIP defaults to build/pkunzip. The extractor's own output is discarded;

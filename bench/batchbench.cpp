@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Measures what the batch adds to the extractor's own time: the same archives
 // are unpacked by the batch and by a bare loop that makes each folder and
 // spawns the same command, and the median times are compared.

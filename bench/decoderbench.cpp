@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Times pkunzip's decoders in-process on the first member of each archive
 // given, and checks the member's CRC-32, e.g. the same data written by 7zz as
 // Deflate64 and as Deflate:

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Times pkunzip's own extraction code run over every archive in one process,
 // each archive into a new folder of its own, next to `cp -r` of the tree it
 // wrote: no process start-up, so what is left is the reader against the file

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Weighs the Deflate scratch size: every archive given is inflated member by
 // member in a fresh child process (as pkunzip meets it: fresh memory, one
 // scratch for all its members), once per scratch size, in interleaved rounds.

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 """Writes the benchmark corpus, always the same for the same seed.
 
 usage: make_corpus.py DIR [--roms N] [--tiny N] [--large-mb N] [--arcade N] [--many N]

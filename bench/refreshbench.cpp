@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Times "&Refresh" through the main window on a directory of many archives
 // mixed with as many other files, until the list is drawn, and shows what the
 // filled list costs in memory. Usage:

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 # Extractor benchmark, run by hand from the source tree:
 #   bench/run_bench.sh [--perf] [--scratch DIR] [--earlier PKUNZIP] [BUILD_DIR] [make_corpus.py options...]
 # Builds pkunzip and the two timing loops in BUILD_DIR (default build) and

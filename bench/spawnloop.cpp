@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Times extractors the way a batch runs them: each tool started once per
 // archive by the same loop, each archive into a new folder of its own, every
 // output kept until the end of the round. Prints each tool's total wall time

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // What the extractor benchmarks share: starting a command and timing it,
 // leaving the disk quiet between timed passes, and medians.
 #pragma once

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Extracts arbitrary bytes as a ZIP archive, in-process, into a fresh target
 // directory, and checks after every input what pkunzip promises whatever the
 // archive holds: nothing is written beside or above the target, no file is

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Feeds pkunzip's own decoders raw streams: the first byte picks the method
 // (and Implode's flags), the next two the declared size, the rest is the
 // stream, handed over in pieces. Whatever the stream, a decoder writes no

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Feeds arbitrary names to the folder-name rule and the extractor's command
 // lines. The input is up to four parts separated by NUL bytes: the archive
 // name, as the file system's bytes, which need not be valid UTF-8, then the

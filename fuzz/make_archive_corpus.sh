@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 # Refills fuzz/corpus/archive/ and fuzz/corpus/reader/ with the archives
 # pkunzip's tests are made of (real tools' output and hand-made hostile ones),
 # all but the few large ones made to fill a file system or to need threads.

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Reads arbitrary bytes with pkunzip's ZIP reader alone, writing nothing:
 // the central directory with each local header read beside it, and the
 // walk over local headers. Names must be UTF-8 and data offsets inside the

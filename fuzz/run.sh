@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 # Builds the fuzzers (clang 14, libFuzzer, AddressSanitizer and
 # UndefinedBehaviorSanitizer) in build-fuzz/ when needed, then runs each named
 # target for SECONDS on a fresh copy of its seed corpus in fuzz/corpus/, which

@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // Feeds arbitrary bytes to the settings reader. It must give two texts or a
 // failure, never crash, and the texts it gives must survive being written
 // back and read again whenever the format can hold them.

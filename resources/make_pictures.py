@@ -1,4 +1,6 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 """Draws the program's pictures from geometry alone (standard library only).
 
     python3 make_pictures.py ICON_DIR TEXTURE_DIR

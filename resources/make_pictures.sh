@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 # Makes the program's pictures in this folder:
 #   background.jpg  460 x 345, behind both windows
 #   button.jpg      343 x 98, stretched onto every command button

@@ -1,4 +1,6 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 # Stands in for pkunzip in the tests. Each run takes 20 ms, like a small
 # extraction, and appends one line to the file named by VRILLO_STUB_LOG: its
 # start and end in nanoseconds, its working directory, the identity

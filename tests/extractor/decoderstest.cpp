@@ -1,3 +1,5 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Copyright 2026 The Vrillo developers
 // pkunzip's own decoders through decodeMember(), on streams that
 // legacy_streams.py encodes (or has 7zz encode) at test time.
 #include "base/zipformat.h"

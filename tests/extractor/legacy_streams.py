@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 """usage: legacy_streams.py DIRECTORY
 Test-only encoders for Shrink, Reduce and Implode, which no tool here writes,
 and the decoder tests' streams: NAME.in a member's compressed bytes (Deflate64

@@ -1,4 +1,6 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 """Builds the archives the pkunzip tests run on, into the directory given.
 
 Ordinary archives come from real tools (Info-ZIP zip, Python's zipfile,

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 # Checks the Debian package the way a user meets it: installs it with apt-get,
 # looks for its icons and its licence and validates its menu entry and
 # metadata; as an ordinary user on a virtual X server, saves two directories

@@ -1,4 +1,6 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Copyright 2026 The Vrillo developers
 # Starts the real program, copied alone into an empty directory, on a virtual
 # X server with Qt's X11 platform; finds its main window by title, checks where
 # it stands, and saves a screenshot of it.
