@@ -467,7 +467,6 @@ void SafeTarget::markWork(DirectoryNode *node)
 
 void SafeTarget::release(DirectoryNode &directory)
 {
-    const std::lock_guard<std::mutex> lock(mutex_);
     for (DirectoryNode *node = &directory; node != nullptr; node = node->parent)
         --node->filesBeingWritten;
 }

@@ -184,8 +184,10 @@ struct DirectoryNode
     bool createdThisRun = false;
     // A directory member: it stays even when empty.
     bool isMember = false;
-    // Files not yet named in it or beneath it: it only looks empty.
-    size_t filesBeingWritten = 0;
+    // Files not yet named in it or beneath it: it only looks empty. Counted
+    // up with the target's lock held, down without: a count read too high
+    // only leaves the directory's removal for the end.
+    std::atomic<size_t> filesBeingWritten{0};
     // Emptied while files were still being written beneath it; whether it
     // stays empty shows only at the end.
     bool leftForTheEnd = false;
