@@ -545,14 +545,16 @@ bool sizesFollowData(uint16_t flags)
 // How much to read past a member's fixed local header with it: its name as
 // the central directory gives it, room for the extra fields writers put
 // there, and all of its data when the whole stays small; larger data is read
-// as it is decoded.
+// as it is decoded. The data's size is the archive's word, not yet checked
+// against the file: it counts only below that small bound, whatever the name.
 size_t readAheadFor(const ZipEntry &entry)
 {
     constexpr size_t room = 256;
     constexpr size_t smallMember = 60 * 1024;
     const size_t header = entry.rawName.size() + room;
     const uint64_t data = entry.compressedSize.value_or(smallMember);
-    return data < smallMember - header ? header + static_cast<size_t>(data) : header;
+    return header < smallMember && data < smallMember - header ? header + static_cast<size_t>(data)
+                                                               : header;
 }
 
 // The member as its local header declares it. Sizes saturated without a

@@ -329,6 +329,12 @@ def kernel_name_archives():
     write_zip("deep_names.zip", [Member("a/" * 32000 + "x%d.txt" % i, b"x") for i in range(3)]
               + [Member("b" * 256 + "/long.txt", b"x"), ok])
     write_zip("deep_failing.zip", [Member("a/" * 500 + "x.bin", b"x" * 100, crc=1), ok])
+    # A raw name of 62,000 bytes, named short by its Unicode Path field, and a
+    # compressed size of 2 GB that the central directory declares.
+    long_raw = b"a" * 62000
+    write_zip("long_raw_name.zip", [
+        ok, Member(long_raw, b"x", extra=unicode_path(long_raw, "big.txt"),
+                   central={"packed_size": 0x7FFFFFFF})])
 
 
 def rom_bytes(rng, size):

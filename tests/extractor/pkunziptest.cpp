@@ -548,6 +548,9 @@ void PkunzipTest::refusesNamesTheKernelReadsOtherwise_data()
         << QStringList{"x0.txt: a path longer than 4095 bytes", "x1.txt: a path longer",
                        "x2.txt: a path longer", "long.txt: a name in the path longer than 255"}
         << 2000;
+    QTest::newRow("a long raw name, a declared size of 2 GB")
+        << "long_raw_name.zip"
+        << QStringList{"big.txt: overlaps the central directory: possible zip bomb"} << 2000;
     // Made and removed again one level at a time: a few calls a level.
     QTest::newRow("failing 500 levels deep")
         << "deep_failing.zip" << QStringList{"x.bin: damaged data"} << 2000 + 20 * 500;
