@@ -379,24 +379,36 @@ size_t endSearchSize(const ArchiveFile &file)
     return static_cast<size_t>(std::min<uint64_t>(lastSize, zip::endRecordSize + longestComment));
 }
 
+// The bytes the end record is looked for in: those kept in memory, or read
+// now.
+Result<std::shared_ptr<const std::string>> readTail(const ArchiveFile &file)
+{
+    if (file.tail)
+        return file.tail;
+    const size_t size = endSearchSize(file);
+    Result<std::string> tail = readExactly(file, size, file.size - size);
+    if (!tail)
+        return tail.error();
+    return std::make_shared<const std::string>(std::move(*tail));
+}
+
 Result<EndRecord> readEndRecord(const ArchiveFile &file)
 {
     const Error notZip{"not a ZIP archive (no end of central directory record)"};
-    const size_t tailSize = endSearchSize(file);
-    if (tailSize < zip::endRecordSize)
+    if (endSearchSize(file) < zip::endRecordSize)
         return notZip;
-    const uint64_t tailStart = file.size - tailSize;
-    const Result<std::string> tail = readExactly(file, tailSize, tailStart);
-    if (!tail)
-        return tail.error();
-    const std::optional<size_t> at = findEndRecord(*tail);
+    const Result<std::shared_ptr<const std::string>> read = readTail(file);
+    if (!read)
+        return read.error();
+    const std::string &tail = **read;
+    const uint64_t tailStart = file.size - tail.size();
+    const std::optional<size_t> at = findEndRecord(tail);
     if (!at)
         return notZip;
-    EndRecord end{tailStart + *at, le16(*tail, *at + 10), le32(*tail, *at + 12),
-                  le32(*tail, *at + 16),
-                  tailSize - *at - zip::endRecordSize - le16(*tail, *at + 20)};
-    end.lastDisk = le16(*tail, *at + 4);
-    end.directoryDisk = le16(*tail, *at + 6);
+    EndRecord end{tailStart + *at, le16(tail, *at + 10), le32(tail, *at + 12), le32(tail, *at + 16),
+                  tail.size() - *at - zip::endRecordSize - le16(tail, *at + 20)};
+    end.lastDisk = le16(tail, *at + 4);
+    end.directoryDisk = le16(tail, *at + 6);
     if (end.position >= zip::zip64LocatorSize)
         applyZip64End(file, end.position - zip::zip64LocatorSize, end);
     end.directoryOffset = archiveOffset(file, end.directoryDisk, end.directoryOffset);
@@ -907,10 +919,8 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
 
 ArchiveFile withTailInMemory(ArchiveFile file)
 {
-    const size_t size = endSearchSize(file);
-    Result<std::string> tail = readExactly(file, size, file.size - size);
-    if (tail)
-        file.tail = std::make_shared<const std::string>(std::move(*tail));
+    if (Result<std::shared_ptr<const std::string>> tail = readTail(file))
+        file.tail = std::move(*tail);
     return file;
 }
 
