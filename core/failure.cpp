@@ -17,6 +17,10 @@ static int shownErrorNumber(const Failure &failure)
         return ENODATA;
     case FailureKind::NameNotText:
         return EILSEQ;
+    case FailureKind::NotRegularFile:
+    case FailureKind::SettingsCannotHold:
+    case FailureKind::SettingsDamaged:
+        return EINVAL;
     case FailureKind::System:
         break;
     }

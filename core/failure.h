@@ -11,6 +11,9 @@ enum class FailureKind {
     NameTooShortForFolder, // an archive name of fewer than four characters has no folder
     SettingsEndEarly,      // a settings file ends before its second directory
     NameNotText,           // a path whose bytes are not valid UTF-8 cannot go into a text field
+    NotRegularFile,        // a file to read is a pipe, a device or a socket, which may never end
+    SettingsCannotHold,    // a directory text the settings file cannot hold unchanged
+    SettingsDamaged,       // a settings file holds what no save writes
 };
 
 // A failed operation as the user is told of it: what the program was doing and

@@ -16,14 +16,6 @@ namespace {
 
 const QString fileName = QStringLiteral("ini.ini");
 
-// A quoted field ends at the next quote and a line at the next line end, so
-// only texts without them can be written out and read back unchanged.
-bool writableUnchanged(const QString &text)
-{
-    return !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\r')) &&
-           !text.contains(QLatin1Char('\n'));
-}
-
 [[noreturn]] void fail(const char *what, const SavedDirectories &read)
 {
     std::fprintf(stderr, "%s\n  source: \"%s\"\n  destination: \"%s\"\n", what,
@@ -31,11 +23,14 @@ bool writableUnchanged(const QString &text)
     std::abort();
 }
 
+// Texts the format cannot hold are refused on writing; every other must come
+// back unchanged.
 void checkRoundTrip(const SavedDirectories &read)
 {
-    if (!writableUnchanged(read.source) || !writableUnchanged(read.destination))
+    const Result<QByteArray> written = formatSettings(read, fileName);
+    if (!written)
         return;
-    const Result<SavedDirectories> reread = parseSettings(formatSettings(read), fileName);
+    const Result<SavedDirectories> reread = parseSettings(*written, fileName);
     if (!reread)
         fail("texts written back could not be read again", read);
     if (reread->source != read.source || reread->destination != read.destination)

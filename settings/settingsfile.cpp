@@ -13,8 +13,8 @@
 
 namespace {
 
-// Two directory texts fit many times over; a larger file (or something that
-// never ends, such as a device) is read no further than this.
+// Two directory texts fit many times over; a larger file is read no further
+// than this.
 const qsizetype largestSettingsRead = 64 * 1024;
 
 // Some of Qt's failures come from its own checks rather than a system call
@@ -25,14 +25,34 @@ int errorAfterFailure()
     return errno != 0 ? errno : EIO;
 }
 
+// Whether fd, open on the settings file, is a regular file; a directory is
+// told by the system's own error, anything else as not a file to read.
+Result<void> checkRegularFile(int fd, const QString &operation)
+{
+    struct stat status;
+    if (::fstat(fd, &status) != 0)
+        return Failure::fromErrno(operation, errno);
+    if (S_ISDIR(status.st_mode))
+        return Failure::fromErrno(operation, EISDIR);
+    if (!S_ISREG(status.st_mode))
+        return Failure::ofKind(operation, FailureKind::NotRegularFile);
+    return {};
+}
+
 // Qt does not keep the system's error number for reads, so the file is read
-// with the system calls themselves.
+// with the system calls themselves. Opening without waiting means a FIFO
+// with no writer cannot hold the window up; it is then refused, with
+// devices and sockets, before anything is read from it.
 Result<QByteArray> readStart(const QString &path)
 {
     const QString operation = QStringLiteral("Impossibile leggere le impostazioni da %1").arg(path);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return Failure::fromErrno(operation, errno);
+    if (Result<void> regular = checkRegularFile(fd, operation); !regular) {
+        ::close(fd);
+        return regular.failure();
+    }
     QByteArray bytes(largestSettingsRead, Qt::Uninitialized);
     qsizetype filled = 0;
     while (filled < bytes.size()) {
@@ -74,7 +94,10 @@ Result<void> makeMissingFolders(const QString &directory, const QString &operati
 Result<void> saveSettingsFile(const QString &path, const SavedDirectories &directories)
 {
     const QString operation = QStringLiteral("Impossibile salvare le impostazioni in %1").arg(path);
-    const QByteArray bytes = formatSettings(directories);
+    const Result<QByteArray> formatted = formatSettings(directories, path);
+    if (!formatted)
+        return formatted.failure();
+    const QByteArray &bytes = *formatted;
     if (Result<void> made = makeMissingFolders(QFileInfo(path).path(), operation); !made)
         return made;
     QSaveFile file(path);

@@ -21,6 +21,30 @@ QByteArray quotedLine(const QString &text)
     return quote + text.toUtf8() + quote + lineEnd;
 }
 
+// A quote would end the field early and a line end start another, and a NUL
+// ends the path the extractor is given, where the field shows more.
+bool fitsBetweenQuotes(const QString &text)
+{
+    return !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\r')) &&
+           !text.contains(QLatin1Char('\n')) && !text.contains(QChar(0));
+}
+
+// The directory, as a failure names it, whose text does not fit; empty when
+// both fit.
+QString fieldThatDoesNotFit(const SavedDirectories &directories)
+{
+    if (!fitsBetweenQuotes(directories.source))
+        return QStringLiteral("degli ZIP");
+    if (!fitsBetweenQuotes(directories.destination))
+        return QStringLiteral("di destinazione");
+    return {};
+}
+
+bool holdsNul(const QString &text)
+{
+    return text.contains(QChar(0));
+}
+
 struct IconvCloser
 {
     void operator()(void *converter) const { iconv_close(static_cast<iconv_t>(converter)); }
@@ -124,8 +148,15 @@ QStringList firstTwoFields(const QString &text)
 
 } // namespace
 
-QByteArray formatSettings(const SavedDirectories &directories)
+Result<QByteArray> formatSettings(const SavedDirectories &directories, const QString &fileName)
 {
+    const QString unfit = fieldThatDoesNotFit(directories);
+    if (!unfit.isEmpty())
+        return Failure::ofKind(QStringLiteral("Impossibile salvare le impostazioni in %1: la "
+                                              "directory %2 contiene virgolette, un a capo o un "
+                                              "carattere nullo, che il file non può contenere")
+                                   .arg(fileName, unfit),
+                               FailureKind::SettingsCannotHold);
     return quotedLine(directories.source) + quotedLine(directories.destination);
 }
 
@@ -140,5 +171,10 @@ Result<SavedDirectories> parseSettings(const QByteArray &bytes, const QString &f
         return Failure::ofKind(
             QStringLiteral("Impossibile leggere le due directory da %1").arg(fileName),
             FailureKind::SettingsEndEarly);
+    if (holdsNul(fields[0]) || holdsNul(fields[1]))
+        return Failure::ofKind(
+            QStringLiteral("Impossibile leggere le due directory da %1: il file è danneggiato")
+                .arg(fileName),
+            FailureKind::SettingsDamaged);
     return SavedDirectories{fields[0], fields[1]};
 }

@@ -74,7 +74,9 @@ void SettingsTest::savedTextsAreWrittenExactlyAndReadBack()
     QFETCH(QString, destination);
     QFETCH(QByteArray, bytes);
 
-    QCOMPARE(formatSettings({source, destination}), bytes);
+    const Result<QByteArray> written = formatSettings({source, destination}, fileName);
+    QVERIFY(written);
+    QCOMPARE(*written, bytes);
     QCOMPARE(readBack(bytes), QStringList({source, destination}));
 }
 
@@ -110,6 +112,10 @@ void SettingsTest::handWrittenFilesRead_data()
         << QByteArray("\"c:\\roms\"\r\n\r\n  \r\n") << QStringList();
     QTest::newRow("one unquoted field fails") << QByteArray("/roms") << QStringList();
     QTest::newRow("blank lines only fail") << QByteArray("\r\n\n  \r\n") << QStringList();
+    QTest::newRow("a NUL in a directory makes the file damaged")
+        << QByteArray("\"a") + '\0' + QByteArray("b\"\r\n\"c\"\r\n")
+        << QStringList{"Impossibile leggere le due directory da " + fileName +
+                       ": il file è danneggiato\n\n22: Invalid argument"};
 }
 
 void SettingsTest::handWrittenFilesRead()
@@ -121,23 +127,35 @@ void SettingsTest::handWrittenFilesRead()
 }
 
 // A save that fails leaves the previous file as it was and nothing beside it;
-// one that succeeds replaces a larger file whole.
+// one that succeeds replaces a larger file whole. A text the format cannot
+// hold fails the save as a refusal of the system would.
 void SettingsTest::saveReplacesTheFileOnlyWhenComplete_data()
 {
     QTest::addColumn<QString>("directory");
     QTest::addColumn<bool>("fileCanGrow");
+    QTest::addColumn<QStringList>("texts");
     QTest::addColumn<int>("number");
 
-    QTest::newRow("a save that succeeds") << QStringLiteral(".") << true << 0;
-    QTest::newRow("a file that cannot grow") << QStringLiteral(".") << false << EFBIG;
+    const QStringList romsAndMameTexts{"c:\\roms", "d:\\mame"};
+    QTest::newRow("a save that succeeds") << QStringLiteral(".") << true << romsAndMameTexts << 0;
+    QTest::newRow("a file that cannot grow")
+        << QStringLiteral(".") << false << romsAndMameTexts << EFBIG;
     QTest::newRow("a folder to make where a file is")
-        << QStringLiteral("ini.ini/vrillo") << true << ENOTDIR;
+        << QStringLiteral("ini.ini/vrillo") << true << romsAndMameTexts << ENOTDIR;
+    const auto refused = [](const char *name, const QStringList &texts) {
+        QTest::newRow(name) << QStringLiteral(".") << true << texts << EINVAL;
+    };
+    refused("a double quote in the source is refused", {"c:\\ro\"ms", "d:\\mame"});
+    refused("a line feed in the destination is refused", {"c:\\roms", "d:\\ma\nme"});
+    refused("a carriage return is refused", {"c:\\roms\r", "d:\\mame"});
+    refused("a NUL is refused", {"c:\\roms", QString("d:\\ma") + QChar(0) + "me"});
 }
 
 void SettingsTest::saveReplacesTheFileOnlyWhenComplete()
 {
     QFETCH(QString, directory);
     QFETCH(bool, fileCanGrow);
+    QFETCH(QStringList, texts);
     QFETCH(int, number);
     QTemporaryDir programDirectory;
     const QString path = programDirectory.filePath("ini.ini");
@@ -154,12 +172,13 @@ void SettingsTest::saveReplacesTheFileOnlyWhenComplete()
     setrlimit(RLIMIT_FSIZE, &during);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
 
-    const Result<void> saved = saveSettingsFile(target, {"c:\\roms", "d:\\mame"});
+    const Result<void> saved = saveSettingsFile(target, {texts[0], texts[1]});
 
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, previousHandler);
     QCOMPARE(saved.ok(), number == 0);
-    QVERIFY(saved || saved.failure().isSystemError(number));
+    QVERIFY(saved ||
+            failureMessage(saved.failure()).contains(QStringLiteral("\n\n%1: ").arg(number)));
     QVERIFY(saved || saved.failure().operation.contains(target));
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), saved ? romsAndMame : previous);
