@@ -54,7 +54,7 @@ fi
 
 # The package holds only the program and pkunzip, so only they are built.
 package() {
-    cmake --build build -j"$jobs" --target vrillo pkunzip_packaged
+    cmake --build build -j"$jobs" --target vrillo_packaged pkunzip_packaged
     (cd build && cpack)
 }
 

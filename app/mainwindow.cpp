@@ -46,9 +46,10 @@ static QLabel *coloured(QWidget *parent, const char *name, int left, int top, co
     return label;
 }
 
-MainWindow::MainWindow(const QString &programDirectory, QWidget *parent)
+MainWindow::MainWindow(const QString &programDirectory, ProgramCopy copy, QWidget *parent)
     : BackdropWindow(programTitle, twips(2595, 2325, 6480, 4470), parent),
-      programDirectory(programDirectory), settingsPath(settingsFileOfProgram(programDirectory))
+      programDirectory(programDirectory),
+      settingsPath(settingsFileOfProgram(programDirectory, copy))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(QIcon(QStringLiteral(":/pictures/vrillo.ico")));

@@ -5,6 +5,7 @@
 #include "backdropwindow.h"
 #include "colourcycle.h"
 #include "directorypicker.h"
+#include "programcopy.h"
 #include "result.h"
 
 #include <memory>
@@ -27,9 +28,10 @@ class MainWindow : public BackdropWindow
     Q_OBJECT
 
 public:
-    // programDirectory is where the extractor is found; the settings file is
-    // found from it once, as the window opens.
-    explicit MainWindow(const QString &programDirectory, QWidget *parent = nullptr);
+    // programDirectory is where the extractor is found; the settings file of
+    // copy is found from it once, as the window opens.
+    explicit MainWindow(const QString &programDirectory, ProgramCopy copy = ProgramCopy::Portable,
+                        QWidget *parent = nullptr);
     ~MainWindow() override;
 
 protected:

@@ -52,15 +52,17 @@ bool canCreateFilesIn(const QString &directory)
 
 QString settingsFileFor(const SettingsPlaceFacts &facts)
 {
-    if (facts.programDirectoryHoldsSettings || facts.programDirectoryTakesNewFiles)
+    const bool besideIsUsable =
+        facts.programDirectoryHoldsSettings || facts.programDirectoryTakesNewFiles;
+    if (facts.copy == ProgramCopy::Portable && besideIsUsable)
         return besideProgram(facts.programDirectory);
     return QDir::cleanPath(userConfigDirectory(facts) + platform::separator + configFolderName +
                            platform::separator + settingsFileName);
 }
 
-QString settingsFileOfProgram(const QString &programDirectory)
+QString settingsFileOfProgram(const QString &programDirectory, ProgramCopy copy)
 {
     return settingsFileFor({programDirectory, holdsEntry(besideProgram(programDirectory)),
                             canCreateFilesIn(programDirectory),
-                            qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath()});
+                            qEnvironmentVariable("XDG_CONFIG_HOME"), QDir::homePath(), copy});
 }

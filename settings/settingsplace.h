@@ -2,6 +2,8 @@
 // Copyright 2026 The Vrillo developers
 #pragma once
 
+#include "programcopy.h"
+
 #include <QString>
 
 // Where the settings file lies. Decided here alone; the settings file code
@@ -19,17 +21,19 @@ struct SettingsPlaceFacts
     QString configHome;
     // The user's home directory.
     QString home;
+    ProgramCopy copy = ProgramCopy::Portable;
 };
 
-// The settings file for a program with these facts: "ini.ini" beside the
-// program when its directory holds one or takes new files (a copy run from a
-// folder of its own); otherwise, as for a copy installed where the user
-// cannot write, "vrillo/ini.ini" in the user's configuration directory:
-// configHome when it is an absolute path, home's ".config" when it is empty
-// or relative.
+// The settings file for a program with these facts. An installed copy keeps
+// each user's settings, root's included, in "vrillo/ini.ini" in that user's
+// configuration directory: configHome when it is an absolute path, home's
+// ".config" when it is empty or relative; it never touches the directory it
+// shares with every user. A portable copy keeps "ini.ini" beside itself when
+// its directory holds one or takes new files, and uses the configuration
+// directory too only where it cannot.
 QString settingsFileFor(const SettingsPlaceFacts &facts);
 
-// The settings file of a program in programDirectory, for this process's
-// user, the facts read from the system and the environment of this process.
-// Meant to be decided once at start-up and kept.
-QString settingsFileOfProgram(const QString &programDirectory);
+// The settings file of copy, a program in programDirectory, for this
+// process's user, the facts read from the system and the environment of this
+// process. Meant to be decided once at start-up and kept.
+QString settingsFileOfProgram(const QString &programDirectory, ProgramCopy copy);

@@ -79,6 +79,8 @@ private slots:
     void refreshListsArchivesUnselectedAndReportsAMissingDirectory();
     void selectAllAndDeselectAllChangeOnlyTheSelection();
     void settingsAreLoadedSavedAndTheirFailuresReported();
+    void eachCopyKeepsItsSettingsInItsOwnPlace_data();
+    void eachCopyKeepsItsSettingsInItsOwnPlace();
     void aFifoSettingsFileIsReportedWithoutWaiting();
     void extractRunsWhatTheWindowShowsAndLeavesItAsItWas_data();
     void extractRunsWhatTheWindowShowsAndLeavesItAsItWas();
@@ -87,7 +89,10 @@ private slots:
     void namesThatAreNotUtf8AreListedAndExtractedUnderTheirOwnBytes();
 
 private:
-    void open() { window = std::make_unique<MainWindow>(fixture->programDirectory()); }
+    void open(ProgramCopy copy = ProgramCopy::Portable)
+    {
+        window = std::make_unique<MainWindow>(fixture->programDirectory(), copy);
+    }
     // Opened with the fixture's source and destination in the fields.
     void openOnFixture()
     {
@@ -289,6 +294,44 @@ void MainWindowTest::settingsAreLoadedSavedAndTheirFailuresReported()
     QCOMPARE(reports->texts.size(), 3);
     QVERIFY(reports->texts[2].contains(settingsPath() + "\n\n21: "));
     QCOMPARE(fields(), QStringList({"/", "/"}));
+}
+
+// The tests run with the right to write beside the program, as root has
+// beside an installed copy.
+void MainWindowTest::eachCopyKeepsItsSettingsInItsOwnPlace_data()
+{
+    QTest::addColumn<bool>("installed");
+    QTest::addColumn<QStringList>("atStart");
+    QTest::addColumn<QString>("savedTo");
+    QTest::newRow("a portable copy keeps them beside itself")
+        << false << QStringList{"/beside", "/beside"} << "program/ini.ini";
+    QTest::newRow("an installed copy that may write beside itself keeps them in the user's folder")
+        << true << QStringList{"/", "/"} << "config/vrillo/ini.ini";
+}
+
+void MainWindowTest::eachCopyKeepsItsSettingsInItsOwnPlace()
+{
+    QFETCH(bool, installed);
+    QFETCH(QStringList, atStart);
+    QFETCH(QString, savedTo);
+    const QByteArray beside = "\"/beside\"\r\n\"/beside\"\r\n";
+    QFile besideFile(settingsPath());
+    QVERIFY(besideFile.open(QIODevice::WriteOnly) && besideFile.write(beside) == beside.size());
+    besideFile.close();
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(fixture->root() + "/config"));
+
+    open(installed ? ProgramCopy::Installed : ProgramCopy::Portable);
+    QCOMPARE(fields(), atStart);
+    field("origine")->setText("c:\\roms");
+    click("cmdsalva");
+
+    qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(reports->texts, QStringList());
+    QFile saved(fixture->root() + '/' + savedTo);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(saved.readAll().startsWith("\"c:\\roms\"\r\n"));
+    QVERIFY(besideFile.open(QIODevice::ReadOnly));
+    QCOMPARE(besideFile.readAll() == beside, installed);
 }
 
 // The window's own start-up and "&Carica Impostazioni" are what must not wait

@@ -59,6 +59,7 @@ private slots:
 
 void SettingsPlaceTest::rule_data()
 {
+    QTest::addColumn<bool>("installed");
     QTest::addColumn<bool>("holdsSettings");
     QTest::addColumn<bool>("takesNewFiles");
     QTest::addColumn<QString>("configHome");
@@ -69,27 +70,31 @@ void SettingsPlaceTest::rule_data()
     const QString configHome = QStringLiteral("/srv/anna/config");
     const QString inConfigHome = QStringLiteral("/srv/anna/config/vrillo/ini.ini");
     QTest::newRow("a writable directory keeps the file beside the program")
-        << false << true << configHome << beside;
+        << false << false << true << configHome << beside;
     QTest::newRow("a file already there stays in use in a read-only directory")
-        << true << false << configHome << beside;
+        << false << true << false << configHome << beside;
     QTest::newRow("a read-only directory sends it to XDG_CONFIG_HOME")
-        << false << false << configHome << inConfigHome;
+        << false << false << false << configHome << inConfigHome;
     QTest::newRow("a trailing slash on XDG_CONFIG_HOME adds nothing")
-        << false << false << configHome + QStringLiteral("/") << inConfigHome;
+        << false << false << false << configHome + QStringLiteral("/") << inConfigHome;
     QTest::newRow("XDG_CONFIG_HOME unset means ~/.config")
-        << false << false << QString() << dotConfig;
+        << false << false << false << QString() << dotConfig;
     QTest::newRow("a relative XDG_CONFIG_HOME is ignored")
-        << false << false << QStringLiteral("srv/anna/config") << dotConfig;
+        << false << false << false << QStringLiteral("srv/anna/config") << dotConfig;
+    QTest::newRow("an installed copy keeps it in XDG_CONFIG_HOME where it could write beside")
+        << true << true << true << configHome << inConfigHome;
 }
 
 void SettingsPlaceTest::rule()
 {
+    QFETCH(bool, installed);
     QFETCH(bool, holdsSettings);
     QFETCH(bool, takesNewFiles);
     QFETCH(QString, configHome);
     QFETCH(QString, settingsFile);
-    const SettingsPlaceFacts facts{QStringLiteral("/opt/vrillo"), holdsSettings, takesNewFiles,
-                                   configHome, QStringLiteral("/home/anna")};
+    SettingsPlaceFacts facts{QStringLiteral("/opt/vrillo"), holdsSettings, takesNewFiles,
+                             configHome, QStringLiteral("/home/anna")};
+    facts.copy = installed ? ProgramCopy::Installed : ProgramCopy::Portable;
 
     QCOMPARE(settingsFileFor(facts), settingsFile);
 }
@@ -126,8 +131,8 @@ void SettingsPlaceTest::programDirectoryAsTheUserFindsIt()
     const QString expected =
         beside ? besideProgram : root.filePath(QStringLiteral("config/vrillo/ini.ini"));
 
-    const std::optional<bool> found =
-        askedAsOrdinaryUser([&] { return settingsFileOfProgram(program) == expected; });
+    const std::optional<bool> found = askedAsOrdinaryUser(
+        [&] { return settingsFileOfProgram(program, ProgramCopy::Portable) == expected; });
 
     // Back to a mode that lets the temporary directory be removed.
     QCOMPARE(chmod(path.constData(), 0700), 0);
