@@ -80,6 +80,9 @@ void MainWindow::createButtons()
     folderPerArchiveBox = place(new QCheckBox(QStringLiteral("Crea D&IR"), this), "checkdir",
                                 twips(2400, 4215, 960, 195));
     folderPerArchiveBox->setChecked(true);
+    folderPerArchiveBox->setAccessibleDescription(
+        QStringLiteral("Scompatta ogni archivio in una cartella nuova che porta il suo nome, al "
+                       "più i primi otto caratteri"));
     // Some desktop styles ignore a palette's background on check boxes; a style
     // sheet is painted by every style.
     folderPerArchiveBox->setStyleSheet(
@@ -141,6 +144,10 @@ void MainWindow::createList()
     archiveList->setUniformItemSizes(true);
     archiveList->setToolTip(QStringLiteral(
         "Questa lista contiene i files ZIP contenuti nella directory specificata a destra"));
+    // Screen readers name a control by its caption; the list's stands under it.
+    // A list view does not describe itself by its tooltip as buttons do.
+    archiveList->setAccessibleName(QStringLiteral("Roms Zippate Disponibili"));
+    archiveList->setAccessibleDescription(archiveList->toolTip());
 }
 
 void MainWindow::createFields()
@@ -149,6 +156,13 @@ void MainWindow::createFields()
                              twips(3435, 1800, 3015, 405));
     sourceField =
         place(new QLineEdit(platform::rootText, this), "origine", twips(3435, 960, 3015, 405));
+    // For screen readers, from the caption of the button under each field.
+    sourceField->setAccessibleName(QStringLiteral("Directory degli ZIP"));
+    sourceField->setAccessibleDescription(
+        QStringLiteral("La directory in cui si trovano i file ZIPPATI"));
+    destinationField->setAccessibleName(QStringLiteral("Directory di destinazione"));
+    destinationField->setAccessibleDescription(
+        QStringLiteral("La directory in cui devono scompattarsi i files ZIP"));
 }
 
 void MainWindow::createPictures()
@@ -157,11 +171,13 @@ void MainWindow::createPictures()
     icon->setPixmap(QIcon(QStringLiteral(":/pictures/small.ico")).pixmap(32, 32));
     icon->setScaledContents(true);
     icon->setToolTip(QStringLiteral("E' solo un'icona :)"));
+    icon->setAccessibleName(QStringLiteral("Icona"));
 
     auto *line =
         place(new QFrame(this), "Line1", QRect(3360 / 15, 2640 / 15, (6480 - 3360) / 15, 1));
     line->setFrameStyle(QFrame::HLine | QFrame::Plain);
     line->setLineWidth(1);
+    line->setAccessibleName(QStringLiteral("Separatore"));
 
     // The banner is not scaled: its box is the picture plus a two-pixel border.
     auto *banner = place(new QLabel(this), "Image1", twips(75, 120, 4110, 780));
@@ -170,6 +186,7 @@ void MainWindow::createPictures()
     banner->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     banner->setPixmap(QPixmap(QStringLiteral(":/pictures/banner.jpg")));
     banner->setToolTip(programTitle + QStringLiteral(", a cura di The Vrillo, dicembre 2026"));
+    banner->setAccessibleName(programTitle);
 }
 
 void MainWindow::createLabels()

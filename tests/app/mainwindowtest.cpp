@@ -6,6 +6,7 @@
 #include "messageboxcatcher.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -82,6 +83,7 @@ private slots:
     void eachCopyKeepsItsSettingsInItsOwnPlace_data();
     void eachCopyKeepsItsSettingsInItsOwnPlace();
     void aFifoSettingsFileIsReportedWithoutWaiting();
+    void everyControlOfBothWindowsHasAnAccessibleName();
     void extractRunsWhatTheWindowShowsAndLeavesItAsItWas_data();
     void extractRunsWhatTheWindowShowsAndLeavesItAsItWas();
     void extractReportsAStopAndFailedExtractorsAndGoesOn();
@@ -349,6 +351,26 @@ void MainWindowTest::aFifoSettingsFileIsReportedWithoutWaiting()
         QVERIFY2(report.contains(settingsPath() + "\n\n22: "), qPrintable(report));
     QCOMPARE(fields(), QStringList({"/", "/"}));
     QVERIFY(!watchdog.fired());
+}
+
+// What a screen reader says for each control of the main window and of the
+// picker it opens; the visible texts are checked elsewhere.
+void MainWindowTest::everyControlOfBothWindowsHasAnAccessibleName()
+{
+    open();
+    click("browse");
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const auto picker = std::find_if(windows.cbegin(), windows.cend(), [](const QWidget *shown) {
+        return shown->objectName() == "apri";
+    });
+    QVERIFY(picker != windows.cend());
+
+    for (const QWidget *shown : {static_cast<QWidget *>(window.get()), *picker})
+        for (QWidget *child : shown->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+            QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(child);
+            QVERIFY2(accessible && !accessible->text(QAccessible::Name).isEmpty(),
+                     qPrintable(child->objectName()));
+        }
 }
 
 void MainWindowTest::extractRunsWhatTheWindowShowsAndLeavesItAsItWas_data()
