@@ -18,7 +18,8 @@ run | package | test) ;;
     ;;
 esac
 
-packages=(
+# What the program needs to be built and to run.
+run_packages=(
     # compiler and build
     g++ make cmake pkg-config
     # the program: Qt 6 Widgets and the fonts it draws with
@@ -27,16 +28,27 @@ packages=(
     # static libraries it links with
     libdeflate-dev libarchive-dev zlib1g-dev libbz2-dev liblzma-dev libzstd-dev liblz4-dev libb2-dev
     libacl1-dev libxml2-dev libssl-dev nettle-dev
-    # tests: archive makers, the X11 smoke test
+)
+# What building the Debian package adds: its dependencies (dpkg-shlibdeps)
+# and the file type check cpack makes before computing them.
+package_packages=(dpkg-dev file)
+# What the tests add.
+test_packages=(
+    # archive makers, the X11 smoke test
     zip unzip 7zip zstd python3 libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
     # tests that count the system calls pkunzip makes
     strace
     # fuzzing: clang 14 with libFuzzer and the sanitizer runtimes
     clang-14 libclang-rt-14-dev
-    # the Debian package: its dependencies (dpkg-shlibdeps), checks of it and
-    # of its menu entry and metadata, and the window driven for its test
-    dpkg-dev file lintian appstream xdotool
+    # the Debian package: checks of it and of its menu entry and metadata,
+    # and the window driven for its test
+    lintian appstream xdotool
 )
+case "$mode" in
+run) packages=("${run_packages[@]}") ;;
+package) packages=("${run_packages[@]}" "${package_packages[@]}") ;;
+test) packages=("${run_packages[@]}" "${package_packages[@]}" "${test_packages[@]}") ;;
+esac
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
@@ -46,9 +58,10 @@ fi
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${packages[@]}"
 
 jobs=$(nproc)
+# The program and its extractor alone, without the tests.
 if [ "$mode" = run ]; then
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-    cmake --build build -j"$jobs"
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_TESTS=OFF
+    cmake --build build -j"$jobs" --target vrillo pkunzip
     exec build/vrillo
 fi
 
@@ -59,12 +72,12 @@ package() {
 }
 
 if [ "$mode" = package ]; then
-    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_TESTS=OFF
     package
     exit
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON -DVRILLO_TESTS=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure
 
