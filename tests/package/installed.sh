@@ -3,11 +3,14 @@
 # Copyright 2026 The Vrillo developers
 # Checks the Debian package the way a user meets it: installs it with apt-get,
 # looks for its icons and its licence and validates its menu entry and
-# metadata; as an ordinary user on a virtual X server, saves two directories
-# through the window into ~/.config/vrillo/, then starts again and unpacks an
-# archive from the loaded source into the loaded destination with the
-# installed pkunzip. Whatever happens, the package and all its installation
-# pulled in are removed again. Runs as root.
+# metadata; on a virtual X server, as root and then as an ordinary user, each
+# saves two directories of its own through the window into its own
+# ~/.config/vrillo/, then starts again and unpacks an archive from the loaded
+# source into the loaded destination with the installed pkunzip, so neither
+# may see the other's settings. Removing the package must leave nothing of it,
+# not even a settings file an earlier package let root save beside the
+# program. Whatever happens, the package and all its installation pulled in
+# are removed again. Runs as root.
 # usage: installed.sh PACKAGE.deb
 set -euo pipefail
 
@@ -29,6 +32,8 @@ chmod 755 "$work"
 installed_before=$work/packages-before
 xvfb_pid=
 vrillo_pid=
+stray=/usr/lib/vrillo/ini.ini
+stray_written=
 
 packages() {
     dpkg-query -W -f='${db:Status-Abbrev} ${binary:Package}\n' |
@@ -53,6 +58,11 @@ clean_up() {
             echo "the installed packages differ from before the test" >&2
             status=1
         fi
+    fi
+    # A removal that failed to take the test's stray file leaves it to us.
+    if [ -n "$stray_written" ] && [ -f "$stray" ]; then
+        rm -f "$stray"
+        rmdir --ignore-fail-on-non-empty "$(dirname "$stray")"
     fi
     rm -rf "$work"
     exit "$status"
@@ -93,32 +103,39 @@ desktop-file-validate /usr/share/applications/org.example.vrillo.desktop
 grep -qx 'Exec=vrillo' /usr/share/applications/org.example.vrillo.desktop || fail "menu entry does not start vrillo"
 appstreamcli validate --no-net /usr/share/metainfo/org.example.vrillo.metainfo.xml
 
-# The ordinary user's world: a fresh home, an archive to unpack, a
-# destination, and a virtual X server any local client may use.
-home=$work/home
+# Root's world and the ordinary user's: a fresh home and a destination
+# each, an archive to unpack they share, and a virtual X server any local
+# client may use.
 roms=$work/roms
-out=$work/out
-mkdir -m 700 "$home" "$work/runtime"
-mkdir "$roms" "$out"
+mkdir "$roms" "$work/root" "$work/user"
+for who in root user; do
+    mkdir -m 700 "$work/$who/home" "$work/$who/runtime"
+    mkdir "$work/$who/out"
+done
 printf 'waka %.0s' $(seq 1000) >"$work/PACMAN.TXT"
 (cd "$work" && zip -q "$roms/PACMAN.ZIP" PACMAN.TXT)
-chown -R "$user:$user" "$home" "$work/runtime" "$roms" "$out"
+chown -R "$user:$user" "$work/user"
 
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 wait_for test -s "$work/display" || { cat "$work/xvfb.log" >&2; fail "Xvfb did not start"; }
 display=:$(head -n1 "$work/display")
 
-as_user() {
-    setpriv --reuid="$user" --regid="$user" --clear-groups \
-        env -i HOME="$home" USER=nobody PATH=/usr/bin:/bin DISPLAY="$display" \
-        XDG_RUNTIME_DIR="$work/runtime" QT_QPA_PLATFORM=xcb "$@"
+# Runs a command as $who, root or the ordinary user, in that one's world.
+as_who() {
+    local become=() name=root
+    if [ "$who" != root ]; then
+        become=(setpriv --reuid="$user" --regid="$user" --clear-groups)
+        name=nobody
+    fi
+    "${become[@]}" env -i HOME="$work/$who/home" USER="$name" PATH=/usr/bin:/bin DISPLAY="$display" \
+        XDG_RUNTIME_DIR="$work/$who/runtime" QT_QPA_PLATFORM=xcb "$@"
 }
 
 window=
 find_window() { DISPLAY=$display xdotool search --name "^$title\$" 2>/dev/null | head -n1 | grep .; }
 start_vrillo() {
-    as_user vrillo >>"$work/vrillo.log" 2>&1 &
+    as_who vrillo >>"$work/vrillo.log" 2>&1 &
     vrillo_pid=$!
     window=$(wait_for find_window) || { cat "$work/vrillo.log" >&2; fail "no window titled \"$title\""; }
     sleep 1
@@ -147,26 +164,45 @@ type_into() {
     sleep 0.3
 }
 
-settings=$home/.config/vrillo/ini.ini
-start_vrillo
-type_into 329 77 "$roms"  # origine
-type_into 329 133 "$out"  # destinazione
-click 266 198             # "&Salva  Impostazioni"
-wait_for test -e "$settings" || fail "no settings file at $settings"
-expected=$(printf '"%s"\r\n"%s"\r\n' "$roms" "$out" | od -An -c)
-[ "$(od -An -c "$settings")" = "$expected" ] || { od -c "$settings" >&2; fail "unexpected settings"; }
-[ "$(stat -c %u "$settings")" = "$user" ] || fail "settings not owned by the user"
-[ ! -e /usr/lib/vrillo/ini.ini ] || fail "settings written beside the installed program"
-stop_vrillo
+# Each saves its own directories, in its own folder and nowhere else.
+for who in root user; do
+    out=$work/$who/out
+    settings=$work/$who/home/.config/vrillo/ini.ini
+    start_vrillo
+    type_into 329 77 "$roms" # origine
+    type_into 329 133 "$out" # destinazione
+    click 266 198            # "&Salva  Impostazioni"
+    wait_for test -e "$settings" || fail "no settings file at $settings"
+    expected=$(printf '"%s"\r\n"%s"\r\n' "$roms" "$out" | od -An -c)
+    [ "$(od -An -c "$settings")" = "$expected" ] || { od -c "$settings" >&2; fail "unexpected settings"; }
+    [ "$(stat -c %u "$settings")" = "$(as_who id -u)" ] || fail "settings not owned by $who"
+    [ ! -e "$stray" ] || fail "$who's settings written beside the installed program"
+    stop_vrillo
+done
 
 # The fields start as "/" and hold these directories only if the settings
-# were loaded; the archive can reach the destination no other way.
-start_vrillo
-click 382 230 # "&Refresh"
-click 278 257 # "Se&leziona Tutti"
-click 278 230 # "&Vai!!!"
-wait_for test -s "$out/PACMAN/PACMAN.TXT" || { cat "$work/vrillo.log" >&2; fail "the archive was not unpacked"; }
-cmp -s "$out/PACMAN/PACMAN.TXT" "$work/PACMAN.TXT" || fail "wrong content"
-[ "$(stat -c %u "$out/PACMAN/PACMAN.TXT")" = "$user" ] || fail "unpacked file not owned by the user"
-stop_vrillo
+# were loaded; the archive can reach the destination no other way. The user
+# goes first: had root's settings been shared, root would find the user's.
+for who in user root; do
+    out=$work/$who/out
+    start_vrillo
+    click 382 230 # "&Refresh"
+    click 278 257 # "Se&leziona Tutti"
+    click 278 230 # "&Vai!!!"
+    wait_for test -s "$out/PACMAN/PACMAN.TXT" || { cat "$work/vrillo.log" >&2; fail "the archive was not unpacked for $who"; }
+    cmp -s "$out/PACMAN/PACMAN.TXT" "$work/PACMAN.TXT" || fail "wrong content"
+    [ "$(stat -c %u "$out/PACMAN/PACMAN.TXT")" = "$(as_who id -u)" ] || fail "unpacked file not owned by $who"
+    stop_vrillo
+done
+[ "$(find "$work"/*/out -name PACMAN.TXT | wc -l)" = 2 ] || fail "an archive was unpacked into the other's destination"
+
+# What an earlier package let root leave beside the program goes with it.
+echo stray >"$stray"
+stray_written=1
+env DEBIAN_FRONTEND=noninteractive apt-get remove -y -q -o DPkg::Lock::Timeout=300 vrillo \
+    >"$work/remove.log" 2>&1 || { cat "$work/remove.log" >&2; fail "apt-get remove"; }
+! grep -i "not empty" "$work/remove.log" || fail "removal left a directory behind"
+for path in /usr/lib/vrillo /usr/bin/vrillo /usr/share/applications/org.example.vrillo.desktop; do
+    [ ! -e "$path" ] && [ ! -L "$path" ] || fail "removal left $path behind"
+done
 echo "installed package: PASS"
