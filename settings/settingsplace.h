@@ -29,8 +29,8 @@ struct SettingsPlaceFacts
 // configuration directory: configHome when it is an absolute path, home's
 // ".config" when it is empty or relative; it never touches the directory it
 // shares with every user. A portable copy keeps "ini.ini" beside itself when
-// its directory holds one or takes new files, and uses the configuration
-// directory too only where it cannot.
+// its directory holds one or takes new files, and in the configuration
+// directory only where it cannot.
 QString settingsFileFor(const SettingsPlaceFacts &facts);
 
 // The settings file of copy, a program in programDirectory, for this
