@@ -52,6 +52,14 @@ private:
     iconv_t handle_;
 };
 
+// A byte or pair beyond ASCII that a converter made ASCII of is left out, so
+// that decoding never makes a separator, a dot or a NUL the name's bytes did
+// not hold as such.
+char16_t beyondAscii(std::optional<char16_t> code)
+{
+    return code.value_or(0) >= 0x80 ? *code : 0;
+}
+
 constexpr int firstTrail = 0x40;
 constexpr int trailCount = 0xFD - firstTrail;
 
@@ -79,7 +87,7 @@ std::vector<char16_t> upperHalf(Converter &converter)
 {
     std::vector<char16_t> codes;
     for (int byte = 0x80; byte <= 0xFF; ++byte)
-        codes.push_back(converter.codeOf(std::string(1, static_cast<char>(byte))).value_or(0));
+        codes.push_back(beyondAscii(converter.codeOf(std::string(1, static_cast<char>(byte)))));
     return codes;
 }
 
@@ -110,7 +118,7 @@ void writeCp932(std::ofstream &out)
         bool any = false;
         for (int trail = firstTrail; trail < firstTrail + trailCount; ++trail) {
             const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
-            row.push_back(converter.codeOf(pair).value_or(0));
+            row.push_back(beyondAscii(converter.codeOf(pair)));
             any = any || row.back() != 0;
         }
         if (!any)
