@@ -124,7 +124,8 @@ ReadingEvidence westernEvidence(std::string_view name)
     return evidence;
 }
 
-bool isKana(char16_t c)
+// Hiragana, katakana, and the punctuation written with them (、。「」【】).
+bool isKanaOrPunctuation(char16_t c)
 {
     return c >= 0x3000 && c <= 0x30FF;
 }
@@ -134,8 +135,8 @@ bool isKanji(char16_t c)
     return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xF900 && c <= 0xFAFF);
 }
 
-// The kanji of JIS level 1, those in common use: leads 0x88 to 0x98. The
-// rarer ones are all that other languages' letters make after 0xE0.
+// The kanji of JIS level 1, those in common use: leads 0x88 to 0x98. Read
+// as lead bytes, Cyrillic small letters from 0xE0 on make only rarer ones.
 bool isCommonKanji(std::string_view name, size_t at)
 {
     const unsigned char lead = *byteAt(name, at);
@@ -204,7 +205,7 @@ ReadingEvidence japaneseEvidence(std::string_view name, const std::vector<ShiftJ
         if (!neither) {
             const bool inLatinWord =
                 i > 0 && isAsciiLetterCharacter(text, i - 1) && isAsciiLetterCharacter(text, i + 1);
-            const bool japanese = (isKana(c.code) || isKanji(c.code)) && !inLatinWord;
+            const bool japanese = (isKanaOrPunctuation(c.code) || isKanji(c.code)) && !inLatinWord;
             (japanese ? evidence.for_ : evidence.against) += c.length;
         }
         at += c.length;
@@ -268,10 +269,10 @@ ReadingEvidence cyrillicEvidence(const std::u16string &text)
     return evidence;
 }
 
-// At least `ratio` bytes for each one against.
+// At least `ratio` bytes for the reading for each one against it.
 bool convincing(const ReadingEvidence &evidence, uint64_t ratio)
 {
-    return evidence.for_ > 0 && evidence.for_ / ratio >= evidence.against;
+    return evidence.for_ > 0 && evidence.for_ >= ratio * evidence.against;
 }
 
 // Whether the first reading has more bytes for it, or as many and fewer
@@ -303,9 +304,9 @@ void CodePageDetector::add(std::string_view rawName)
     accumulate(cyrillic_, cyrillicEvidence(*charactersOf(rawName, CodePage::Cp866)));
 }
 
-// When both other readings convince, the one that explains more bytes wins,
-// CP932 when they explain as many: Cyrillic capitals are what a run of
-// kanji reads as, while Russian words are seldom valid Shift-JIS.
+// When both other readings convince, the one with more bytes for it wins,
+// then the one with fewer against, then CP932: Cyrillic capitals are what a
+// run of kanji reads as, while Russian words are seldom valid Shift-JIS.
 CodePage CodePageDetector::choice() const
 {
     const bool westernImplausible = western_.for_ * 2 < western_.for_ + western_.against;

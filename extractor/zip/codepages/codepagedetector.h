@@ -29,9 +29,9 @@ struct ReadingEvidence
 // - CP866: letters in Cyrillic words of plausible case for it, signs and
 //   words mixed with Latin letters against it.
 // CP932 or CP866 is chosen only when fewer than half of the CP437 reading's
-// characters sit well and its own reading has at least two bytes for each
-// one against; when both have, the one that explains more of the bytes.
-// CP437 otherwise.
+// characters sit well and its own reading has enough bytes for it: two for
+// each one against for CP932, four for CP866. When both have, the one with
+// more bytes for it. CP437 otherwise.
 class CodePageDetector
 {
 public:
