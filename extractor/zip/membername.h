@@ -2,6 +2,8 @@
 // Copyright 2026 The Vrillo developers
 #pragma once
 
+#include "zip/codepages/codepage.h"
+
 #include <string>
 #include <string_view>
 
@@ -12,12 +14,10 @@ namespace memberName {
 // True when the bytes are well-formed UTF-8 (no overlong forms or surrogates).
 bool isValidUtf8(std::string_view bytes);
 
-// Decodes the bytes as code page 437, the encoding of older DOS archives.
-std::string fromCp437(std::string_view bytes);
-
 // A name from the archive: kept when it is valid UTF-8 (flagged UTF-8 names,
-// Info-ZIP Unicode Path fields and what zip writes on Linux), else read as CP437.
-std::string decode(std::string_view raw);
+// Info-ZIP Unicode Path fields and what zip writes on Linux), else read in
+// the archive's code page, or as CP437 when it is not text in that one.
+std::string decode(std::string_view raw, codePages::CodePage page = codePages::CodePage::Cp437);
 
 // The name made safe for a one-line message: control characters and
 // backslashes appear as \xNN, so a name cannot forge or split a line.

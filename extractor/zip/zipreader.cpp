@@ -4,6 +4,7 @@
 
 #include "base/checksum.h"
 #include "base/zipformat.h"
+#include "zip/codepages/codepagedetector.h"
 #include "zip/membername.h"
 #include "zip/splitarchive.h"
 
@@ -183,12 +184,31 @@ std::optional<std::string> unicodePath(std::string_view extra, std::string_view 
     return name;
 }
 
-std::string decodeName(std::string_view rawName, uint16_t flags, std::string_view extra)
+std::string decodeName(std::string_view rawName, uint16_t flags, std::string_view extra,
+                       codePages::CodePage page)
 {
     if ((flags & zip::utf8NameFlag) == 0)
         if (auto name = unicodePath(extra, rawName))
             return *name;
-    return memberName::decode(rawName);
+    return memberName::decode(rawName, page);
+}
+
+// Whether a name says nothing of its code page: neither flagged nor valid
+// UTF-8, and without a Unicode Path field that matches it.
+bool inLegacyCodePage(std::string_view rawName, uint16_t flags, std::string_view extra)
+{
+    return (flags & zip::utf8NameFlag) == 0 && !memberName::isValidUtf8(rawName) &&
+           !unicodePath(extra, rawName);
+}
+
+// The code page of one name alone, for a member found without a central
+// directory.
+codePages::CodePage codePageOf(std::string_view rawName, uint16_t flags, std::string_view extra)
+{
+    codePages::CodePageDetector detector;
+    if (inLegacyCodePage(rawName, flags, extra))
+        detector.add(rawName);
+    return detector.choice();
 }
 
 // Days since 1970-01-01 of a date in the proleptic Gregorian calendar.
@@ -292,7 +312,8 @@ std::string withSeparators(std::string name, unsigned host)
 void setKind(ZipEntry &entry, uint16_t madeBy, uint32_t externalAttributes)
 {
     const unsigned host = madeBy >> 8;
-    const bool slash = !entry.rawName.empty() && withSeparators(entry.rawName, host).back() == '/';
+    // The decoded name: a byte of a character of two is no separator.
+    const bool slash = !entry.name.empty() && withSeparators(entry.name, host).back() == '/';
     entry.kind = slash ? EntryKind::Directory : EntryKind::File;
     if (dosLikeHost(host) && (externalAttributes & 0x10) != 0)
         entry.kind = EntryKind::Directory;
@@ -431,8 +452,33 @@ Result<uint64_t> bytesBeforeArchive(const ArchiveFile &file, const EndRecord &en
     return Error{"no readable central directory"};
 }
 
+// The code page of the names that do not say theirs, chosen from all of them
+// before any is decoded: a pass over the central directory that keeps none.
+codePages::CodePage legacyCodePage(const ArchiveFile &file, uint64_t start, uint64_t end)
+{
+    codePages::CodePageDetector detector;
+    SequentialReader reader(file, start, end);
+    while (reader.left() >= zip::centralHeaderSize) {
+        const Result<std::string_view> fixed = reader.take(zip::centralHeaderSize);
+        if (!fixed || !startsWith(*fixed, zip::centralSignature))
+            break;
+        const uint16_t flags = le16(*fixed, 8);
+        const size_t nameLength = le16(*fixed, 28);
+        const size_t commentLength = le16(*fixed, 32);
+        const Result<std::string_view> nameAndExtra = reader.take(nameLength + le16(*fixed, 30));
+        if (!nameAndExtra)
+            break;
+        const std::string_view name = nameAndExtra->substr(0, nameLength);
+        if (inLegacyCodePage(name, flags, nameAndExtra->substr(nameLength)))
+            detector.add(name);
+        if (!reader.take(commentLength))
+            break;
+    }
+    return detector.choice();
+}
+
 Result<ZipEntry> readCentralEntry(SequentialReader &reader, const ArchiveFile &file,
-                                  uint64_t offsetCorrection)
+                                  uint64_t offsetCorrection, codePages::CodePage page)
 {
     const Result<std::string_view> fixed = reader.take(zip::centralHeaderSize);
     if (!fixed)
@@ -472,7 +518,7 @@ Result<ZipEntry> readCentralEntry(SequentialReader &reader, const ArchiveFile &f
     entry.uncompressedSize = uncompressed;
     const uint64_t onDisk = archiveOffset(file, diskOf(disk, extra, zip64Values), offset);
     entry.headerOffset = onDisk + std::min(offsetCorrection, UINT64_MAX - onDisk);
-    entry.name = withSeparators(decodeName(entry.rawName, entry.flags, extra), madeBy >> 8);
+    entry.name = withSeparators(decodeName(entry.rawName, entry.flags, extra, page), madeBy >> 8);
     entry.modified = modificationTime(extra, time, date);
     setKind(entry, madeBy, externalAttributes);
     return entry;
@@ -572,11 +618,12 @@ size_t readAheadFor(const ZipEntry &entry)
 // The member as its local header declares it. Sizes saturated without a
 // ZIP64 field declare nothing; when either header says the sizes follow the
 // data, CRC-32 and sizes are the central directory's alone.
-ZipEntry asLocallyDeclared(const ZipEntry &entry, const LocalHeader &header)
+ZipEntry asLocallyDeclared(const ZipEntry &entry, const LocalHeader &header,
+                           codePages::CodePage page)
 {
     ZipEntry local = entry;
     local.rawName = header.rawName;
-    local.name = decodeName(header.rawName, header.flags, header.extra);
+    local.name = decodeName(header.rawName, header.flags, header.extra, page);
     local.method = header.method;
     if (sizesFollowData(header.flags) || sizesFollowData(entry.flags))
         return local;
@@ -896,9 +943,10 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     if (!correction)
         return correction.error();
     directory.start = end->directoryOffset + *correction;
+    directory.codePage = legacyCodePage(file, directory.start, end->position);
     SequentialReader reader(file, directory.start, end->position);
     while (reader.left() >= zip::centralHeaderSize) {
-        Result<ZipEntry> entry = readCentralEntry(reader, file, *correction);
+        Result<ZipEntry> entry = readCentralEntry(reader, file, *correction, directory.codePage);
         if (!entry)
             break;
         directory.entries.push_back(std::move(*entry));
@@ -932,7 +980,7 @@ Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &
         return Error{"its local header cannot be read: " + header.error().text,
                      header.error().systemError};
     LocatedData located{header->dataOffset,
-                        asLocallyDeclared(entry, *header),
+                        asLocallyDeclared(entry, *header, directory.codePage),
                         {},
                         {},
                         std::move(header->dataAhead)};
@@ -996,7 +1044,8 @@ Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset, uint
         }
     }
     entry.headerOffset = offset;
-    entry.name = decodeName(entry.rawName, entry.flags, header->extra);
+    entry.name = decodeName(entry.rawName, entry.flags, header->extra,
+                            codePageOf(entry.rawName, entry.flags, header->extra));
     entry.modified = modificationTime(header->extra, header->time, header->date);
     // A local header keeps no attributes: a name ending in "/" is all that
     // tells a directory.

@@ -4,6 +4,7 @@
 
 #include "base/result.h"
 #include "base/zipformat.h"
+#include "zip/codepages/codepage.h"
 
 #include <cstdint>
 #include <ctime>
@@ -46,7 +47,8 @@ struct ZipEntry
 {
     std::string rawName;
     // The name in UTF-8: as flagged, from an Info-ZIP Unicode Path field that
-    // matches the raw name, as raw UTF-8, or else read as code page 437.
+    // matches the raw name, as raw UTF-8, or else read in the archive's code
+    // page (CentralDirectory::codePage).
     std::string name;
     uint16_t flags = 0;
     uint16_t method = 0;
@@ -88,6 +90,9 @@ struct CentralDirectory
     uint64_t missingEntries = 0;
     // Where the central directory starts, corrected as the entries' offsets.
     uint64_t start = 0;
+    // The code page of the names that say nothing of theirs, chosen from all
+    // of them: CP437 unless they read as another's much better.
+    codePages::CodePage codePage = codePages::CodePage::Cp437;
     // The entries in the order of their local headers in the file.
     std::vector<HeaderPlace> headers;
     // Bytes after the end record and its comment: the archive's end is

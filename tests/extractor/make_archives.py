@@ -36,11 +36,12 @@ def deflate(data):
 class Member:
     """One member; descriptor ("signed" or "bare") puts its sizes after the
     data, zip64_compressed that size in a ZIP64 field alone; local and central
-    override the method, crc, packed_size or size one header gives."""
+    override the method, crc, packed_size or size one header gives; host is
+    the system it was made on (0 MS-DOS), Unix when it has a mode."""
 
     def __init__(self, name, data=b"", method=0, flags=0, mode=None, crc=None,
                  extra=b"", packed=None, local_name=None, offset=None, descriptor=None,
-                 zip64_compressed=False, local=None, central=None):
+                 zip64_compressed=False, local=None, central=None, host=0):
         self.name = name if isinstance(name, bytes) else name.encode()
         self.data = data
         self.method = method
@@ -59,6 +60,7 @@ class Member:
         self.zip64_compressed = zip64_compressed
         self.local = local or {}
         self.central = central or {}
+        self.host = host
 
     def fields(self, packed_size, overrides):
         values = dict(method=self.method, crc=self.crc, packed_size=packed_size,
@@ -75,7 +77,7 @@ def write_zip(name, members, directory_shift=0):
     central = b""
     for m in members:
         offset = len(body) if m.offset is None else m.offset
-        made_by = UNIX if m.mode is not None else 20
+        made_by = UNIX if m.mode is not None else m.host << 8 | 20
         external = (m.mode << 16) if m.mode is not None else 0
         extra = m.extra
         packed_size = len(m.packed)
@@ -169,6 +171,33 @@ def name_archives():
     # Unix, where it is part of the name.
     write_zip("windows_separators.zip", [Member("d\\"), Member("d\\e\\"), Member("d\\e\\c.txt", b"c"),
                                          Member("keep\\name.txt", b"unix", mode=0o100644)])
+
+
+def code_page_archives():
+    """Names in the code page of the machine that wrote them, unflagged; each
+    file holds its name in UTF-8."""
+    def member(name, encoding, host=0, extra=b""):
+        data = b"" if name[-1] in "/\\" else name.encode()
+        return Member(name.encode(encoding), data, host=host, extra=extra)
+
+    def names(archive, encoding, names, host=0):
+        write_zip(archive, [member(name, encoding, host) for name in names])
+
+    # 0x5C, a backslash, is the second byte of ソ, 表 and 能.
+    japanese = ["ソニック.bin", "表紙/", "表紙/能力.txt", "一覧表"]
+    names("sjis_dos.zip", "cp932", japanese + ["ゲーム\\", "ゲーム\\セーブ.dat"])
+    names("sjis_ntfs.zip", "cp932", japanese + ["ｿﾆｯｸ\\", "ｿﾆｯｸ\\能力表.txt"], host=11)
+    names("cp437_accents.zip", "cp437",
+          ["Café.txt", "Ölfässer.txt", "Größe/", "Größe/Straße.txt"])
+    names("cp866.zip", "cp866", ["Привет.txt", "документы/", "документы/отчёт.doc"])
+    # 0x82 (é) ends Café.txt, which is then no Shift-JIS: all are CP437.
+    write_zip("sjis_and_cp437.zip", [Member("テスト.txt".encode("cp932"), b"sjis"),
+                                      member("Café.txt", "cp437")])
+    # The field names one; its raw name, no Shift-JIS, is then no evidence.
+    cafe = "Café.txt".encode("cp437")
+    write_zip("sjis_unicode_field.zip", [
+        member("ソニック.bin", "cp932"),
+        Member(cafe, b"field", extra=unicode_path(cafe, "カフェ.txt"))])
 
 
 def hostile_archives():
@@ -641,6 +670,7 @@ def disagreeing_archives():
 os.makedirs(OUT, exist_ok=True)
 real_tool_archives()
 name_archives()
+code_page_archives()
 hostile_archives()
 kernel_name_archives()
 legacy_method_archives()

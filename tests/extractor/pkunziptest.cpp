@@ -274,6 +274,26 @@ void PkunzipTest::extractsWholeArchives_data()
     QTest::newRow("\\ between names from MS-DOS, part of a name from Unix")
         << "windows_separators.zip"
         << QStringList{"d/", "d/e/", "d/e/c.txt=c", "keep\\name.txt=unix"};
+    const QStringList japaneseTree = {"ソニック.bin=ソニック.bin", "一覧表=一覧表", "表紙/",
+                                      "表紙/能力.txt=表紙/能力.txt"};
+    QTest::newRow("Shift-JIS from MS-DOS: second bytes 0x5C are no separators, \\ is")
+        << "sjis_dos.zip"
+        << QStringList{"ゲーム/", "ゲーム/セーブ.dat=ゲーム\\セーブ.dat"} + japaneseTree;
+    QTest::newRow("Shift-JIS from NTFS, half-width katakana")
+        << "sjis_ntfs.zip"
+        << japaneseTree + QStringList{"ｿﾆｯｸ/", "ｿﾆｯｸ/能力表.txt=ｿﾆｯｸ\\能力表.txt"};
+    QTest::newRow("CP437 names that are valid Shift-JIS stay CP437")
+        << "cp437_accents.zip"
+        << QStringList{"Café.txt=Café.txt", "Größe/", "Größe/Straße.txt=Größe/Straße.txt",
+                       "Ölfässer.txt=Ölfässer.txt"};
+    QTest::newRow("CP866: Cyrillic words")
+        << "cp866.zip"
+        << QStringList{"Привет.txt=Привет.txt", "документы/",
+                       "документы/отчёт.doc=документы/отчёт.doc"};
+    QTest::newRow("one name no Shift-JIS: CP437 for all")
+        << "sjis_and_cp437.zip" << QStringList{"Café.txt=Café.txt", "âeâXâg.txt=sjis"};
+    QTest::newRow("a Unicode Path field names its member, Shift-JIS the others")
+        << "sjis_unicode_field.zip" << QStringList{"カフェ.txt=field", "ソニック.bin=ソニック.bin"};
     QTest::newRow("archive named like an option")
         << "-x.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"};
     QTest::newRow("large member") << "big.zip"
