@@ -685,6 +685,8 @@ void PkunzipTest::takesNamesOneFileSystemFoldsInOrder_data()
         << "folded_same_file.zip" << false << QStringList{"A.BIN=<3145728 bytes>", "a.bin=second"};
     QTest::newRow("a.bin and \"a.bin. \": one after the other")
         << "trailing_dot.zip" << false << QStringList{"a.bin. =second", "a.bin=<3145728 bytes>"};
+    QTest::newRow("É.BIN and é.bin: one after the other")
+        << "folded_accent.zip" << false << QStringList{"É.BIN=<3145728 bytes>", "é.bin=second"};
     QTest::newRow("A.BIN and b.bin: side by side")
         << "apart.zip" << true << QStringList{"A.BIN=<3145728 bytes>", "b.bin=second"};
 }
