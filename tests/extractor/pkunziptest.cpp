@@ -182,6 +182,14 @@ struct Drive
     QString notMounted;
 };
 
+// An administration tool, found where Debian keeps them even when they are
+// not on the path; empty when not installed.
+QString systemTool(const QString &name)
+{
+    const QString found = QStandardPaths::findExecutable(name);
+    return found.isEmpty() ? QStandardPaths::findExecutable(name, {"/usr/sbin", "/sbin"}) : found;
+}
+
 struct DriveKind
 {
     QString name;
@@ -284,7 +292,7 @@ Drive PkunzipTest::mountDrive(const DriveKind &kind)
     if (!QFileInfo::exists(QStringLiteral("/dev/fuse")))
         return {{}, {}, QStringLiteral("no /dev/fuse")};
     for (const QString &tool : {kind.format.first(), kind.mount.first()})
-        if (QStandardPaths::findExecutable(tool, {"/usr/sbin", "/usr/bin", "/sbin"}).isEmpty())
+        if (systemTool(tool).isEmpty())
             return {{}, {}, tool + QStringLiteral(" is not installed")};
     const QString image = images_.filePath(kind.name + QStringLiteral(".img"));
     QFile file(image);
@@ -292,18 +300,19 @@ Drive PkunzipTest::mountDrive(const DriveKind &kind)
         return {{}, {}, QStringLiteral("no room for a drive image")};
     file.close();
     const Run formatted =
-        runProgram(kind.format.first(), kind.format.mid(1) << image, images_.path());
+        runProgram(systemTool(kind.format.first()), kind.format.mid(1) << image, images_.path());
     if (formatted.status != 0)
         return {{}, {}, kind.format.first() + QStringLiteral(" failed")};
-    const Run loop = runProgram(QStringLiteral("losetup"), {"-f", "--show", image}, images_.path());
+    const Run loop =
+        runProgram(systemTool(QStringLiteral("losetup")), {"-f", "--show", image}, images_.path());
     if (loop.status != 0 || loop.out.isEmpty())
         return {{}, {}, QStringLiteral("no loop device: ") + loop.err.join(QLatin1Char(' '))};
     drive.loopDevice = loop.out.first();
     drive.mountPoint = images_.filePath(kind.name);
     QDir().mkpath(drive.mountPoint);
     const Run mounted =
-        runProgram(kind.mount.first(), kind.mount.mid(1) << drive.loopDevice << drive.mountPoint,
-                   images_.path());
+        runProgram(systemTool(kind.mount.first()),
+                   kind.mount.mid(1) << drive.loopDevice << drive.mountPoint, images_.path());
     if (mounted.status != 0)
         drive.notMounted = kind.mount.first() + QStringLiteral(" failed: ") + mounted.err.join(' ');
     return drive;
@@ -315,7 +324,8 @@ void PkunzipTest::cleanupTestCase()
         if (drive.notMounted.isEmpty() && !drive.mountPoint.isEmpty())
             runProgram(QStringLiteral("umount"), {drive.mountPoint}, images_.path());
         if (!drive.loopDevice.isEmpty())
-            runProgram(QStringLiteral("losetup"), {"-d", drive.loopDevice}, images_.path());
+            runProgram(systemTool(QStringLiteral("losetup")), {"-d", drive.loopDevice},
+                       images_.path());
     }
 }
 
