@@ -68,7 +68,7 @@ ntfs_part() {
     image="$build/bench-ntfs.img"
     drive="$build/bench-ntfs"
     truncate -s 2G "$image"
-    mkntfs -q -F -f "$image"
+    mkntfs -q -F -f "$image" 2> /dev/null
     loop=$(losetup -f --show "$image")
     mkdir -p "$drive"
     trap 'umount "$drive"; losetup -d "$loop"; rm -f "$image"' EXIT

@@ -279,5 +279,5 @@ int FileNaming::createHidden(int directory, mode_t mode, std::string &name)
 // says what made it.
 std::string FileNaming::hiddenName()
 {
-    return ".pkunzip-" + std::to_string(::getpid()) + "-" + std::to_string(counter_++);
+    return hiddenPrefix_ + std::to_string(counter_++);
 }

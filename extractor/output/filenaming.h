@@ -9,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <sys/types.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -82,4 +83,5 @@ private:
     std::mutex mutex_;
     std::vector<std::pair<dev_t, NamingMethod>> methods_;
     std::atomic<unsigned> counter_{0};
+    const std::string hiddenPrefix_ = ".pkunzip-" + std::to_string(::getpid()) + "-";
 };

@@ -139,7 +139,8 @@ private:
 };
 
 // A regular file being written beneath the target. Until commit() succeeds it
-// has no name in the target directory; dropping it uncommitted leaves no trace.
+// has no name in the target directory, or only a hidden one where the file
+// system has no unnamed files; dropping it uncommitted leaves no trace.
 // Writing needs no lock: one thread may write a file while others use the
 // target.
 class PendingFile
