@@ -48,8 +48,9 @@ public:
     // A new file in `directory`, on file system `device`, with `mode`.
     Result<NewFile> create(int directory, dev_t device, mode_t mode);
 
-    // Closes the file and gives it `name`, never replacing what is there.
-    // What fails leaves only the hidden name, which discard() removes.
+    // Gives the file `name`, never replacing what is there; a hidden file
+    // is closed first. What fails leaves at most the hidden name, which
+    // discard() removes.
     Result<void> name(NewFile &file, int directory, dev_t device, const std::string &name);
 
     // Removes what a file that will not be named left.
