@@ -38,6 +38,9 @@ test_packages=(
     zip unzip 7zip zstd python3 libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
     # tests that count the system calls pkunzip makes
     strace
+    # tests on the drives users extract to: NTFS, exFAT and FAT32 images made
+    # and mounted through the FUSE drivers a desktop uses (fuse3 comes along)
+    ntfs-3g exfat-fuse exfatprogs fusefat dosfstools
     # fuzzing: clang 14 with libFuzzer and the sanitizer runtimes
     clang-14 libclang-rt-14-dev
     # the Debian package: checks of it and of its menu entry and metadata,

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Copyright 2026 The Vrillo developers
 # Extractor benchmark, run by hand from the source tree:
-#   bench/run_bench.sh [--perf] [--scratch DIR] [--earlier PKUNZIP] [BUILD_DIR] [make_corpus.py options...]
+#   bench/run_bench.sh [--perf] [--ntfs] [--scratch DIR] [--earlier PKUNZIP] [BUILD_DIR] [make_corpus.py options...]
 # Builds pkunzip and the two timing loops in BUILD_DIR (default build) and
 # makes the corpus (fixed seed) under BUILD_DIR/bench-corpus, again whenever
 # its options change. On each part it then times pkunzip against unzip -q -o,
@@ -15,8 +15,12 @@
 # pkunzip's time went; the recording stays in BUILD_DIR/bench-perf.data
 # (perf report -g shows the call chains). The archives are extracted under DIR (default
 # BUILD_DIR/bench-scratch), which is left empty. --earlier times another
-# build of pkunzip (the last release, say) beside this one. Needs unzip,
-# libarchive-tools, time, strace, and linux-perf for --perf.
+# build of pkunzip (the last release, say) beside this one. With --ntfs,
+# instead of all that, it times pkunzip against unzip on the ROM-like part
+# extracted onto an NTFS image mounted through ntfs-3g, as a desktop mounts a
+# drive shared with Windows, and counts the system calls of both tools on one
+# archive there: every call crosses into the driver (needs root). Needs unzip,
+# libarchive-tools, time, strace, ntfs-3g for --ntfs and linux-perf for --perf.
 #
 # On ext4 without a journal, creating a file skips every inode deleted in the
 # last minutes, one lookup each, so after deleting a pass's output (or any
@@ -26,11 +30,13 @@
 #   mkdir -p build/scratch && mount -o loop build/scratch.img build/scratch
 set -eu
 perf=no
+ntfs=no
 scratch=
 earlier=
 while [ $# -gt 0 ]; do
     case "$1" in
     --perf) perf=yes ;;
+    --ntfs) ntfs=yes ;;
     --scratch)
         scratch=$(realpath "$2")
         shift
@@ -56,10 +62,34 @@ if [ "$(cat "$corpus/options" 2> /dev/null || echo none)" != "options: $*" ]; th
     /usr/bin/python3 "$bench/make_corpus.py" "$corpus" "$@"
     echo "options: $*" > "$corpus/options"
 fi
-mkdir -p "$scratch"
-df -h "$scratch"
+# Room for both tools' output of the ROM-like part, kept to the end of a
+# round, and the image removed again however the run ends.
+ntfs_part() {
+    image="$build/bench-ntfs.img"
+    drive="$build/bench-ntfs"
+    truncate -s 2G "$image"
+    mkntfs -q -F -f "$image" 2> /dev/null
+    loop=$(losetup -f --show "$image")
+    mkdir -p "$drive"
+    trap 'umount "$drive"; losetup -d "$loop"; rm -f "$image"' EXIT
+    ntfs-3g -o windows_names "$loop" "$drive"
+    echo "== roms on NTFS through ntfs-3g, each tool started once per archive (load $(load))"
+    "$build/spawnloop" --only pkunzip,unzip "$pkunzip" "$drive/run" "$corpus/roms"/*.ZIP
+    echo "== system calls on NTFS, one ROM-like archive: pkunzip, then unzip"
+    strace -c -f "$pkunzip" "$corpus/roms/GAME0000.ZIP" "$drive/pkunzip" > /dev/null
+    strace -c -f unzip -q -o "$corpus/roms/GAME0000.ZIP" -d "$drive/unzip" > /dev/null
+}
+
 # Other work on the machine moves every figure: the load goes with each.
 load() { cut -d ' ' -f 1-3 /proc/loadavg; }
+
+if [ "$ntfs" = yes ]; then
+    ntfs_part
+    exit
+fi
+
+mkdir -p "$scratch"
+df -h "$scratch"
 
 for part in roms large tiny arcade many; do
     echo "== $part, each tool started once per archive (load $(load))"

@@ -2,11 +2,13 @@
 // Copyright 2026 The Vrillo developers
 #include "threadplan.h"
 
+#include "casefold.h"
 #include "output/safetarget.h"
 
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -17,23 +19,11 @@ namespace {
 constexpr uint64_t sideBySideFrom = 256 * 1024;
 constexpr unsigned mostThreads = 4;
 
-// A name as FAT32 and exFAT, the usual file systems of the cards and sticks
-// a collection is copied to, compare it: ASCII letters in one case and
-// trailing dots and spaces dropped, so "A.BIN", "a.bin" and "a.bin." are one
-// file there. Taking two names for one when unsure only costs going one
-// member after the other.
-std::string foldedLikeFat(const std::string &name)
-{
-    std::string folded = name.substr(0, name.find_last_not_of(". ") + 1);
-    for (char &c : folded)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return folded;
-}
-
 // The members' places as a tree of names, to tell whether two of them meet:
 // the same path twice, or a path beneath one that is not a directory ("a"
-// and "a/b"). Each name is looked at once, whatever the depth.
+// and "a/b"), the names folded as the drives of cards and sticks fold
+// them. A name whose folding is not known meets every other. Each name is
+// looked at once, whatever the depth.
 class PlacesTaken
 {
 public:
@@ -42,9 +32,10 @@ public:
     {
         Node *node = &root_;
         for (const std::string &name : path.components()) {
-            if (node->taken && !node->directory)
+            const std::optional<std::string> folded = foldedLikeFat(name);
+            if (!folded || (node->taken && !node->directory))
                 return false;
-            std::unique_ptr<Node> &child = node->children[foldedLikeFat(name)];
+            std::unique_ptr<Node> &child = node->children[*folded];
             if (!child)
                 child = std::make_unique<Node>();
             node = child.get();

@@ -219,10 +219,10 @@ void CreatedDirectories::add(DirectoryNode &node, UniqueFd descriptor)
 }
 
 PendingFile::PendingFile(SafeTarget &target, DirectoryNode &directoryNode, SharedFd directory,
-                         std::string name, UniqueFd file, std::string temporaryName,
+                         dev_t device, std::string name, NewFile file,
                          CreatedDirectories createdDirectories)
     : target_(target), directoryNode_(directoryNode), directory_(std::move(directory)),
-      name_(std::move(name)), file_(std::move(file)), temporaryName_(std::move(temporaryName)),
+      device_(device), name_(std::move(name)), file_(std::move(file)),
       createdDirectories_(std::move(createdDirectories))
 {
 }
@@ -232,9 +232,7 @@ PendingFile::PendingFile(SafeTarget &target, DirectoryNode &directoryNode, Share
 // written.
 PendingFile::~PendingFile()
 {
-    if (!committed_ && !temporaryName_.empty())
-        ::unlinkat(directory_->get(), temporaryName_.c_str(), 0);
-    file_.reset();
+    FileNaming::discard(file_, directory_->get());
     if (committed_)
         createdDirectories_.keep();
     target_.release(directoryNode_);
@@ -244,7 +242,7 @@ Result<void> PendingFile::write(const void *data, size_t size)
 {
     const char *next = static_cast<const char *>(data);
     while (size > 0) {
-        const ssize_t written = ::write(file_.get(), next, size);
+        const ssize_t written = ::write(file_.fd.get(), next, size);
         if (written < 0) {
             if (errno == EINTR)
                 continue;
@@ -260,37 +258,12 @@ Result<void> PendingFile::commit(const MemberTimes &times)
 {
     if (times.known) {
         const timespec both[2] = {times.accessed, times.modified};
-        if (::futimens(file_.get(), both) != 0)
+        if (::futimens(file_.fd.get(), both) != 0)
             return systemError("cannot set its time");
     }
-    RETURN_IF_ERROR(linkIntoPlace());
+    RETURN_IF_ERROR(target_.naming_.name(file_, directory_->get(), device_, name_));
     committed_ = true;
     return {};
-}
-
-Result<void> PendingFile::linkIntoPlace()
-{
-    if (!temporaryName_.empty()) {
-        if (::renameat2(directory_->get(), temporaryName_.c_str(), directory_->get(), name_.c_str(),
-                        RENAME_NOREPLACE) == 0) {
-            temporaryName_.clear();
-            return {};
-        }
-        return errno == EEXIST ? alreadyExists() : systemError("cannot name the file");
-    }
-    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(file_.get());
-    if (::linkat(AT_FDCWD, byDescriptor.c_str(), directory_->get(), name_.c_str(),
-                 AT_SYMLINK_FOLLOW) == 0)
-        return {};
-    int error = errno;
-    // Without /proc only a process allowed to look up any file may link a
-    // descriptor directly.
-    if (error == ENOENT) {
-        if (::linkat(file_.get(), "", directory_->get(), name_.c_str(), AT_EMPTY_PATH) == 0)
-            return {};
-        error = errno;
-    }
-    return error == EEXIST ? alreadyExists() : systemError("cannot name the file", error);
 }
 
 Result<std::unique_ptr<SafeTarget>> SafeTarget::open(const std::string &path)
@@ -334,7 +307,7 @@ Result<UniqueFd> SafeTarget::walk(const std::vector<std::string> &names, size_t 
         if (fd < 0 && errno == ENOENT) {
             made = ::mkdirat(at, name, directoryMode) == 0;
             if (!made && errno != EEXIST)
-                return systemError("cannot create directory " + node.name);
+                return refusal(at, errno, "cannot create directory " + node.name, node.name);
             fd = openDirectoryBeneath(at, name);
         }
         if (fd < 0) {
@@ -487,7 +460,8 @@ Result<void> SafeTarget::makeDirectory(const MemberPath &path, const MemberTimes
         node.createdThisRun = true;
         node.identified = false;
     } else if (errno != EEXIST || !node.createdThisRun) {
-        return errno == EEXIST ? alreadyExists() : systemError("cannot create directory");
+        return errno == EEXIST ? alreadyExists()
+                               : refusal(parent->fd(), errno, "cannot create directory");
     }
     node.isMember = true;
     if (times.known) {
@@ -509,8 +483,14 @@ Result<void> SafeTarget::makeSymlink(const MemberPath &path, const LinkTarget &t
     if (!parent)
         return parent.error();
     const char *name = path.components().back().c_str();
-    if (::symlinkat(target.text().c_str(), parent->fd(), name) != 0)
-        return errno == EEXIST ? alreadyExists() : systemError("cannot create the link");
+    if (::symlinkat(target.text().c_str(), parent->fd(), name) != 0) {
+        if (errno == EEXIST)
+            return alreadyExists();
+        // FAT and exFAT have none.
+        if (errno == ENOSYS || errno == EOPNOTSUPP || errno == EPERM)
+            return Error{"the target's file system has no symbolic links", errno};
+        return refusal(parent->fd(), errno, "cannot create the link");
+    }
     if (times.known) {
         // A link's own time is cosmetic; the link is there either way.
         const timespec both[2] = {times.accessed, times.modified};
@@ -519,25 +499,6 @@ Result<void> SafeTarget::makeSymlink(const MemberPath &path, const LinkTarget &t
     created.keep();
     return {};
 }
-
-namespace {
-
-// For file systems without O_TMPFILE (FAT, some network ones): a hidden name
-// that only this process creates, with O_EXCL so nothing existing is opened.
-int createTemporaryByName(int directoryFd, mode_t mode, std::atomic<unsigned> &counter,
-                          std::string &name)
-{
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = ".pkunzip-" + std::to_string(::getpid()) + "-" + std::to_string(counter++);
-        const int fd = ::openat(directoryFd, name.c_str(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (fd >= 0 || errno != EEXIST)
-            return fd;
-    }
-    return -1;
-}
-
-} // namespace
 
 Result<std::unique_ptr<PendingFile>> SafeTarget::startFile(const MemberPath &path, bool executable)
 {
@@ -549,16 +510,16 @@ Result<std::unique_ptr<PendingFile>> SafeTarget::startFile(const MemberPath &pat
         return parent.error();
     // The directory is reserved for this file; creating the file needs no
     // lock, so other threads go on placing their members meanwhile.
-    Result<UnnamedFile> data = createUnnamed(*parent, path.components().back(), executable);
+    Result<NewFile> data = createUnnamed(*parent, path.components().back(), executable);
     if (!data) {
         release(*parent->node);
         return data.error();
     }
     // The file shares the directory's descriptor: the cache may move on with
     // the next member while this file is still being written.
-    return std::make_unique<PendingFile>(*this, *parent->node, parent->descriptor,
-                                         path.components().back(), std::move(data->fd),
-                                         std::move(data->temporaryName), std::move(created));
+    return std::make_unique<PendingFile>(*this, *parent->node, parent->descriptor, parent->device,
+                                         path.components().back(), std::move(*data),
+                                         std::move(created));
 }
 
 // The directory a file member goes into, counted as having one more file
@@ -571,13 +532,14 @@ Result<SafeTarget::Parent> SafeTarget::reserveParent(const MemberPath &path,
     if (!parent)
         return parent.error();
     parent->createdThisRun = parent->node->createdThisRun;
+    parent->device = parent->node->device;
     for (DirectoryNode *node = parent->node; node != nullptr; node = node->parent)
         ++node->filesBeingWritten;
     return parent;
 }
 
-Result<SafeTarget::UnnamedFile> SafeTarget::createUnnamed(const Parent &parent,
-                                                          const std::string &name, bool executable)
+Result<NewFile> SafeTarget::createUnnamed(const Parent &parent, const std::string &name,
+                                          bool executable)
 {
     // Spares decompressing a member that cannot be placed. In a directory
     // this run made, only a member before could be in the way, and that
@@ -586,15 +548,19 @@ Result<SafeTarget::UnnamedFile> SafeTarget::createUnnamed(const Parent &parent,
     if (!parent.createdThisRun &&
         ::fstatat(parent.fd(), name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0)
         return alreadyExists();
-    const mode_t mode = executable ? executableMode : fileMode;
-    UnnamedFile file;
-    int fd = ::openat(parent.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
-    if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL))
-        fd = createTemporaryByName(parent.fd(), mode, temporaryCounter_, file.temporaryName);
-    if (fd < 0)
-        return systemError("cannot create the file");
-    file.fd.reset(fd);
-    return file;
+    return naming_.create(parent.fd(), parent.device, executable ? executableMode : fileMode);
+}
+
+Error SafeTarget::refusal(int directory, int error, const std::string &failure,
+                          const std::string &folder)
+{
+    const bool aboutTheName = error == EINVAL || error == ENOENT || error == EPERM ||
+                              error == EILSEQ || error == ENAMETOOLONG;
+    if (!aboutTheName || !naming_.takesOwnDirectoryName(directory))
+        return systemError(failure, error);
+    if (folder.empty())
+        return Error{"the target's file system does not accept this name", error};
+    return Error{"the target's file system does not accept the name of folder " + folder, error};
 }
 
 Result<uint64_t> SafeTarget::room() const

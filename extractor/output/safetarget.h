@@ -4,6 +4,7 @@
 
 #include "base/result.h"
 #include "base/uniquefd.h"
+#include "output/filenaming.h"
 
 #include <atomic>
 #include <ctime>
@@ -30,7 +31,10 @@
 //  - file data goes to an unnamed (O_TMPFILE) or hidden temporary file in the
 //    member's own directory and gets its final name only when the caller has
 //    read and checked all of it, with calls that never replace (linkat,
-//    renameat2 RENAME_NOREPLACE, mkdirat, symlinkat);
+//    renameat2 RENAME_NOREPLACE, mkdirat, symlinkat); where a file system
+//    has neither rename flags nor hard links, by a rename over the empty file
+//    just created under the name with O_EXCL, and over nothing else
+//    (FileNaming);
 //  - an existing file, directory or link is never replaced or modified;
 //  - a symbolic link is created only when its target stays inside the target;
 //  - modes come from the user's umask: 0666, or 0777 for directories and
@@ -135,15 +139,15 @@ private:
 };
 
 // A regular file being written beneath the target. Until commit() succeeds it
-// has no name in the target directory; dropping it uncommitted leaves no trace.
+// has no name in the target directory, or only a hidden one where the file
+// system has no unnamed files; dropping it uncommitted leaves no trace.
 // Writing needs no lock: one thread may write a file while others use the
 // target.
 class PendingFile
 {
 public:
-    PendingFile(SafeTarget &target, DirectoryNode &directoryNode, SharedFd directory,
-                std::string name, UniqueFd file, std::string temporaryName,
-                CreatedDirectories createdDirectories);
+    PendingFile(SafeTarget &target, DirectoryNode &directoryNode, SharedFd directory, dev_t device,
+                std::string name, NewFile file, CreatedDirectories createdDirectories);
     PendingFile(const PendingFile &) = delete;
     PendingFile &operator=(const PendingFile &) = delete;
     ~PendingFile();
@@ -156,14 +160,12 @@ public:
     Result<void> commit(const MemberTimes &times);
 
 private:
-    Result<void> linkIntoPlace();
-
     SafeTarget &target_;
     DirectoryNode &directoryNode_;
     SharedFd directory_;
+    dev_t device_;
     std::string name_;
-    UniqueFd file_;
-    std::string temporaryName_; // empty for an O_TMPFILE file
+    NewFile file_;
     CreatedDirectories createdDirectories_;
     bool committed_ = false;
 };
@@ -237,6 +239,7 @@ private:
         DirectoryNode *node;
         // Read with the lock held, for use without it.
         bool createdThisRun = false;
+        dev_t device = 0;
 
         int fd() const { return descriptor->get(); }
     };
@@ -246,13 +249,12 @@ private:
     Result<Parent> reserveParent(const MemberPath &path, CreatedDirectories &created);
     // A file without a name yet, or with a hidden one where the file system
     // cannot make it without.
-    struct UnnamedFile
-    {
-        UniqueFd fd;
-        std::string temporaryName;
-    };
-    Result<UnnamedFile> createUnnamed(const Parent &parent, const std::string &name,
-                                      bool executable);
+    Result<NewFile> createUnnamed(const Parent &parent, const std::string &name, bool executable);
+    // Why a name (of `folder`, or else the member's) could not be made in
+    // `directory`: refused for itself when a name of our own can be made
+    // there, else `failure` and the call's error say why.
+    Error refusal(int directory, int error, const std::string &failure,
+                  const std::string &folder = {});
     Result<UniqueFd> walk(const std::vector<std::string> &names, size_t count,
                           CreatedDirectories &created, DirectoryNode *&reached);
     DirectoryNode *knownDirectory(const std::vector<std::string> &names, size_t count);
@@ -270,6 +272,6 @@ private:
     DirectoryNode rootNode_;
     DirectoryNode *cachedParentNode_ = nullptr;
     SharedFd cachedParent_;
-    std::atomic<unsigned> temporaryCounter_{0};
+    FileNaming naming_;
     bool oneCallUnavailable_ = false;
 };

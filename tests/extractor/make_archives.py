@@ -353,6 +353,8 @@ def kernel_name_archives():
                                        Member("a.bin", b"second")])
     write_zip("trailing_dot.zip", [Member("a.bin", rom_bytes(rng, 3 << 20), method=8),
                                    Member("a.bin. ", b"second")])
+    write_zip("folded_accent.zip", [Member("É.BIN", rom_bytes(rng, 3 << 20), method=8, flags=0x800),
+                                    Member("é.bin", b"second", flags=0x800)])
     write_zip("apart.zip", [Member("A.BIN", rom_bytes(rng, 3 << 20), method=8),
                             Member("b.bin", b"second")])
     write_zip("deep_names.zip", [Member("a/" * 32000 + "x%d.txt" % i, b"x") for i in range(3)]
@@ -364,6 +366,20 @@ def kernel_name_archives():
     write_zip("long_raw_name.zip", [
         ok, Member(long_raw, b"x", extra=unicode_path(long_raw, "big.txt"),
                    central={"packed_size": 0x7FFFFFFF})])
+
+
+def drive_archives():
+    """For FAT32, exFAT and NTFS drives: many members, names the drives refuse
+    and names that some of them fold into one."""
+    rng = random.Random(26)
+    write_zip("drive.zip", [Member("roms/GAME%02d.BIN" % i, rom_bytes(rng, 3000 + 500 * i), method=8)
+                            for i in range(24)] + [Member("readme.txt", b"readme")])
+    write_zip("refused.zip", [Member("a?b.txt", b"x"), Member('q"x/in.txt', b"x"),
+                              Member("ok.txt", b"ok")])
+    write_zip("twins.zip", [Member("dup.txt", b"first"), Member("dup.txt", b"second"),
+                            Member("ROM.BIN", b"first"), Member("rom.bin", b"second"),
+                            Member("É.BIN", b"first", flags=0x800),
+                            Member("é.bin", b"second", flags=0x800)])
 
 
 def rom_bytes(rng, size):
@@ -673,6 +689,7 @@ name_archives()
 code_page_archives()
 hostile_archives()
 kernel_name_archives()
+drive_archives()
 legacy_method_archives()
 method_archives()
 layout_archives()

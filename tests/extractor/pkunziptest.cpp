@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -163,6 +164,51 @@ QStringList tracedCalls(const QString &traceFile)
     return calls;
 }
 
+// The calls of a trace that tried a way of naming files the drive lacks:
+// an unnamed file, a rename that does not replace, a hard link.
+int refusedNamingCalls(const QString &traceFile)
+{
+    const QRegularExpression refused(
+        QStringLiteral("(O_TMPFILE|renameat2\\(|linkat\\().* = -1 E(INVAL|OPNOTSUPP|PERM|NOSYS)"));
+    return tracedCalls(traceFile).filter(refused).size();
+}
+
+// A drive image of one file system, mounted through the driver a desktop
+// mounts it with, or why it is not.
+struct Drive
+{
+    QString mountPoint;
+    QString loopDevice;
+    QString notMounted;
+};
+
+// An administration tool, found where Debian keeps them even when they are
+// not on the path; empty when not installed.
+QString systemTool(const QString &name)
+{
+    const QString found = QStandardPaths::findExecutable(name);
+    return found.isEmpty() ? QStandardPaths::findExecutable(name, {"/usr/sbin", "/sbin"}) : found;
+}
+
+struct DriveKind
+{
+    QString name;
+    QStringList format;
+    QStringList mount;
+};
+
+// NTFS as the desktop mounts it, refusing the names Windows refuses; FAT32
+// and exFAT through FUSE, without hard links or rename flags.
+const QList<DriveKind> &driveKinds()
+{
+    static const QList<DriveKind> kinds = {
+        {"NTFS", {"mkntfs", "-q", "-F", "-f"}, {"ntfs-3g", "-o", "windows_names"}},
+        {"exFAT", {"mkfs.exfat"}, {"mount.exfat-fuse"}},
+        {"FAT32", {"mkfs.vfat", "-F", "32"}, {"fusefat", "-o", "rw+"}},
+    };
+    return kinds;
+}
+
 // The members of nested.zip, which holds a stored ZIP between two files.
 QStringList nestedTree()
 {
@@ -178,6 +224,7 @@ class PkunzipTest : public QObject
 private slots:
     void initTestCase();
     void init();
+    void cleanupTestCase();
 
     void extractsWholeArchives_data();
     void extractsWholeArchives();
@@ -207,8 +254,11 @@ private slots:
     void readsDosTimesAsLocalTime();
     void fullDiskLeavesNoFile();
     void writesAsInOrderWhenSpaceRunsOut();
+    void writesOnEveryDrive_data();
+    void writesOnEveryDrive();
 
 private:
+    Drive mountDrive(const DriveKind &kind);
     Run extract(const QString &archive, const QString &target = QStringLiteral("target"));
     Run extractTraced(const QString &archive, const QString &target, const QString &traceFile,
                       const QString &limits = QString());
@@ -216,6 +266,9 @@ private:
 
     QTemporaryDir fixtures_;
     std::unique_ptr<QTemporaryDir> work_;
+    QTemporaryDir images_;
+    QMap<QString, Drive> drives_;
+    int driveTargets_ = 0;
 };
 
 void PkunzipTest::initTestCase()
@@ -225,6 +278,55 @@ void PkunzipTest::initTestCase()
         runProgram(QStringLiteral(PYTHON_PATH),
                    {QStringLiteral(MAKE_ARCHIVES_SCRIPT), fixtures_.path()}, fixtures_.path());
     QVERIFY2(made.status == 0, qPrintable(made.err.join(QLatin1Char('\n'))));
+    for (const DriveKind &kind : driveKinds())
+        drives_[kind.name] = mountDrive(kind);
+}
+
+// A small image of the drive's file system on a loop device, mounted
+// through its FUSE driver.
+Drive PkunzipTest::mountDrive(const DriveKind &kind)
+{
+    Drive drive;
+    if (::geteuid() != 0)
+        return {{}, {}, QStringLiteral("mounting a drive image needs root")};
+    if (!QFileInfo::exists(QStringLiteral("/dev/fuse")))
+        return {{}, {}, QStringLiteral("no /dev/fuse")};
+    for (const QString &tool : {kind.format.first(), kind.mount.first()})
+        if (systemTool(tool).isEmpty())
+            return {{}, {}, tool + QStringLiteral(" is not installed")};
+    const QString image = images_.filePath(kind.name + QStringLiteral(".img"));
+    QFile file(image);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(64 << 20))
+        return {{}, {}, QStringLiteral("no room for a drive image")};
+    file.close();
+    const Run formatted =
+        runProgram(systemTool(kind.format.first()), kind.format.mid(1) << image, images_.path());
+    if (formatted.status != 0)
+        return {{}, {}, kind.format.first() + QStringLiteral(" failed")};
+    const Run loop =
+        runProgram(systemTool(QStringLiteral("losetup")), {"-f", "--show", image}, images_.path());
+    if (loop.status != 0 || loop.out.isEmpty())
+        return {{}, {}, QStringLiteral("no loop device: ") + loop.err.join(QLatin1Char(' '))};
+    drive.loopDevice = loop.out.first();
+    drive.mountPoint = images_.filePath(kind.name);
+    QDir().mkpath(drive.mountPoint);
+    const Run mounted =
+        runProgram(systemTool(kind.mount.first()),
+                   kind.mount.mid(1) << drive.loopDevice << drive.mountPoint, images_.path());
+    if (mounted.status != 0)
+        drive.notMounted = kind.mount.first() + QStringLiteral(" failed: ") + mounted.err.join(' ');
+    return drive;
+}
+
+void PkunzipTest::cleanupTestCase()
+{
+    for (const Drive &drive : std::as_const(drives_)) {
+        if (drive.notMounted.isEmpty() && !drive.mountPoint.isEmpty())
+            runProgram(QStringLiteral("umount"), {drive.mountPoint}, images_.path());
+        if (!drive.loopDevice.isEmpty())
+            runProgram(systemTool(QStringLiteral("losetup")), {"-d", drive.loopDevice},
+                       images_.path());
+    }
 }
 
 void PkunzipTest::init()
@@ -544,7 +646,7 @@ Run PkunzipTest::extractTraced(const QString &archive, const QString &target,
                                                    "; exec strace -f -qq -o \"$0\" \"$@\"");
     return runProgram(QStringLiteral("/bin/bash"),
                       {QStringLiteral("-c"), script, traceFile, QStringLiteral(PKUNZIP_PATH),
-                       archive, work_->filePath(target)},
+                       archive, QDir::isAbsolutePath(target) ? target : work_->filePath(target)},
                       fixtures_.path());
 }
 
@@ -613,6 +715,8 @@ void PkunzipTest::takesNamesOneFileSystemFoldsInOrder_data()
         << "folded_same_file.zip" << false << QStringList{"A.BIN=<3145728 bytes>", "a.bin=second"};
     QTest::newRow("a.bin and \"a.bin. \": one after the other")
         << "trailing_dot.zip" << false << QStringList{"a.bin. =second", "a.bin=<3145728 bytes>"};
+    QTest::newRow("É.BIN and é.bin: one after the other")
+        << "folded_accent.zip" << false << QStringList{"É.BIN=<3145728 bytes>", "é.bin=second"};
     QTest::newRow("A.BIN and b.bin: side by side")
         << "apart.zip" << true << QStringList{"A.BIN=<3145728 bytes>", "b.bin=second"};
 }
@@ -958,6 +1062,95 @@ void PkunzipTest::writesAsInOrderWhenSpaceRunsOut()
     QCOMPARE(run.err.size(), 1);
     QVERIFY2(run.err.first().contains(QStringLiteral("second.bin: cannot write")),
              qPrintable(run.err.first()));
+}
+
+void PkunzipTest::writesOnEveryDrive_data()
+{
+    QTest::addColumn<QString>("drive");
+    QTest::addColumn<QString>("archive");
+    QTest::addColumn<QString>("usersFile");
+    QTest::addColumn<QStringList>("tree");
+    QTest::addColumn<QStringList>("reported");
+
+    QStringList roms = {"readme.txt=readme", "roms/"};
+    for (int i = 0; i < 24; ++i)
+        roms << QStringLiteral("roms/GAME%1.BIN=<%2 bytes>")
+                    .arg(i, 2, 10, QLatin1Char('0'))
+                    .arg(3000 + 500 * i);
+    const QString refused = QStringLiteral(": the target's file system does not accept th");
+    const QStringList exists = {"dup.txt: already exists", "rom.bin: already exists"};
+    const QMap<QString, QPair<QStringList, QStringList>> twins = {
+        {"NTFS",
+         {{"dup.txt=first", "ROM.BIN=first", "rom.bin=second", "É.BIN=first", "é.bin=second"},
+          {"dup.txt: already exists"}}},
+        {"exFAT",
+         {{"dup.txt=first", "ROM.BIN=first", "É.BIN=first"},
+          exists + QStringList{"é.bin: already exists"}}},
+        // fusefat takes no name beyond ASCII.
+        {"FAT32",
+         {{"dup.txt=first", "ROM.BIN=first"},
+          exists + QStringList{"É.BIN" + refused, "é.bin" + refused}}},
+    };
+    for (const DriveKind &kind : driveKinds()) {
+        const auto row = [&](const char *what) -> QTestData & {
+            return QTest::newRow(qPrintable(kind.name + QStringLiteral(": ") + what)) << kind.name;
+        };
+        row("an archive of 25 members written whole, the naming probed once")
+            << "drive.zip" << QString() << roms << QStringList{};
+        row("a user's file of a member's name kept")
+            << "whole.zip"
+            << "one.txt" << QStringList{"one.txt=user's", "two.txt=<3000 bytes>"}
+            << QStringList{"one.txt: already exists"};
+        row("damaged members leave nothing but the report")
+            << "bad_crc.zip" << QString() << QStringList{"good.txt=good"}
+            << QStringList{"bad.txt: damaged data", "stored_bad.txt:"};
+        row("names the drive refuses, of a file and of a folder")
+            << "refused.zip" << QString() << QStringList{"ok.txt=ok"}
+            << QStringList{"a?b.txt" + refused + "is name",
+                           "q\"x/in.txt" + refused + "e name of folder q\"x"};
+        row("names that differ in case, and one name twice")
+            << "twins.zip" << QString() << twins[kind.name].first << twins[kind.name].second;
+    }
+}
+
+// Each row extracts into a folder of its own on a drive mounted for the whole
+// test; what the drive holds must be the members, with the bytes they have
+// on the local disk, and no hidden file left anywhere.
+void PkunzipTest::writesOnEveryDrive()
+{
+    QFETCH(QString, drive);
+    QFETCH(QString, archive);
+    QFETCH(QString, usersFile);
+    QFETCH(QStringList, tree);
+    QFETCH(QStringList, reported);
+    const Drive &mounted = drives_[drive];
+    if (!mounted.notMounted.isEmpty())
+        QSKIP(qPrintable(mounted.notMounted));
+    const QString onDrive = mounted.mountPoint + QStringLiteral("/t%1").arg(++driveTargets_);
+    if (!usersFile.isEmpty()) {
+        QVERIFY(QDir().mkpath(onDrive));
+        QFile file(onDrive + QLatin1Char('/') + usersFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("user's");
+    }
+    const QString trace = work_->filePath(QStringLiteral("trace"));
+
+    const Run run = extractTraced(archive, onDrive, trace, QStringLiteral("true"));
+
+    QCOMPARE(run.status, reported.isEmpty() ? 0 : 1);
+    tree.sort();
+    QCOMPARE(describeTree(onDrive), tree);
+    QCOMPARE(run.err.size(), reported.size());
+    for (int i = 0; i < reported.size(); ++i)
+        QVERIFY2(run.err[i].contains(reported[i]), qPrintable(run.err[i]));
+    const QRegularExpression leftOver(QStringLiteral("(^|/)\\.(pkunzip|fuse_hidden)"));
+    QCOMPARE(describeTree(mounted.mountPoint).filter(leftOver), QStringList());
+    QVERIFY2(refusedNamingCalls(trace) <= 5,
+             qPrintable(QString::number(refusedNamingCalls(trace))));
+    if (reported.isEmpty()) {
+        QCOMPARE(extract(archive).status, 0);
+        QCOMPARE(digests(onDrive), digests(target()));
+    }
 }
 
 QTEST_GUILESS_MAIN(PkunzipTest)

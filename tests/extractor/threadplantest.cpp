@@ -56,6 +56,13 @@ void ThreadPlanTest::decidesFromSizeNamesAndRoom_data()
     QTest::newRow("large, members apart") << large << apart << Why::SideBySide;
     QTest::newRow("one name in two cases")
         << large << std::vector<ZipEntry>{member("A.BIN"), member("a.bin")} << Why::MembersMeet;
+    QTest::newRow("one name in two cases, beyond ASCII as exFAT folds it")
+        << large << std::vector<ZipEntry>{member("É.BIN"), member("é.bin")} << Why::MembersMeet;
+    QTest::newRow("a character unassigned in the Unicode version built in")
+        << large << std::vector<ZipEntry>{member("a.bin"), member("\u0378.bin")}
+        << Why::MembersMeet;
+    QTest::newRow("a name that is no UTF-8")
+        << large << std::vector<ZipEntry>{member("a.bin"), member("\xff.bin")} << Why::MembersMeet;
     QTest::newRow("one name with a trailing dot")
         << large << std::vector<ZipEntry>{member("a.bin"), member("a.bin.")} << Why::MembersMeet;
     QTest::newRow("a file where a folder goes")
