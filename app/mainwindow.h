@@ -10,7 +10,7 @@
 #include <memory>
 
 struct BatchRequest;
-struct FailedExtractionsReport;
+struct BatchReport;
 
 class ArchiveNamesModel;
 class QCheckBox;
@@ -61,7 +61,7 @@ private:
     // a failure both keep their texts.
     Result<void> loadDirectories();
 
-    void reportFailedExtractions(const FailedExtractionsReport &report);
+    void showBatchReport(const BatchReport &report);
 
     // What the batch works on, as the window shows it now.
     BatchRequest batchRequest() const;
