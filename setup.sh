@@ -29,6 +29,7 @@ packages=(
     libacl1-dev libxml2-dev libssl-dev nettle-dev
     # tests: archive makers, the X11 smoke test
     zip unzip 7zip zstd python3 libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
+    xclip
     # tests that count the system calls pkunzip makes
     strace
     # fuzzing: clang 14 with libFuzzer and the sanitizer runtimes

@@ -325,7 +325,8 @@ void MainWindow::extractSelected()
 
 // Whatever the message leaves out goes into the box's details, which scroll,
 // so the box and its button stay on the screen. Names and reasons are shown as
-// they are, never read as markup.
+// they are, never read as markup, and can be selected and copied, to be looked
+// up or passed on.
 void MainWindow::showBatchReport(const BatchReport &report)
 {
     if (report.kind == BatchReport::Kind::Nothing)
@@ -334,6 +335,7 @@ void MainWindow::showBatchReport(const BatchReport &report)
         report.kind == BatchReport::Kind::Stopped ? QMessageBox::Critical : QMessageBox::Warning;
     QMessageBox box(icon, windowTitle(), report.message, QMessageBox::Ok, this);
     box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
     if (!report.details.isEmpty())
         box.setDetailedText(report.details);
     box.exec();
