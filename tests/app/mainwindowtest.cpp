@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 

@@ -12,87 +12,40 @@ import select
 import sys
 import time
 
-STRUCTURE_NOTIFY_MASK = 1 << 17
-SUBSTRUCTURE_NOTIFY_MASK = 1 << 19
-CLIENT_MESSAGE = 33
+from ctypes import c_int, c_long, c_ulong, c_void_p
 
 
 class ClientMessage(ctypes.Structure):
-    _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong),
-                ("send_event", ctypes.c_int), ("display", ctypes.c_void_p),
-                ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
-                ("format", ctypes.c_int), ("data", ctypes.c_long * 5)]
-
-
-class Event(ctypes.Union):
-    # XEvent is 24 longs, whatever kind it holds.
-    _fields_ = [("message", ClientMessage), ("pad", ctypes.c_long * 24)]
+    _fields_ = [("type", c_int), ("serial", c_ulong), ("send_event", c_int),
+                ("display", c_void_p), ("window", c_ulong), ("message_type", c_ulong),
+                ("format", c_int), ("data", c_long * 5), ("pad", c_long * 12)]  # an XEvent
 
 
 xlib = ctypes.CDLL("libX11.so.6")
-xlib.XOpenDisplay.restype = ctypes.c_void_p
-xlib.XOpenDisplay.argtypes = [ctypes.c_char_p]
-xlib.XDefaultRootWindow.restype = ctypes.c_ulong
-xlib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
-xlib.XInternAtom.restype = ctypes.c_ulong
-xlib.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
-xlib.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
-xlib.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long,
-                            ctypes.POINTER(Event)]
-xlib.XFlush.argtypes = [ctypes.c_void_p]
-xlib.XPending.argtypes = [ctypes.c_void_p]
-xlib.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.POINTER(Event)]
-xlib.XConnectionNumber.argtypes = [ctypes.c_void_p]
-
-
-def send(display, window, protocol, stamp):
-    event = Event()
-    event.message.type = CLIENT_MESSAGE
-    event.message.window = window
-    event.message.message_type = xlib.XInternAtom(display, b"WM_PROTOCOLS", 0)
-    event.message.format = 32
-    event.message.data[0] = protocol
-    event.message.data[1] = stamp
-    event.message.data[2] = window
-    xlib.XSendEvent(display, window, 0, 0, ctypes.byref(event))
-    xlib.XFlush(display)
-
-
-def answered(display, ping, stamp, window, seconds):
-    deadline = time.monotonic() + seconds
-    event = Event()
-    while True:
-        while xlib.XPending(display):
-            xlib.XNextEvent(display, ctypes.byref(event))
-            message = event.message
-            if (message.type == CLIENT_MESSAGE and message.data[0] == ping
-                    and message.data[1] == stamp and message.data[2] == window):
-                return True
-        left = deadline - time.monotonic()
-        if left <= 0:
-            return False
-        select.select([xlib.XConnectionNumber(display)], [], [], left)
-
-
-def main():
-    window, request = int(sys.argv[1], 0), sys.argv[2]
-    display = xlib.XOpenDisplay(None)
-    if not display:
-        sys.exit("cannot open the display")
-    if request == "close":
-        send(display, window, xlib.XInternAtom(display, b"WM_DELETE_WINDOW", 0), 0)
-        return
-    ping = xlib.XInternAtom(display, b"_NET_WM_PING", 0)
-    # The answer goes to the root window, for those who watch it or its
-    # children (toolkits differ in which).
-    xlib.XSelectInput(display, xlib.XDefaultRootWindow(display),
-                      STRUCTURE_NOTIFY_MASK | SUBSTRUCTURE_NOTIFY_MASK)
-    stamp = int(time.monotonic() * 1000) & 0xFFFFFFFF
-    started = time.monotonic()
-    send(display, window, ping, stamp)
-    if not answered(display, ping, stamp, window, 1.5):
-        sys.exit("no answer to _NET_WM_PING within 1.5 s")
-    print("answered _NET_WM_PING in %d ms" % ((time.monotonic() - started) * 1000))
-
-
-main()
+xlib.XOpenDisplay.restype = c_void_p
+xlib.XInternAtom.restype = c_ulong
+xlib.XDefaultRootWindow.restype = c_ulong
+display = c_void_p(xlib.XOpenDisplay(None)) or sys.exit("cannot open the display")
+window, request = int(sys.argv[1], 0), sys.argv[2]
+protocol = b"_NET_WM_PING" if request == "ping" else b"WM_DELETE_WINDOW"
+message = ClientMessage(type=33, window=window, format=32,
+                        message_type=xlib.XInternAtom(display, b"WM_PROTOCOLS", 0))
+message.data[:3] = [xlib.XInternAtom(display, protocol, 0), int(time.time()) & 0xFFFFFFF, window]
+# The answer goes to the root window, for those who watch it or its children
+# (toolkits differ in which): StructureNotify and SubstructureNotify.
+root = xlib.XDefaultRootWindow(display)
+xlib.XSelectInput(display, c_ulong(root), c_long((1 << 17) | (1 << 19)))
+xlib.XSendEvent(display, c_ulong(window), 0, c_long(0), ctypes.byref(message))
+xlib.XFlush(display)
+if request != "ping":
+    sys.exit(0)
+started = time.monotonic()
+answer = ClientMessage()
+while time.monotonic() < started + 1.5:
+    while xlib.XPending(display):
+        xlib.XNextEvent(display, ctypes.byref(answer))
+        if answer.type == 33 and list(answer.data[:3]) == list(message.data[:3]):
+            print("answered _NET_WM_PING in %d ms" % ((time.monotonic() - started) * 1000))
+            sys.exit(0)
+    select.select([xlib.XConnectionNumber(display)], [], [], 0.05)
+sys.exit("no answer to _NET_WM_PING within 1.5 s")

@@ -27,10 +27,7 @@ trap '[ -z "$pid" ] || kill "$pid" 2>/dev/null; rm -rf "$work"' EXIT
 mkdir "$work/program" "$work/roms" "$work/games"
 cp "$program" "$work/program/vrillo"
 
-fail() {
-    echo "$*" >&2
-    exit 1
-}
+fail() { echo "$*" >&2 && exit 1; }
 
 # Starts the program and sets window to its main window's id.
 start() {
@@ -72,11 +69,7 @@ kill "$pid" && ended 50
 
 echo "2. a batch of one archive whose extractor takes three seconds"
 printf '"%s"\r\n"%s"\r\n' "$work/roms" "$work/games" >"$work/program/ini.ini"
-cat >"$work/program/pkunzip" <<'STANDIN'
-#!/bin/sh
-echo "$1" >>"${0%/*}/runs.log"
-sleep 3
-STANDIN
+printf '#!/bin/sh\necho "$1" >>"${0%%/*}/runs.log"\nsleep 3\n' >"$work/program/pkunzip"
 chmod +x "$work/program/pkunzip"
 touch "$work/roms/PACMAN.ZIP"
 start
@@ -99,25 +92,14 @@ cp "$pkunzip" "$work/program/pkunzip"
 echo "already here" >"$work/games/readme.txt"
 (
     cd "$work/roms"
-    python3 - <<'ARCHIVES'
-import random, zipfile
-random.seed(1)
-def archive(name, members):
-    with zipfile.ZipFile(name, "w", zipfile.ZIP_DEFLATED) as z:
-        for member, data in members:
-            z.writestr(member, data)
-archive("GALAGA.ZIP", [("galaga.1b", bytes(random.randrange(8) for _ in range(60000))),
-                       ("galaga.2c", b"sound" * 1000)])
-damaged = bytearray(open("GALAGA.ZIP", "rb").read())
-for offset in range(2000, 2100):
-    damaged[offset] ^= 0x55
-open("GALAGA.ZIP", "wb").write(damaged)
-archive("README.ZIP", [("readme.txt", b"from the archive\n")])
-archive("PACMAN.ZIP", [("pacman.6e", b"pacman" * 1000)])
-open("digdug.bin", "wb").write(random.randbytes(300000))
-ARCHIVES
+    head -c 45000 /dev/urandom | base64 >galaga.1b
+    zip -q GALAGA.ZIP galaga.1b
+    printf '%0100d' 0 | dd of=GALAGA.ZIP bs=1 seek=2000 conv=notrunc status=none
+    echo "from the archive" >readme.txt
+    zip -q README.ZIP readme.txt
+    head -c 300000 /dev/urandom >digdug.bin
     zip -q -s 100k DIGDUG.zip digdug.bin
-    rm digdug.bin DIGDUG.z02
+    rm galaga.1b readme.txt digdug.bin DIGDUG.z02
 )
 start
 refresh
@@ -140,11 +122,10 @@ sleep 0.5
 text=$(xclip -o -selection primary)
 echo "$text"
 for reason in "GALAGA.ZIP: pkunzip non ha scritto alcuni file" "galaga.1b: damaged data" \
-    "DIGDUG.zip: pkunzip non ha scritto alcuni file" "digdug.bin:" \
+    "DIGDUG.zip: pkunzip non ha scritto alcuni file" "digdug.bin: segment DIGDUG.z02 is missing" \
     "README.ZIP: pkunzip non ha scritto alcuni file" "readme.txt: already exists"; do
     grep -qF -- "$reason" <<<"$text" || fail "the summary does not say \"$reason\""
 done
-! grep -qF PACMAN <<<"$text" || fail "the summary names an archive that was extracted"
 xdotool key Return
 sleep 0.5
 kill "$pid" && ended 50
