@@ -173,7 +173,9 @@ void MainWindowTest::exitAndTheFrameEndTheProgram()
     open();
     window->show();
     QTimer::singleShot(0, [&] { byButton ? click(exitButton) : void(window->close()); });
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    // Gone with the test, so it cannot end a later test's event loop.
+    const QObject timeOut;
+    QTimer::singleShot(5000, &timeOut, [] { QCoreApplication::exit(99); });
     QCOMPARE(QCoreApplication::exec(), 0);
 }
 
@@ -382,7 +384,8 @@ void MainWindowTest::duringABatchTheWindowPaintsButActsOnNoInput()
         runsBySecond = fixture->runs().size();
         colourBySecond = contactColour();
     });
-    QTimer::singleShot(10000, [] { QCoreApplication::exit(99); });
+    const QObject timeOut;
+    QTimer::singleShot(10000, &timeOut, [] { QCoreApplication::exit(99); });
 
     QCOMPARE(QCoreApplication::exec(), 0);
     QCOMPARE(vaiClicks.count(), 1);
