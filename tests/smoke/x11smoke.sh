@@ -69,21 +69,23 @@ kill "$pid" && ended 50
 
 echo "2. a batch of one archive whose extractor takes three seconds"
 printf '"%s"\r\n"%s"\r\n' "$work/roms" "$work/games" >"$work/program/ini.ini"
-printf '#!/bin/sh\necho "$1" >>"${0%%/*}/runs.log"\nsleep 3\n' >"$work/program/pkunzip"
+printf '#!/bin/sh\necho started >>"${0%%/*}/runs.log"\nsleep 3\necho ended >>"${0%%/*}/runs.log"\n' \
+    >"$work/program/pkunzip"
 chmod +x "$work/program/pkunzip"
 touch "$work/roms/PACMAN.ZIP"
 start
 refresh
 selectAll
 vai
-sleep 1
+for _ in $(seq 50); do [ -s "$work/program/runs.log" ] && break || sleep 0.1; done
 python3 "$wmclient" "$window" ping
 vai
 python3 "$wmclient" "$window" close
 sleep 0.5
+! grep -q ended "$work/program/runs.log" || fail "the extractor ended before the checks were done"
 kill -0 "$pid" 2>/dev/null || fail "the close was carried out during the batch"
 ended 60 || fail "the close was not carried out after the batch"
-[ "$(wc -l <"$work/program/runs.log")" -eq 1 ] || fail "a second click started another batch"
+[ "$(grep -c started "$work/program/runs.log")" -eq 1 ] || fail "a second click started another batch"
 
 echo "3. the real pkunzip: a damaged archive, a missing segment, a file already there"
 rm -r "$work/roms" "$work/games" "$work/program/runs.log"
