@@ -38,6 +38,7 @@ package_packages=(dpkg-dev file)
 test_packages=(
     # archive makers, the X11 smoke test
     zip unzip 7zip zstd libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
+    xclip
     # tests that count the system calls pkunzip makes
     strace
     # tests on the drives users extract to: NTFS, exFAT and FAT32 images made

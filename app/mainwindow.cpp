@@ -5,6 +5,8 @@
 #include "archivelist.h"
 #include "archivenamesmodel.h"
 #include "batch.h"
+#include "batchreport.h"
+#include "blockedwindow.h"
 #include "errorreport.h"
 #include "picturebutton.h"
 #include "platform.h"
@@ -320,24 +322,40 @@ void MainWindow::setEveryEntrySelected(bool selected)
                                                                : QItemSelectionModel::Deselect);
 }
 
-// The batch runs on this thread and the window does not respond until it
-// ends, so nothing can change the list or the fields while it runs.
+// The batch runs on this thread. The window goes on painting and answering
+// the desktop, but nothing the user does reaches it until the batch ends, so
+// nothing can change the list or the fields while it runs, and a second batch
+// cannot start inside the first. A close asked for meanwhile comes after the
+// summary.
 void MainWindow::extractSelected()
 {
-    const BatchResult result = runBatch(batchRequest());
-    if (result.stoppedBy)
-        reportFailure(this, *result.stoppedBy);
-    if (!result.failedExtractions.isEmpty())
-        reportFailedExtractions(failedExtractionsReport(result.failedExtractions));
+    BatchResult result;
+    bool closeRequested = false;
+    {
+        const BlockedWindow blocked(this);
+        result = runBatch(batchRequest());
+        closeRequested = blocked.closeRequested();
+    }
+    showBatchReport(batchReport(result));
+    if (closeRequested)
+        exitProgram();
 }
 
-// A long list goes into the box's details, which scroll, so the box and its
-// button stay on the screen.
-void MainWindow::reportFailedExtractions(const FailedExtractionsReport &report)
+// Whatever the message leaves out goes into the box's details, which scroll,
+// so the box and its button stay on the screen. Names and reasons are shown as
+// they are, never read as markup, and can be selected and copied, to be looked
+// up or passed on.
+void MainWindow::showBatchReport(const BatchReport &report)
 {
-    QMessageBox box(QMessageBox::Warning, windowTitle(), report.message, QMessageBox::Ok, this);
-    if (!report.fullList.isEmpty())
-        box.setDetailedText(report.fullList);
+    if (report.kind == BatchReport::Kind::Nothing)
+        return;
+    const auto icon =
+        report.kind == BatchReport::Kind::Stopped ? QMessageBox::Critical : QMessageBox::Warning;
+    QMessageBox box(icon, windowTitle(), report.message, QMessageBox::Ok, this);
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    if (!report.details.isEmpty())
+        box.setDetailedText(report.details);
     box.exec();
 }
 

@@ -11,7 +11,7 @@
 #include <memory>
 
 struct BatchRequest;
-struct FailedExtractionsReport;
+struct BatchReport;
 
 class ArchiveNamesModel;
 class QCheckBox;
@@ -63,7 +63,7 @@ private:
     // a failure both keep their texts.
     Result<void> loadDirectories();
 
-    void reportFailedExtractions(const FailedExtractionsReport &report);
+    void showBatchReport(const BatchReport &report);
 
     // What the batch works on, as the window shows it now.
     BatchRequest batchRequest() const;

@@ -9,7 +9,9 @@
 // /dev/null without hiding them.
 
 #include "batch.h"
+#include "batchreport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -96,9 +98,8 @@ static Timing timeBatch(const BatchRequest &request)
     const Timing timing = timed([&] { result = runBatch(request); });
     if (result.stoppedBy || !result.failedExtractions.isEmpty())
         std::fprintf(stderr, "batch did not succeed: %s\n",
-                     qPrintable(result.stoppedBy
-                                    ? result.stoppedBy->operation
-                                    : failedExtractionsReport(result.failedExtractions).message));
+                     qPrintable(result.stoppedBy ? result.stoppedBy->operation
+                                                 : batchReport(result).message));
     return timing;
 }
 
@@ -141,6 +142,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "usage: %s PKUNZIP [ARCHIVES] [ROUNDS]\n", argv[0]);
         return 2;
     }
+    // The batch serves the event loop while it waits for each extractor.
+    const QCoreApplication application(argc, argv);
     const QString extractor = QFileInfo(QFile::decodeName(argv[1])).absoluteFilePath();
     const int archives = argc > 2 ? std::atoi(argv[2]) : 5000;
     const int rounds = argc > 3 ? std::atoi(argv[3]) : 5;

@@ -67,6 +67,15 @@ Result<QByteArrayList> readDirectoryNames(const QByteArray &path, const QString 
     return names;
 }
 
+qsizetype utf8CharacterLength(QByteArrayView name, qsizetype position)
+{
+    const auto lead = static_cast<unsigned char>(name[position]);
+    const qsizetype expected = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const bool whole =
+        position + expected <= name.size() && name.sliced(position, expected).isValidUtf8();
+    return whole ? expected : 1;
+}
+
 QString shownFileName(const QByteArray &name)
 {
     return QString::fromUtf8(name);

@@ -5,6 +5,7 @@
 #include "result.h"
 
 #include <QByteArrayList>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -24,6 +25,10 @@ enum class EntryType { RegularFile, Directory };
 // "Impossibile leggere la directory " followed by shownAs.
 Result<QByteArrayList> readDirectoryNames(const QByteArray &path, const QString &shownAs,
                                           EntryType type, bool (*keep)(std::string_view name));
+
+// The length in bytes of the character that starts at position in name: a
+// whole UTF-8 sequence, or else the one byte there, which no sequence holds.
+qsizetype utf8CharacterLength(QByteArrayView name, qsizetype position);
 
 // A file name or path as the user reads it: its bytes decoded as UTF-8, a byte
 // that is no part of a valid sequence shown as the replacement character.

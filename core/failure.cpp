@@ -12,6 +12,7 @@ static int shownErrorNumber(const Failure &failure)
 {
     switch (failure.kind) {
     case FailureKind::NameTooShortForFolder:
+    case FailureKind::FolderNameEmpty:
         return EINVAL;
     case FailureKind::SettingsEndEarly:
         return ENODATA;

@@ -9,6 +9,7 @@
 enum class FailureKind {
     System,                // Failure::systemError holds the system's error number
     NameTooShortForFolder, // an archive name of fewer than four characters has no folder
+    FolderNameEmpty,       // an archive name that gives a folder name of nothing at all
     SettingsEndEarly,      // a settings file ends before its second directory
     NameNotText,           // a path whose bytes are not valid UTF-8 cannot go into a text field
     NotRegularFile,        // a file to read is a pipe, a device or a socket, which may never end

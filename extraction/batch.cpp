@@ -7,7 +7,6 @@
 #include "platform.h"
 
 #include <cerrno>
-#include <cstring>
 #include <sys/stat.h>
 
 static Result<void> createFolder(const QByteArray &path)
@@ -29,8 +28,13 @@ public:
 
     BatchResult run()
     {
-        for (qsizetype i = 0; i < request.archives.size() && !result.stoppedBy; ++i)
+        for (qsizetype i = 0; i < request.archives.size(); ++i) {
             processEntry(request.archives[i], request.selected.value(i));
+            if (result.stoppedBy) {
+                noteNotProcessedFrom(i);
+                break;
+            }
+        }
         return result;
     }
 
@@ -51,6 +55,15 @@ private:
             return;
         }
         const QByteArray &folder = *folderName;
+        // Its folder would be the destination itself.
+        if (folder.isEmpty()) {
+            result.stoppedBy = Failure::ofKind(
+                QStringLiteral("Impossibile ricavare il nome della cartella da \"%1\": "
+                               "resterebbe vuoto")
+                    .arg(shownFileName(archiveName)),
+                FailureKind::FolderNameEmpty);
+            return;
+        }
         if (const Result<void> created =
                 createFolder(extractionFolderPath(request.destination, folder));
             !created) {
@@ -63,7 +76,8 @@ private:
 
     void extract(const QByteArray &archiveName, const ExtractorCommand &command)
     {
-        const ChildEnd end = runAndWait(command);
+        ChildRun run = runAndWait(command, repeatedPrefix(command));
+        const ChildEnd &end = run.end;
         switch (end.kind) {
         case ChildEnd::Kind::NotStarted:
             result.stoppedBy = Failure::fromErrno(
@@ -79,9 +93,22 @@ private:
         case ChildEnd::Kind::Exited:
         case ChildEnd::Kind::Signalled:
             if (!end.succeeded())
-                result.failedExtractions.append({archiveName, end});
+                result.failedExtractions.append({archiveName, end, std::move(run.errorOutput)});
             break;
         }
+    }
+
+    void noteNotProcessedFrom(qsizetype stop)
+    {
+        for (qsizetype i = stop; i < request.archives.size(); ++i)
+            if (request.selected.value(i))
+                result.notProcessed << request.archives[i];
+    }
+
+    // What pkunzip puts before each of its lines.
+    static QByteArray repeatedPrefix(const ExtractorCommand &command)
+    {
+        return platform::extractorName.toUtf8() + ": " + command.arguments[0] + ": ";
     }
 
     const BatchRequest &request;
@@ -93,34 +120,4 @@ private:
 BatchResult runBatch(const BatchRequest &request)
 {
     return Batch(request).run();
-}
-
-static QString describeEnd(const ChildEnd &end)
-{
-    if (end.kind == ChildEnd::Kind::Signalled)
-        return QStringLiteral("interrotto dal segnale %1 (%2)")
-            .arg(end.value)
-            .arg(QString::fromLocal8Bit(strsignal(end.value)));
-    return QStringLiteral("terminato con codice %1").arg(end.value);
-}
-
-// About twenty lines leave the box well within a 768-pixel screen.
-static constexpr qsizetype shownFailures = 20;
-
-FailedExtractionsReport failedExtractionsReport(const QList<FailedExtraction> &failures)
-{
-    QStringList lines;
-    for (const FailedExtraction &failure : failures)
-        lines << QStringLiteral("%1: %2 %3")
-                     .arg(shownFileName(failure.archiveName), platform::extractorName,
-                          describeEnd(failure.end));
-
-    FailedExtractionsReport report;
-    report.message = QStringLiteral("Alcuni archivi non sono stati scompattati del tutto:\n\n") +
-                     lines.mid(0, shownFailures).join(QLatin1Char('\n'));
-    if (lines.size() > shownFailures) {
-        report.message += QStringLiteral("\n… e altri %1").arg(lines.size() - shownFailures);
-        report.fullList = lines.join(QLatin1Char('\n'));
-    }
-    return report;
 }

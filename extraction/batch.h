@@ -31,17 +31,22 @@ struct BatchRequest
     bool folderPerArchive = true;
 };
 
-// An archive whose extractor ran but did not end with status 0.
+// An archive whose extractor ran but did not end with status 0, and what the
+// extractor wrote on its standard error.
 struct FailedExtraction
 {
     QByteArray archiveName;
     ChildEnd end;
+    ErrorOutput errorOutput;
 };
 
 struct BatchResult
 {
     // Why the batch stopped before the end of the list, if it did.
     std::optional<Failure> stoppedBy;
+    // The selected archives it then left untouched, in list order: the one it
+    // stopped at, if selected, and every selected one after it.
+    QByteArrayList notProcessed;
     // Extractors that ended with a non-zero status or a signal, in list order.
     QList<FailedExtraction> failedExtractions;
 };
@@ -49,20 +54,10 @@ struct BatchResult
 // Walks the archives once from the first to the last. For each selected one it
 // creates the archive's folder in the destination (one level, failing if it
 // exists) when each archive gets a folder of its own, then runs the extractor
-// and waits for its end, so at most one extractor runs at a time. The
-// folder-name rule is applied to every archive, selected or not. The first
-// failed folder name, failed folder creation or extractor that cannot be
-// started stops the batch: later archives are not touched.
+// and waits for its end, so at most one extractor runs at a time; the
+// thread's events are served meanwhile (see runAndWait). The folder-name rule
+// is applied to every archive, selected or not. The first failed folder name,
+// empty folder name of a selected archive that gets a folder, failed folder
+// creation or extractor that cannot be started stops the batch: later
+// archives are not touched.
 BatchResult runBatch(const BatchRequest &request);
-
-// The one message telling the user which archives were not fully extracted
-// and how their extractor ended, one line each. However many there are, the
-// message keeps a height a screen can show: past the first lines it only says
-// how many more there are, and fullList then holds every line.
-struct FailedExtractionsReport
-{
-    QString message;
-    // Empty when the message holds every line.
-    QString fullList;
-};
-FailedExtractionsReport failedExtractionsReport(const QList<FailedExtraction> &failures);

@@ -2,10 +2,18 @@
 // Copyright 2026 The Vrillo developers
 #include "childprocess.h"
 
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
 #include <cerrno>
 #include <csignal>
+#include <fcntl.h>
+#include <memory>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char **environ;
 
@@ -19,6 +27,37 @@ struct SpawnAttributes
     ~SpawnAttributes() { posix_spawnattr_destroy(&attributes); }
     SpawnAttributes(const SpawnAttributes &) = delete;
     SpawnAttributes &operator=(const SpawnAttributes &) = delete;
+};
+
+struct SpawnFileActions
+{
+    posix_spawn_file_actions_t actions;
+
+    SpawnFileActions() { posix_spawn_file_actions_init(&actions); }
+    ~SpawnFileActions() { posix_spawn_file_actions_destroy(&actions); }
+    SpawnFileActions(const SpawnFileActions &) = delete;
+    SpawnFileActions &operator=(const SpawnFileActions &) = delete;
+};
+
+class UniqueFd
+{
+public:
+    explicit UniqueFd(int fd = -1) : fd(fd) {}
+    ~UniqueFd() { reset(); }
+    UniqueFd(const UniqueFd &) = delete;
+    UniqueFd &operator=(const UniqueFd &) = delete;
+
+    int get() const { return fd; }
+    bool isOpen() const { return fd >= 0; }
+    void reset()
+    {
+        if (fd >= 0)
+            close(fd);
+        fd = -1;
+    }
+
+private:
+    int fd;
 };
 
 } // namespace
@@ -61,7 +100,59 @@ void restoreChildSignalDefault()
     sigaction(SIGCHLD, &defaultAction, nullptr);
 }
 
-ChildEnd runAndWait(const ExtractorCommand &command)
+// Reads what the pipe holds now, at most a megabyte, so that a child that
+// writes without pause cannot keep the event loop from its other work. False
+// once the pipe has nothing more to give.
+static bool readAvailable(int pipe, ErrorOutput &output)
+{
+    char buffer[64 * 1024];
+    for (int chunk = 0; chunk < 16; ++chunk) {
+        const ssize_t count = read(pipe, buffer, sizeof buffer);
+        if (count > 0)
+            output.append(QByteArrayView(buffer, count));
+        else if (count == 0 || (errno != EINTR && errno != EAGAIN))
+            return false;
+        else if (errno == EAGAIN)
+            return true;
+    }
+    return true;
+}
+
+static bool hasEnded(pid_t child)
+{
+    siginfo_t info = {};
+    return waitid(P_PID, child, &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0;
+}
+
+// The child's end is watched through a pidfd; a kernel without pidfds (before
+// Linux 5.3) gets a look every 20 ms instead.
+static void serveEventsUntilEnd(pid_t child, int errorPipe, ErrorOutput &output)
+{
+    bool ended = false;
+    QSocketNotifier reasons(errorPipe, QSocketNotifier::Read);
+    QObject::connect(&reasons, &QSocketNotifier::activated, [&] {
+        if (!readAvailable(errorPipe, output))
+            reasons.setEnabled(false);
+    });
+    const UniqueFd endOfChild(int(syscall(SYS_pidfd_open, child, 0)));
+    std::unique_ptr<QObject> endWatch;
+    if (endOfChild.isOpen()) {
+        auto *notifier = new QSocketNotifier(endOfChild.get(), QSocketNotifier::Read);
+        QObject::connect(notifier, &QSocketNotifier::activated, [&] { ended = true; });
+        endWatch.reset(notifier);
+    } else {
+        auto *look = new QTimer;
+        QObject::connect(look, &QTimer::timeout, [&] { ended = hasEnded(child); });
+        look->start(20);
+        endWatch.reset(look);
+    }
+    // Not a nested QEventLoop: QCoreApplication::exit() would end that at
+    // once, and the batch must not go on while its extractor still runs.
+    while (!ended)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+static int spawn(const ExtractorCommand &command, int standardError, pid_t *child)
 {
     const QByteArray &program = command.program;
     // posix_spawn takes non-const pointers but does not write through them.
@@ -71,10 +162,41 @@ ChildEnd runAndWait(const ExtractorCommand &command)
 
     SpawnAttributes spawn;
     resetSignals(spawn);
+    SpawnFileActions files;
+    posix_spawn_file_actions_adddup2(&files.actions, standardError, STDERR_FILENO);
+    return posix_spawn(child, program.constData(), &files.actions, &spawn.attributes, argv,
+                       environ);
+}
+
+static ChildRun notStarted(ChildRun run, int error)
+{
+    run.end = {ChildEnd::Kind::NotStarted, error};
+    return run;
+}
+
+ChildRun runAndWait(const ExtractorCommand &command, const QByteArray &repeatedPrefix)
+{
+    ChildRun run{{}, ErrorOutput(repeatedPrefix)};
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        return notStarted(std::move(run), errno);
+    const UniqueFd readEnd(ends[0]);
+    UniqueFd writeEnd(ends[1]);
+    // Only the reading end is non-blocking: the child writes to its end as
+    // it would to a terminal.
+    if (fcntl(readEnd.get(), F_SETFL, O_NONBLOCK) != 0)
+        return notStarted(std::move(run), errno);
     pid_t child = 0;
-    const int error =
-        posix_spawn(&child, program.constData(), nullptr, &spawn.attributes, argv, environ);
+    const int error = spawn(command, writeEnd.get(), &child);
+    // Once only the child holds the writing end, the pipe ends with it.
+    writeEnd.reset();
     if (error != 0)
-        return {ChildEnd::Kind::NotStarted, error};
-    return waitForEnd(child);
+        return notStarted(std::move(run), error);
+    serveEventsUntilEnd(child, readEnd.get(), run.errorOutput);
+    // What the child wrote last is still in the pipe; a process it left
+    // behind may keep the pipe open, so this reads what is there and no more.
+    readAvailable(readEnd.get(), run.errorOutput);
+    run.errorOutput.finish();
+    run.end = waitForEnd(child);
+    return run;
 }

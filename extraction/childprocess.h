@@ -2,6 +2,7 @@
 // Copyright 2026 The Vrillo developers
 #pragma once
 
+#include "erroroutput.h"
 #include "extractorcommand.h"
 
 // How a child started by runAndWait came to its end.
@@ -20,12 +21,24 @@ struct ChildEnd
     bool succeeded() const { return kind == Kind::Exited && value == 0; }
 };
 
+// How a child ended and what it wrote on its standard error.
+struct ChildRun
+{
+    ChildEnd end;
+    ErrorOutput errorOutput;
+};
+
 // Starts command.program directly, with exactly its two arguments and no
 // shell, and returns only after the child has ended. The child gets the
-// program's environment, working directory and standard input, output and
-// error, at the program's own priority. There is no time-out: a child that
-// never ends keeps the caller waiting. Nothing is shown to the user.
-ChildEnd runAndWait(const ExtractorCommand &command);
+// program's environment, working directory, standard input and output, at
+// the program's own priority; its standard error is a pipe, read while the
+// child runs so that the child never waits on it, and kept within the bounds
+// of ErrorOutput, lines starting with repeatedPrefix kept without it.
+// Meanwhile the calling thread's event loop goes on serving events (timers,
+// painting, the window system's requests), as the caller's filters let it; a
+// QCoreApplication must exist. There is no time-out: a child that never ends
+// keeps the caller waiting. Nothing is shown to the user.
+ChildRun runAndWait(const ExtractorCommand &command, const QByteArray &repeatedPrefix = {});
 
 // Gives SIGCHLD its default disposition, whatever the program inherited from
 // what started it: an ignored SIGCHLD, or one handled with SA_NOCLDWAIT, lets

@@ -18,23 +18,12 @@ static QByteArray withoutTrailingBlanks(QByteArray name)
     return name;
 }
 
-// The length in bytes of the character that starts at position: a whole
-// UTF-8 sequence, or else the one byte there, which no sequence holds.
-static qsizetype characterLength(QByteArrayView name, qsizetype position)
-{
-    const auto lead = static_cast<unsigned char>(name[position]);
-    const qsizetype expected = lead < 0xC0 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    const bool whole =
-        position + expected <= name.size() && name.sliced(position, expected).isValidUtf8();
-    return whole ? expected : 1;
-}
-
 // Where each character of name ends, in bytes.
 static QList<qsizetype> characterEnds(QByteArrayView name)
 {
     QList<qsizetype> ends;
     for (qsizetype position = 0; position < name.size(); position = ends.last())
-        ends << position + characterLength(name, position);
+        ends << position + utf8CharacterLength(name, position);
     return ends;
 }
 

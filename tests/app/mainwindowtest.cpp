@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -51,6 +50,7 @@ private slots:
     void extractRunsWhatTheWindowShowsAndLeavesItAsItWas();
     void extractReportsAStopAndFailedExtractorsAndGoesOn();
     void manyFailedExtractionsFitOnTheScreenAndAreAllNamed();
+    void duringABatchTheWindowPaintsButActsOnNoInput();
     void namesThatAreNotUtf8AreListedAndExtractedUnderTheirOwnBytes();
 
 private:
@@ -182,7 +182,9 @@ void MainWindowTest::exitAndTheFrameEndTheProgram()
     open();
     window->show();
     QTimer::singleShot(0, [&] { byButton ? click(exitButton) : void(window->close()); });
-    QTimer::singleShot(5000, [] { QCoreApplication::exit(99); });
+    // Gone with the test, so it cannot end a later test's event loop.
+    const QObject timeOut;
+    QTimer::singleShot(5000, &timeOut, [] { QCoreApplication::exit(99); });
     QCOMPARE(QCoreApplication::exec(), 0);
 }
 
@@ -364,7 +366,8 @@ void MainWindowTest::extractRunsWhatTheWindowShowsAndLeavesItAsItWas()
     QCOMPARE(control<QCheckBox>("checkdir")->isChecked(), folderPerArchive);
 }
 
-// The stop is told first, then the extractor that had failed before it.
+// The stop is told first, then what it left untouched, then the extractor
+// that had failed before it, all in one message.
 void MainWindowTest::extractReportsAStopAndFailedExtractorsAndGoesOn()
 {
     fixture->setEnds({"STREETFIGHTER2.ZIP=3"});
@@ -375,18 +378,24 @@ void MainWindowTest::extractReportsAStopAndFailedExtractorsAndGoesOn()
     click("vai");
 
     QCOMPARE(reports->texts,
-             QStringList({"Impossibile creare la cartella " + fixture->destination() +
-                              "/STREETFI\n\n17: File exists",
-                          "Alcuni archivi non sono stati scompattati del tutto:\n\n"
-                          "STREETFIGHTER2.ZIP: pkunzip terminato con codice 3"}));
+             QStringList("Impossibile creare la cartella " + fixture->destination() +
+                         "/STREETFI\n\n17: File exists\n\n"
+                         "1 archivio selezionato non è stato scompattato: STREETFIGHTER3.ZIP.\n\n"
+                         "Alcuni archivi non sono stati scompattati del tutto:\n\n"
+                         "STREETFIGHTER2.ZIP: pkunzip terminato con codice 3"));
     QVERIFY(window->isVisible());
 }
 
+// Each extractor writes some 300 KB of long reasons.
 void MainWindowTest::manyFailedExtractionsFitOnTheScreenAndAreAllNamed()
 {
-    const QString extractor = fixture->programDirectory() + "/pkunzip";
-    QVERIFY(QFile::remove(extractor) &&
-            QFile::link(QStandardPaths::findExecutable("false"), extractor));
+    QFile extractor(fixture->programDirectory() + "/pkunzip");
+    QVERIFY(extractor.remove() && extractor.open(QIODevice::WriteOnly));
+    extractor.write("#!/bin/sh\nyes \"${1##*/}: un membro dal nome lunghissimo, troppo lungo per "
+                    "stare su una sola riga del messaggio.bin: dati danneggiati\" | head -n 3000 "
+                    ">&2\nexit 1\n");
+    extractor.close();
+    QVERIFY(extractor.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     openOnFixture();
     control<QCheckBox>("checkdir")->setChecked(false);
     QStringList names;
@@ -399,10 +408,79 @@ void MainWindowTest::manyFailedExtractionsFitOnTheScreenAndAreAllNamed()
 
     QCOMPARE(reports->texts.size(), 1);
     QVERIFY(reports->texts[0].startsWith("Alcuni archivi non sono stati scompattati del tutto:\n\n"
-                                         "GAME000.ZIP: pkunzip terminato con codice 1\n"));
+                                         "GAME000.ZIP: pkunzip non ha scritto alcuni file\n"
+                                         "    GAME000.ZIP: un membro dal nome"));
     QCOMPARE_LE(reports->heights[0], 768);
     for (const QString &name : names)
-        QVERIFY(reports->detailedTexts[0].contains(name + ": pkunzip terminato con codice 1"));
+        QVERIFY(reports->detailedTexts[0].contains(name +
+                                                   ": pkunzip non ha scritto alcuni file\n    " +
+                                                   name + ": un membro dal nome lunghissimo"));
+}
+
+namespace {
+
+struct PaintCounter : QObject
+{
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint ? 1 : 0;
+        return false;
+    }
+};
+
+} // namespace
+
+// Each extractor runs for a second. While the first runs, the window is asked
+// to repaint, "Vai!!!" is clicked, "Salva Impostazioni" is pressed by its key
+// and the window is closed; while the second runs, what happened is read.
+void MainWindowTest::duringABatchTheWindowPaintsButActsOnNoInput()
+{
+    fixture->setRunTime("1");
+    fixture->setEnds({"GALAGA.ZIP=1"});
+    openOnFixture();
+    fill({"PACMAN.ZIP", "GALAGA.ZIP"}, {0, 1});
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    PaintCounter counter;
+    window->installEventFilter(&counter);
+    QSignalSpy vaiClicks(control<QAbstractButton>("vai"), &QAbstractButton::clicked);
+    QColor colourAtFirst;
+    bool busyCursor = false;
+    int paints = 0;
+    qsizetype runsBySecond = 0;
+    QColor colourBySecond;
+
+    QTimer::singleShot(0, [&] { click("vai"); });
+    QTimer::singleShot(300, [&] {
+        colourAtFirst = contactColour();
+        busyCursor = QApplication::overrideCursor() &&
+                     QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        counter.paints = 0;
+        window->update();
+        QTest::mouseClick(control("vai"), Qt::LeftButton);
+        QTest::keyClick(window.get(), Qt::Key_S, Qt::AltModifier);
+        window->close();
+    });
+    QTimer::singleShot(1500, [&] {
+        paints = counter.paints;
+        runsBySecond = fixture->runs().size();
+        colourBySecond = contactColour();
+    });
+    const QObject timeOut;
+    QTimer::singleShot(10000, &timeOut, [] { QCoreApplication::exit(99); });
+
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QCOMPARE(vaiClicks.count(), 1);
+    QVERIFY(!QFile::exists(settingsPath()));
+    QCOMPARE(runsBySecond, 1);
+    QCOMPARE(fixture->runs().size(), 2);
+    QCOMPARE_GT(paints, 0);
+    QVERIFY(colourBySecond != colourAtFirst);
+    QVERIFY(busyCursor);
+    QCOMPARE(reports->texts, QStringList("Alcuni archivi non sono stati scompattati del tutto:\n\n"
+                                         "GALAGA.ZIP: pkunzip non ha scritto alcuni file"));
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 // Only its own bytes lead back to a file; a name decoded and encoded again

@@ -23,8 +23,9 @@ struct StubRun
 };
 
 // A fresh temporary directory holding "program" with the stub extractor
-// linked as pkunzip, and the empty directories "roms" and "games". The stub's
-// log and its exit table go through the environment, which the extractor
+// linked as pkunzip, the empty directories "roms" and "games", and "errors"
+// with what the stub writes on its standard error. The stub's log, its exit
+// table and its run time go through the environment, which the extractor
 // inherits.
 class ExtractionFixture
 {
@@ -33,10 +34,12 @@ public:
     {
         QDir dir(root());
         valid = directory.isValid() && dir.mkdir("program") && dir.mkdir("roms") &&
-                dir.mkdir("games") &&
+                dir.mkdir("games") && dir.mkdir("errors") &&
                 QFile::link(VRILLO_STUB_EXTRACTOR, programDirectory() + "/pkunzip");
         qputenv("VRILLO_STUB_LOG", QFile::encodeName(root() + "/stub.log"));
+        qputenv("VRILLO_STUB_ERRORS", QFile::encodeName(root() + "/errors"));
         qunsetenv("VRILLO_STUB_STATUS");
+        qunsetenv("VRILLO_STUB_SECONDS");
     }
 
     bool isValid() const { return valid; }
@@ -67,6 +70,14 @@ public:
     {
         qputenv("VRILLO_STUB_STATUS", lines.join('\n').toUtf8());
     }
+    // What the stub writes on its standard error for this archive.
+    bool setErrorOutput(const QString &archiveName, const QByteArray &bytes) const
+    {
+        QFile file(root() + "/errors/" + archiveName);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+    // How long each run of the stub takes.
+    void setRunTime(const QByteArray &seconds) const { qputenv("VRILLO_STUB_SECONDS", seconds); }
     static QStringList entriesOf(const QString &directory)
     {
         return QDir(directory).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
