@@ -66,13 +66,15 @@ private:
 // A symbolic link's target is a path, never longer than this.
 constexpr size_t longestLinkTarget = 4096;
 
-// Where decoded bytes go, a pending file or a link's target, with their
-// CRC-32 and size counted on the way.
+// Where decoded bytes go, a pending file, a link's target or nowhere, with
+// their CRC-32 and size counted on the way.
 class CheckedOutput final : public DecodedOutput
 {
 public:
     CheckedOutput(PendingFile &file, const SpaceWatch &space) : file_(&file), space_(space) {}
     explicit CheckedOutput(std::string &text) : text_(&text) {}
+    // Counts and keeps nothing.
+    CheckedOutput() = default;
 
     Result<void> write(const unsigned char *data, size_t size) override
     {
@@ -83,6 +85,8 @@ public:
                 return going;
             return file_->write(data, size);
         }
+        if (text_ == nullptr)
+            return {};
         if (size > longestLinkTarget - text_->size())
             return Error{"the link's target is too long"};
         text_->append(reinterpret_cast<const char *>(data), size);
@@ -101,34 +105,47 @@ private:
 };
 
 // Decodes the data of a member `located` in the archive as `entry` says,
-// and checks its CRC-32 and size: against those `entry` declares, or, for a
-// member found by walking whose sizes follow its data, against its data
-// descriptor. Gives how many bytes the data (and descriptor) take in the
-// archive.
+// and checks its CRC-32 and size against those `entry` declares. Gives how
+// many bytes the data take in the archive.
 Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry,
                                const LocatedData &located, CheckedOutput &output)
 {
-    const uint64_t dataOffset = located.offset;
     const CompressedMember member{entry.method, entry.flags, entry.compressedSize,
                                   entry.uncompressedSize};
-    MemberInput input(file, dataOffset, entry.compressedSize, located.dataAhead);
+    MemberInput input(file, located.offset, entry.compressedSize, located.dataAhead);
     const Result<uint64_t> consumed = decodeMember(member, input, output);
     if (!consumed)
         return consumed.error();
-    // A stream may end before the data its member declares does.
-    uint64_t length = entry.compressedSize.value_or(*consumed);
-    uint32_t crc = entry.crc;
-    if (!entry.compressedSize) {
-        const Result<DataDescriptor> descriptor =
-            readDataDescriptor(file, dataOffset + length, length, output.size());
-        if (!descriptor)
-            return descriptor.error();
-        crc = descriptor->crc;
-        length = descriptor->end - dataOffset;
-    }
-    if (output.crc() != crc || (entry.uncompressedSize && output.size() != *entry.uncompressedSize))
+    if (output.crc() != entry.crc || output.size() != entry.uncompressedSize)
         return Error{"damaged data: the CRC-32 does not match"};
-    return length;
+    // A stream may end before the data its member declares does.
+    return entry.compressedSize.value_or(*consumed);
+}
+
+// A member found by walking whose sizes follow its data declares them in its
+// data descriptor alone. Its data is decoded once, counted and kept nowhere,
+// to find where the stream ends and the descriptor lies; what the descriptor
+// declares then bounds the decoding that writes, as a header's sizes do.
+Result<ZipEntry> declaredByDescriptor(const ArchiveFile &file, const ZipEntry &entry,
+                                      uint64_t dataOffset)
+{
+    const CompressedMember member{entry.method, entry.flags, std::nullopt, std::nullopt};
+    MemberInput input(file, dataOffset, std::nullopt, {});
+    CheckedOutput counted;
+    const Result<uint64_t> consumed = decodeMember(member, input, counted);
+    if (!consumed)
+        return consumed.error();
+    const Result<DataDescriptor> descriptor =
+        readDataDescriptor(file, dataOffset + *consumed, *consumed, counted.size());
+    if (!descriptor)
+        return descriptor.error();
+    if (descriptor->crc != counted.crc())
+        return Error{"damaged data: the CRC-32 does not match its data descriptor"};
+    ZipEntry declared = entry;
+    declared.compressedSize = *consumed;
+    declared.uncompressedSize = counted.size();
+    declared.crc = descriptor->crc;
+    return declared;
 }
 
 MemberTimes timesOf(const ZipEntry &entry)
@@ -156,12 +173,28 @@ struct Extracted
 // directory has its local header read.
 using DataLocation = std::variant<uint64_t, const CentralDirectory *>;
 
+// A walked member's data as its local header, or its data descriptor,
+// declares it.
 Result<LocatedData> locate(const ArchiveFile &file, const ZipEntry &entry,
                            const DataLocation &location)
 {
-    if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location))
-        return LocatedData{*walkedDataOffset, entry, {}, {}, {}};
+    if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location)) {
+        if (entry.compressedSize)
+            return LocatedData{*walkedDataOffset, entry, {}, {}, {}};
+        Result<ZipEntry> declared = declaredByDescriptor(file, entry, *walkedDataOffset);
+        if (!declared)
+            return declared.error();
+        return LocatedData{*walkedDataOffset, std::move(*declared), {}, {}, {}};
+    }
     return locateData(file, *std::get<const CentralDirectory *>(location), entry);
+}
+
+// What a member is decoded as first: its central directory entry, or, found
+// by walking, what its local header and data descriptor declare.
+const ZipEntry &firstDeclared(const ZipEntry &entry, const DataLocation &location,
+                              const LocatedData &located)
+{
+    return std::holds_alternative<uint64_t>(location) ? located.local : entry;
 }
 
 // Whether the local header's account of the member reads or checks its data
@@ -237,7 +270,8 @@ Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
         CheckedOutput output(*pending, space);
         return decodeChecked(file, declared, *located, output);
     };
-    const Result<Verified> verified = decodeVerified(entry, *located, decodeAs);
+    const Result<Verified> verified =
+        decodeVerified(firstDeclared(entry, location, *located), *located, decodeAs);
     if (!verified)
         return verified.error();
     if (const Result<void> going = space.check(); !going)
@@ -260,7 +294,8 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
         CheckedOutput output(rawTarget);
         return decodeChecked(file, declared, *located, output);
     };
-    const Result<Verified> verified = decodeVerified(entry, *located, decodeAs);
+    const Result<Verified> verified =
+        decodeVerified(firstDeclared(entry, location, *located), *located, decodeAs);
     if (!verified)
         return verified.error();
     const Result<LinkTarget> linkTarget =

@@ -7,6 +7,7 @@ Ordinary archives come from real tools (Info-ZIP zip, Python's zipfile,
 libarchive's bsdtar); hostile and damaged ones are written byte by byte here,
 so each carries exactly the flaw under test.
 """
+import bz2
 import hashlib
 import legacy_streams
 import lzma
@@ -638,6 +639,21 @@ def disagreeing_archives():
         f.write(b"PK\x03\x04" + b"\xff" * 200)
 
 
+def overdeclared_archives():
+    """Members whose data decode to 8 MiB where a declaration they must keep
+    to says 10 bytes: a walked member's data descriptor, or a central
+    directory entry whose local header claims the 8 MiB."""
+    zeros, ten = bytes(8 << 20), b"0123456789"
+    good = Member("good.txt", b"good")
+    for name, method, packed in (("walked_deflate.zip", 8, deflate(zeros)),
+                                 ("walked_bzip2.zip", 12, bz2.compress(zeros))):
+        body, _ = write_zip(name, [good, Member("bomb.bin", ten, method=method, packed=packed,
+                                                descriptor="bare")])
+        os.truncate(path(name), body + 10)
+    write_zip("local_larger.zip", [good, Member("bomb.bin", zeros, method=8,
+                                                central={"crc": 1, "size": 10})])
+
+
 os.makedirs(OUT, exist_ok=True)
 real_tool_archives()
 name_archives()
@@ -654,3 +670,4 @@ overlapping_archives()
 split_archives()
 stream_archives()
 disagreeing_archives()
+overdeclared_archives()
