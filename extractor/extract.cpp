@@ -166,6 +166,8 @@ MemberTimes timesOf(const ZipEntry &entry)
 struct Extracted
 {
     std::string line;
+    // What is said of it on standard error, though it was written.
+    std::string warning;
     std::optional<uint64_t> dataLength;
 };
 
@@ -212,7 +214,25 @@ struct Verified
 {
     uint64_t length = 0;
     std::string note;
+    // Said on standard error as well: the local header alone verifies the
+    // data, while listings and the free-space check believe the central
+    // directory.
+    std::string warning;
 };
+
+// The central directory's uncompressed size is what a listing, the window
+// and the free-space check believe; only the placeholder a ZIP64 field
+// should replace believes nothing.
+std::optional<Error> writesMoreThanListed(const ZipEntry &central, const ZipEntry &local)
+{
+    const uint64_t listed = central.uncompressedSize.value_or(0);
+    const uint64_t declared = local.uncompressedSize.value_or(0);
+    if (listed == zip::saturated32 || declared <= listed)
+        return std::nullopt;
+    return Error{"its local header declares " + std::to_string(declared) +
+                 " bytes, more than the " + std::to_string(listed) +
+                 " the central directory lists"};
+}
 
 std::string noteOf(const LocatedData &located, const char *matched)
 {
@@ -226,8 +246,9 @@ std::string noteOf(const LocatedData &located, const char *matched)
 // fails, as the local header says, each time into an output of its own that
 // decodeAs starts. A failure the system gave (a full disk) is no reason to
 // try again, nor is a local header whose bytes would overlap another
-// member's. Decoding stops at the declared size either time, so a member
-// costs two decodings at most.
+// member's, nor one that declares more data than the central directory
+// lists. Decoding stops at the declared size either time, so a member costs
+// two decodings at most.
 template <typename DecodeAs>
 Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &located,
                                 DecodeAs decodeAs)
@@ -236,7 +257,9 @@ Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &locate
     const Result<uint64_t> central = decodeAs(entry);
     if (central)
         return Verified{
-            *central, noteOf(located, otherwise ? "; the data matches the central directory" : "")};
+            *central,
+            noteOf(located, otherwise ? "; the data matches the central directory" : ""),
+            {}};
     if (central.error().systemError != 0 || located.disagreement.empty())
         return central.error();
     const std::string failed = central.error().text + "; its local header " + located.disagreement;
@@ -244,9 +267,12 @@ Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &locate
         return Error{failed};
     if (located.localOverlap)
         return *located.localOverlap;
+    if (const std::optional<Error> more = writesMoreThanListed(entry, located.local))
+        return Error{failed + "; " + more->text};
     const Result<uint64_t> local = decodeAs(located.local);
     if (local)
-        return Verified{*local, noteOf(located, "; the data matches the local header")};
+        return Verified{*local, noteOf(located, "; the data matches the local header"),
+                        "the data matches its local header alone, which " + located.disagreement};
     if (local.error().systemError != 0)
         return local.error();
     return Error{failed + ", and the data does not match it either"};
@@ -278,7 +304,7 @@ Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
         return going.error();
     if (const Result<void> committed = pending->commit(timesOf(entry)); !committed)
         return committed.error();
-    return Extracted{path.text() + verified->note, verified->length};
+    return Extracted{path.text() + verified->note, verified->warning, verified->length};
 }
 
 Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
@@ -304,7 +330,8 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
         return linkTarget.error();
     if (const Result<void> made = target.makeSymlink(path, *linkTarget, timesOf(entry)); !made)
         return made.error();
-    return Extracted{path.text() + " -> " + linkTarget->text() + verified->note, verified->length};
+    return Extracted{path.text() + " -> " + linkTarget->text() + verified->note, verified->warning,
+                     verified->length};
 }
 
 Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
@@ -318,7 +345,7 @@ Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
     case EntryKind::Directory:
         if (const Result<void> made = target.makeDirectory(*path, timesOf(entry)); !made)
             return made.error();
-        return Extracted{path->isTarget() ? "./" : path->text() + "/", std::nullopt};
+        return Extracted{path->isTarget() ? "./" : path->text() + "/", {}, std::nullopt};
     case EntryKind::SymbolicLink:
     case EntryKind::File:
         break;
@@ -345,9 +372,11 @@ Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
 MemberLines linesFor(const ZipEntry &entry, const Result<Extracted> &extracted)
 {
     MemberLines lines;
-    if (extracted)
+    if (extracted) {
         lines.written(extracted->line);
-    else
+        if (!extracted->warning.empty())
+            lines.warning(entry.name, extracted->warning);
+    } else
         lines.problem(entry.name, extracted.error().text);
     return lines;
 }

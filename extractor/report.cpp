@@ -14,8 +14,13 @@ void MemberLines::written(std::string_view member)
 void MemberLines::problem(std::string_view member, std::string_view problem)
 {
     failed_ = true;
+    warning(member, problem);
+}
+
+void MemberLines::warning(std::string_view member, std::string_view warning)
+{
     lines_.push_back(
-        {true, memberName::printable(member) + ": " + memberName::printable(problem) + '\n'});
+        {true, memberName::printable(member) + ": " + memberName::printable(warning) + '\n'});
 }
 
 void Report::publish(size_t index, MemberLines lines)

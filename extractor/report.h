@@ -19,6 +19,9 @@ public:
     // The member was skipped or failed; the run goes on.
     void problem(std::string_view member, std::string_view problem);
 
+    // Said on standard error of a member written all the same.
+    void warning(std::string_view member, std::string_view warning);
+
 private:
     friend class Report;
     struct Line
