@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // A file of the archive, open to be read with pread.
@@ -68,6 +69,9 @@ private:
         std::string name;
         uint64_t size = 0;
         bool regular = false;
+        // Which file the look through the folder saw.
+        dev_t device = 0;
+        ino_t inode = 0;
     };
 
     SplitArchive(std::string folder, std::string stem, char letter, const ArchiveFile &last)
@@ -81,6 +85,7 @@ private:
     Error unreadable(uint32_t index) const;
     Result<size_t> readWithin(char *buffer, size_t size, uint64_t offset) const;
     Result<std::shared_ptr<const UniqueFd>> descriptor(const Segment &segment) const;
+    Result<UniqueFd> openSegment(const Segment &segment) const;
 
     std::string folder_;
     // The last segment's name without its extension, and the extension's

@@ -592,6 +592,36 @@ def split_archives():
     os.mkfifo(path("split_fifo.z01"))
 
 
+def write_split(stem, members, order, room):
+    """Members split by hand into segments of room bytes, STEM.z01 ... and
+    STEM.zip, listed by the central directory in the order given."""
+    write_zip(stem + ".zip", members)
+    data = open(path(stem + ".zip"), "rb").read()
+    end = data.rindex(b"PK\x05\x06")
+    start = struct.unpack_from("<I", data, end + 16)[0]
+    entries, at = [], start
+    while at < end:
+        lengths = struct.unpack_from("<HHH", data, at + 28)
+        size = 46 + sum(lengths)
+        entry = bytearray(data[at:at + size])
+        offset = struct.unpack_from("<I", entry, 42)[0]
+        struct.pack_into("<H", entry, 34, offset // room)
+        struct.pack_into("<I", entry, 42, offset % room)
+        entries.append(bytes(entry))
+        at += size
+    central = b"".join(entries[i] for i in order)
+    last = (len(data) - 1) // room
+    record = bytearray(data[end:])
+    struct.pack_into("<HH", record, 4, last, start // room)
+    struct.pack_into("<I", record, 16, start % room)
+    data = data[:start] + central + bytes(record)
+    os.remove(path(stem + ".zip"))
+    for number in range(last + 1):
+        name = stem + (".zip" if number == last else ".z%02d" % (number + 1))
+        with open(path(name), "wb") as f:
+            f.write(data[number * room:(number + 1) * room])
+
+
 def disagreeing_archives():
     """Local headers that disagree with the central directory, where the data
     tells which is right, or neither is; local headers not where the offsets
@@ -671,3 +701,7 @@ split_archives()
 stream_archives()
 disagreeing_archives()
 overdeclared_archives()
+# Listed last, b.txt is read from the first segment after ten others were.
+rng = random.Random(27)
+write_split("many_segments", [Member("a.txt", b"a"), Member("b.txt", b"b")] + [
+    Member("%d.bin" % i, rng.randbytes(4000)) for i in range(10)], [0, *range(2, 12), 1], 4096)

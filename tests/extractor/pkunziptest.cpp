@@ -205,6 +205,7 @@ private slots:
     void extractsSideBySideAsInOrder();
     void keepsTimesAndFollowsUmask();
     void readsDosTimesAsLocalTime();
+    void neverOpensASegmentReplacedMeanwhile();
     void writesWithinAFileSizeLimit_data();
     void writesWithinAFileSizeLimit();
     void writesAsInOrderWhenSpaceRunsOut();
@@ -909,6 +910,37 @@ void PkunzipTest::readsDosTimesAsLocalTime()
     };
     QCOMPARE(secondsOf(QStringLiteral("one.txt")), qint64(981169506));
     QCOMPARE(secondsOf(QStringLiteral("readme.txt")), qint64(981173106));
+}
+
+// The first of eleven segments is let go while ten others are read, and read
+// again for the member listed last. Stopped right after its first opening,
+// pkunzip finds a FIFO in its place, a writer waiting on it, when it goes on.
+void PkunzipTest::neverOpensASegmentReplacedMeanwhile()
+{
+    const QString script = QStringLiteral(
+        "export ASAN_OPTIONS=detect_leaks=0; first=$PWD/many_segments.z01\n"
+        "strace -f -qq -o \"$2\" -P $first -e trace=openat "
+        "-e inject=openat:signal=SIGSTOP:when=1 \"$0\" $PWD/many_segments.zip \"$1\" &\n"
+        "for wait in {1..1000}; do grep -qs 'stopped by SIGSTOP' \"$2\" && break; sleep 0.01; "
+        "done\n"
+        "mv $first kept.z01 && mkfifo $first\n"
+        "(exec 3>$first; echo writer released) &\n"
+        "kill -CONT $(grep -m1 -o '^[0-9]*' \"$2\")\n"
+        "wait %1; status=$?\n"
+        "sleep 0.2; kill %2 2>/dev/null; rm $first; mv kept.z01 $first; exit $status");
+    const Run run = runProgram(QStringLiteral("/bin/bash"),
+                               {QStringLiteral("-c"), script, QStringLiteral(PKUNZIP_PATH),
+                                target(), work_->filePath(QStringLiteral("trace"))},
+                               fixtures_.path());
+
+    QCOMPARE(run.status, 1);
+    QVERIFY(!run.out.contains(QStringLiteral("writer released")));
+    QVERIFY2(run.err.size() == 1, qPrintable(run.err.join(QLatin1Char('\n'))));
+    QVERIFY2(run.err.first().contains(
+                 QStringLiteral("b.txt: its local header cannot be read: segment many_segments.z01 "
+                                "is no longer the file first found")),
+             qPrintable(run.err.first()));
+    QCOMPARE(describeTree(target()).size(), 11);
 }
 
 void PkunzipTest::writesWithinAFileSizeLimit_data()
