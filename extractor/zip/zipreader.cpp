@@ -14,6 +14,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -700,30 +701,85 @@ std::optional<uint64_t> localHeaderInStub(const ArchiveFile &file, uint64_t stub
     return std::nullopt;
 }
 
+// Finds where a pattern ends in bytes given one at a time, in time linear in
+// their number whatever the pattern and the bytes (Knuth, Morris and Pratt):
+// a place that fails to match is never compared again.
+class PatternMatcher
+{
+public:
+    explicit PatternMatcher(std::string_view pattern)
+        : pattern_(pattern), border_(pattern.size() + 1, 0)
+    {
+        // border_[n]: the length of the longest proper prefix of the first n
+        // bytes that also ends them.
+        for (size_t i = 1, matched = 0; i < pattern.size(); ++i) {
+            while (matched > 0 && pattern[i] != pattern[matched])
+                matched = border_[matched];
+            if (pattern[i] == pattern[matched])
+                ++matched;
+            border_[i + 1] = static_cast<uint32_t>(matched);
+        }
+    }
+
+    // Whether the pattern ends with `byte`.
+    bool matchesWith(char byte)
+    {
+        if (pattern_.empty())
+            return true;
+        if (matched_ == pattern_.size())
+            matched_ = border_[matched_];
+        while (matched_ > 0 && byte != pattern_[matched_])
+            matched_ = border_[matched_];
+        if (byte == pattern_[matched_])
+            ++matched_;
+        return matched_ == pattern_.size();
+    }
+
+private:
+    std::string_view pattern_;
+    std::vector<uint32_t> border_;
+    size_t matched_ = 0;
+};
+
 // Where a local header bearing `rawName` starts between `from` and `to`,
-// reading at most `searchLeft` bytes and taking them from it.
+// reading at most `searchLeft` bytes and taking them from it. The name itself
+// is looked for, each byte read once, and a header checked where it would
+// start before each place found: a stretch full of signatures followed by
+// names that nearly match costs no more than any other bytes.
 std::optional<uint64_t> findNamedHeader(const ArchiveFile &file, const std::string &rawName,
                                         uint64_t from, uint64_t to, uint64_t &searchLeft)
 {
     const size_t headerSize = zip::localHeaderSize + rawName.size();
-    std::string block;
-    for (uint64_t at = from; at <= to && at < file.size; at += scanBlockSize + 1) {
-        const auto want =
-            static_cast<size_t>(std::min<uint64_t>(scanBlockSize, to - at) + headerSize);
+    const uint64_t end = std::min(file.size, cappedSum(to, headerSize));
+    PatternMatcher name(rawName);
+    // The bytes read last, from windowStart on: the block just read, after
+    // the header's worth before it.
+    std::string window;
+    uint64_t windowStart = from;
+    for (uint64_t at = from; at < end;) {
+        const auto want = static_cast<size_t>(std::min<uint64_t>(scanBlockSize, end - at));
         if (want > searchLeft)
             return std::nullopt;
-        block.resize(want);
-        const Result<size_t> got = readAt(file, block.data(), want, at);
-        if (!got)
+        if (window.size() > headerSize) {
+            windowStart += window.size() - headerSize;
+            window.erase(0, window.size() - headerSize);
+        }
+        const size_t kept = window.size();
+        window.resize(kept + want);
+        const Result<size_t> got = readAt(file, window.data() + kept, want, at);
+        if (!got || *got == 0)
             return std::nullopt;
         searchLeft -= *got;
-        const std::string_view read(block.data(), *got);
-        for (size_t found = read.find(zip::localSignature);
-             found != std::string_view::npos && read.size() - found >= headerSize;
-             found = read.find(zip::localSignature, found + 1))
-            if (le16(read, found + 26) == rawName.size() &&
-                read.substr(found + zip::localHeaderSize, rawName.size()) == rawName)
-                return at + found;
+        window.resize(kept + *got);
+        for (size_t i = kept; i < window.size(); ++i) {
+            if (!name.matchesWith(window[i]) || i + 1 < headerSize)
+                continue;
+            const size_t header = i + 1 - headerSize;
+            if (startsWith(std::string_view(window).substr(header), zip::localSignature) &&
+                le16(window, header + 26) == rawName.size())
+                return windowStart + header;
+        }
+        at += *got;
     }
     return std::nullopt;
 }

@@ -337,6 +337,22 @@ def kernel_name_archives():
         ok, Member(long_raw, b"x", extra=unicode_path(long_raw, "big.txt"),
                    central={"packed_size": 0x7FFFFFFF})])
 
+    # A stub of 64 MiB that is one local header signature every 15 bytes,
+    # each followed by what reads as a name of 65,535 bytes; five central
+    # entries, their offsets one byte off, bear names that match those all
+    # but their last byte.
+    period = b"PK\x03\x04\xff\xff\xf0abcd\xff\xff\x01\x01"
+    stub = period * ((64 << 20) // len(period))
+    near = [(period * 4370)[:65534] + bytes([0x41 + i]) for i in range(5)]
+    body = local_header(b"good.txt", zlib.crc32(b"good"), 4, 4, method=0) + b"good"
+    central = central_header(b"good.txt", zlib.crc32(b"good"), 4, 4, 0, method=0)
+    for name in near:
+        central += central_header(name, 0, 0, 0, len(body) + 1, method=0)
+        body += local_header(name, 0, 0, 0, method=0)
+    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, 6, 6, len(central), len(body), 0)
+    with open(path("near_names.zip"), "wb") as f:
+        f.write(stub + body + central + end)
+
 
 def rom_bytes(rng, size):
     """Half random, half repetitive, so inflate has both kinds of work."""
