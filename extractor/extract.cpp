@@ -395,9 +395,12 @@ void extractListed(const ArchiveFile &file, const CentralDirectory &directory, S
     if (directory.missingEntries > 0)
         report.damaged("damaged archive: the central directory lacks " +
                        std::to_string(directory.missingEntries) + " of the members it counts");
-    if (directory.bytesAfterEnd > 0)
-        report.damaged("damaged archive: " + std::to_string(directory.bytesAfterEnd) +
-                       " bytes follow its end record");
+    const std::string after =
+        std::to_string(directory.bytesAfterEnd) + " bytes follow its end record";
+    if (directory.recordAfterEnd)
+        report.damaged("damaged archive: " + after + ", a ZIP record's signature among them");
+    else if (directory.bytesAfterEnd > 0)
+        report.remark(after + ", none of them a ZIP record's: ignored");
 }
 
 // Where the member after this one starts: right after its data when its

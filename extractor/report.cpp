@@ -75,6 +75,13 @@ void Report::damaged(std::string_view problem)
     printProblem(problem);
 }
 
+void Report::remark(std::string_view remark)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::string line = problemPrefix() + memberName::printable(remark) + '\n';
+    std::fputs(line.c_str(), writtenStream_);
+}
+
 int Report::exitStatus() const
 {
     if (fatal_)

@@ -64,6 +64,10 @@ public:
     // member it held was written.
     void damaged(std::string_view problem);
 
+    // Tells, on the stream of members written, something of the archive that
+    // changes nothing of what was written.
+    void remark(std::string_view remark);
+
     int exitStatus() const;
 
 private:

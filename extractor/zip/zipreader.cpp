@@ -320,6 +320,7 @@ struct EndRecord
     uint64_t directoryOffset = 0;
     // After the end record and its comment.
     uint64_t bytesAfter = 0;
+    bool recordAfter = false;
     // The segment (disk) the end record lies on, the last, and the one where
     // the central directory starts, the first being 0.
     uint32_t lastDisk = 0;
@@ -350,6 +351,17 @@ std::optional<size_t> findEndRecord(std::string_view tail)
     return fitting;
 }
 
+// Whether `bytes` hold the signature of any record of a ZIP archive.
+bool holdsZipRecord(std::string_view bytes)
+{
+    for (const std::string_view signature :
+         {zip::localSignature, zip::centralSignature, zip::endSignature, zip::zip64EndSignature,
+          zip::zip64LocatorSignature, zip::descriptorSignature})
+        if (bytes.find(signature) != std::string_view::npos)
+            return true;
+    return false;
+}
+
 // A ZIP64 record where its locator says, or, with bytes before the archive,
 // just before the locator.
 void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
@@ -364,7 +376,12 @@ void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
                                                : Result<std::string>(cutShort());
         if (!record || !startsWith(*record, zip::zip64EndSignature))
             continue;
-        end = {at, le64(*record, 32), le64(*record, 40), le64(*record, 48), end.bytesAfter};
+        end = {at,
+               le64(*record, 32),
+               le64(*record, 40),
+               le64(*record, 48),
+               end.bytesAfter,
+               end.recordAfter};
         end.lastDisk = le32(*record, 16);
         end.directoryDisk = le32(*record, 20);
         return;
@@ -408,6 +425,7 @@ Result<EndRecord> readEndRecord(const ArchiveFile &file)
         return notZip;
     EndRecord end{tailStart + *at, le16(tail, *at + 10), le32(tail, *at + 12), le32(tail, *at + 16),
                   tail.size() - *at - zip::endRecordSize - le16(tail, *at + 20)};
+    end.recordAfter = holdsZipRecord(std::string_view(tail).substr(tail.size() - end.bytesAfter));
     end.lastDisk = le16(tail, *at + 4);
     end.directoryDisk = le16(tail, *at + 6);
     if (end.position >= zip::zip64LocatorSize)
@@ -942,6 +960,7 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
         return end.error();
     CentralDirectory directory;
     directory.bytesAfterEnd = end->bytesAfter;
+    directory.recordAfterEnd = end->recordAfter;
     if (file.split == nullptr && end->lastDisk > 0 && end->lastDisk < UINT16_MAX) {
         directory.segments = end->lastDisk + 1;
         return directory;

@@ -90,9 +90,11 @@ struct CentralDirectory
     uint64_t start = 0;
     // The entries in the order of their local headers in the file.
     std::vector<HeaderPlace> headers;
-    // Bytes after the end record and its comment: the archive's end is
-    // damaged, or something was appended to it.
+    // Bytes after the end record and its comment: padding, a signature a
+    // tool appended, or, when a ZIP record's signature lies among them
+    // (recordAfterEnd), damage to the archive's end.
     uint64_t bytesAfterEnd = 0;
+    bool recordAfterEnd = false;
     // A local header among the bytes taken for a stub before the archive.
     // A self-extractor's stub holds none: this central directory is then
     // that of a ZIP stored in a member of the archive, whose own end is cut

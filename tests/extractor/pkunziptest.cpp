@@ -372,6 +372,12 @@ void PkunzipTest::extractsWhatOneHeaderVerifies_data()
         << "moved_signed.zip" << moved << QStringList{"first.txt", "second.txt"};
     QTest::newRow("offsets short by the descriptors without signature inserted")
         << "moved_bare.zip" << moved << QStringList{"first.txt", "second.txt"};
+    // No header disagrees here: what follows the archive is padding.
+    QTest::newRow("Ctrl-Z padding after the end record")
+        << "trailing_bytes.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"}
+        << QStringList{"one.txt", "two.txt",
+                       "pkunzip: trailing_bytes.zip: 100 bytes follow its end record, none of them "
+                       "a ZIP record's: ignored"};
 }
 
 // The data decides between a member's two headers; what disagreed is said
@@ -466,9 +472,9 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
         << "nested_comment_length.zip" << nestedTree() << QStringList{damaged};
     QTest::newRow("holding a ZIP, written by Python to a pipe, cut at its end")
         << "nested_pipe_cut.zip" << nestedTree() << QStringList{damaged};
-    QTest::newRow("bytes after the end record")
-        << "trailing_bytes.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"}
-        << QStringList{"damaged archive: 100 bytes"};
+    QTest::newRow("bytes after the end record, a local header signature among them")
+        << "trailing_signature.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"}
+        << QStringList{"damaged archive: 104 bytes follow its end record, a ZIP record's"};
 
     // Members sharing bytes, whose data would be written once per member.
     QStringList quoting;
