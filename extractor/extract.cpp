@@ -182,11 +182,11 @@ Result<LocatedData> locate(const ArchiveFile &file, const ZipEntry &entry,
 {
     if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location)) {
         if (entry.compressedSize)
-            return LocatedData{*walkedDataOffset, entry, {}, {}, {}};
+            return LocatedData{*walkedDataOffset, entry, {}, {}, {}, {}};
         Result<ZipEntry> declared = declaredByDescriptor(file, entry, *walkedDataOffset);
         if (!declared)
             return declared.error();
-        return LocatedData{*walkedDataOffset, std::move(*declared), {}, {}, {}};
+        return LocatedData{*walkedDataOffset, std::move(*declared), {}, {}, {}, {}};
     }
     return locateData(file, *std::get<const CentralDirectory *>(location), entry);
 }
@@ -247,14 +247,16 @@ std::string noteOf(const LocatedData &located, const char *matched)
 // decodeAs starts. A failure the system gave (a full disk) is no reason to
 // try again, nor is a local header whose bytes would overlap another
 // member's, nor one that declares more data than the central directory
-// lists. Decoding stops at the declared size either time, so a member costs
+// lists. Where the central directory's sizes would overlap, only the local
+// header is followed. Decoding stops at the declared size either time, so a member costs
 // two decodings at most.
 template <typename DecodeAs>
 Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &located,
                                 DecodeAs decodeAs)
 {
     const bool otherwise = decodesOtherwise(entry, located.local);
-    const Result<uint64_t> central = decodeAs(entry);
+    const Result<uint64_t> central =
+        located.centralOverlap ? Result<uint64_t>(*located.centralOverlap) : decodeAs(entry);
     if (central)
         return Verified{
             *central,

@@ -1006,20 +1006,21 @@ Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &
     if (!header)
         return Error{"its local header cannot be read: " + header.error().text,
                      header.error().systemError};
-    LocatedData located{header->dataOffset,
-                        asLocallyDeclared(entry, *header),
-                        {},
-                        {},
+    LocatedData located{header->dataOffset,          asLocallyDeclared(entry, *header), {}, {}, {},
                         std::move(header->dataAhead)};
     located.disagreement = disagreementOf(entry, located.local);
-    const uint64_t size = entry.compressedSize.value_or(0);
-    if (const auto overlap = overlapOf(directory, entry, located.offset, size))
+    const auto overlap =
+        overlapOf(directory, entry, located.offset, entry.compressedSize.value_or(0));
+    const auto localOverlap =
+        overlapOf(directory, entry, located.offset, located.local.compressedSize.value_or(0));
+    if (overlap && (localOverlap || located.disagreement.empty()))
         return Error{"overlaps " + *overlap + ": possible zip bomb"};
-    const uint64_t localSize = located.local.compressedSize.value_or(0);
-    if (localSize > size)
-        if (const auto overlap = overlapOf(directory, entry, located.offset, localSize))
-            located.localOverlap = Error{"its local header's sizes make it overlap " + *overlap +
-                                         ": possible zip bomb"};
+    if (overlap)
+        located.centralOverlap = Error{"its central directory entry's sizes make it overlap " +
+                                       *overlap + ": possible zip bomb"};
+    if (localOverlap)
+        located.localOverlap = Error{"its local header's sizes make it overlap " + *localOverlap +
+                                     ": possible zip bomb"};
     return located;
 }
 

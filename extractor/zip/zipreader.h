@@ -130,8 +130,10 @@ struct LocatedData
     // beside the member ("names it b.txt and disagrees in CRC-32"); empty when
     // it does not.
     std::string disagreement;
-    // Why the local header's sizes cannot be used: the bytes they take would
-    // overlap another member or the central directory.
+    // Why the central directory's sizes, or the local header's, cannot be
+    // used: the bytes they take would overlap another member or the central
+    // directory.
+    std::optional<Error> centralOverlap;
     std::optional<Error> localOverlap;
     // The data's first bytes, read with the header: all of a small member's,
     // possibly followed by bytes beyond it.
@@ -148,9 +150,9 @@ struct LocatedData
 // reaches over its local header. Members that share their data would write
 // it once each: twenty members quoting each other's headers over one stream
 // of a few kilobytes write gigabytes. What the archive can write is so
-// bounded by what its headers declare. The same holds for the bytes the
-// local header's compressed size takes, when it differs: they are checked
-// too, and never read when they overlap (localOverlap).
+// bounded by what its headers declare. The bytes each header's compressed
+// size takes are checked, and never read when they overlap (centralOverlap,
+// localOverlap); only a member whose headers both overlap is refused here.
 Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &directory,
                                const ZipEntry &entry);
 

@@ -331,11 +331,12 @@ def kernel_name_archives():
               + [Member("b" * 256 + "/long.txt", b"x"), ok])
     write_zip("deep_failing.zip", [Member("a/" * 500 + "x.bin", b"x" * 100, crc=1), ok])
     # A raw name of 62,000 bytes, named short by its Unicode Path field, and a
-    # compressed size of 2 GB that the central directory declares.
+    # compressed size of 2 GB that both headers declare.
     long_raw = b"a" * 62000
+    two_gb = {"packed_size": 0x7FFFFFFF}
     write_zip("long_raw_name.zip", [
-        ok, Member(long_raw, b"x", extra=unicode_path(long_raw, "big.txt"),
-                   central={"packed_size": 0x7FFFFFFF})])
+        ok, Member(long_raw, b"x", extra=unicode_path(long_raw, "big.txt"), central=two_gb,
+                   local=two_gb)])
 
     # A stub of 64 MiB that is one local header signature every 15 bytes,
     # each followed by what reads as a name of 65,535 bytes; five central
@@ -654,6 +655,8 @@ def disagreeing_archives():
         Member("local_sizes.txt", text, method=8, local={"packed_size": 3, "size": 7}),
         Member("local_crc.txt", text, local={"crc": 1}),
         Member("central_name.txt", b"named", local_name=b"local_name.txt")])
+    # The central directory's compressed size would take its first byte.
+    write_zip("central_packed_long.zip", [Member("one.txt", b"1", central={"packed_size": 2})])
     saturated = {"packed_size": 0xFFFFFFFF, "size": 0xFFFFFFFF}
     write_zip("zip64_local_compressed_only.zip",
               [Member("big.txt", text, method=8, zip64_compressed=True, local=saturated)])

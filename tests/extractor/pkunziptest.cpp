@@ -367,6 +367,9 @@ void PkunzipTest::extractsWhatOneHeaderVerifies_data()
     QTest::newRow("ZIP64: local field of the compressed size alone, both sizes saturated")
         << "zip64_local_compressed_only.zip" << QStringList{"big.txt" + text}
         << QStringList{"big.txt (its local header disagrees in sizes" + central};
+    QTest::newRow("a central compressed size that would run into the central directory")
+        << "central_packed_long.zip" << QStringList{"one.txt=1"}
+        << QStringList{"one.txt (its local header disagrees in sizes" + local};
     const QStringList moved = {"first.txt=<300 bytes>", "second.txt=<350 bytes>"};
     QTest::newRow("offsets short by the signed descriptors inserted")
         << "moved_signed.zip" << moved << QStringList{"first.txt", "second.txt"};
