@@ -476,6 +476,21 @@ std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDir
     return std::nullopt;
 }
 
+// An archive whose end record counts segments while none before the last
+// is there may hold every member itself, its disk numbers written wrong: it
+// is read whole when each entry's local header lies where the file alone
+// puts it.
+std::optional<CentralDirectory> wholeDespiteSegments(const ArchiveFile &whole,
+                                                     const SplitArchive &split)
+{
+    if (split.foundAny())
+        return std::nullopt;
+    Result<CentralDirectory> directory = readCentralDirectory(whole, Segments::Joined);
+    if (!directory || !headersWhereListed(whole, *directory))
+        return std::nullopt;
+    return std::move(*directory);
+}
+
 int extractArchiveUnguarded(const std::string &archivePath, const std::string &targetPath,
                             Report &report)
 {
@@ -495,9 +510,13 @@ int extractArchiveUnguarded(const std::string &archivePath, const std::string &t
             report.fatal(found.error().text);
             return report.exitStatus();
         }
-        split = std::move(*found);
-        splitFile = withTailInMemory(split->file());
-        directory = readCentralDirectory(splitFile);
+        if (std::optional<CentralDirectory> joined = wholeDespiteSegments(whole, **found)) {
+            directory = std::move(*joined);
+        } else {
+            split = std::move(*found);
+            splitFile = withTailInMemory(split->file());
+            directory = readCentralDirectory(splitFile);
+        }
     }
     const ArchiveFile file = split ? splitFile : whole;
     const std::optional<Walk> walk = walkInstead(file, directory);

@@ -53,6 +53,9 @@ public:
     // segment or the offset lies beyond the segment's room.
     uint64_t offsetOf(uint32_t segment, uint64_t offset) const;
 
+    // Whether any file was found for a segment before the last.
+    bool foundAny() const { return !segments_.empty(); }
+
     // Where the last segment, which holds the end record, starts.
     uint64_t lastStart() const { return lastStart_; }
 

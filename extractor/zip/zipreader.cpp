@@ -953,7 +953,7 @@ Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64
     return done;
 }
 
-Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
+Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file, Segments segments)
 {
     const Result<EndRecord> end = readEndRecord(file);
     if (!end)
@@ -961,7 +961,8 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     CentralDirectory directory;
     directory.bytesAfterEnd = end->bytesAfter;
     directory.recordAfterEnd = end->recordAfter;
-    if (file.split == nullptr && end->lastDisk > 0 && end->lastDisk < UINT16_MAX) {
+    if (file.split == nullptr && segments == Segments::ReadThrough && end->lastDisk > 0 &&
+        end->lastDisk < UINT16_MAX) {
         directory.segments = end->lastDisk + 1;
         return directory;
     }
@@ -990,6 +991,14 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     if (end->entries > directory.entries.size())
         directory.missingEntries = end->entries - directory.entries.size();
     return directory;
+}
+
+bool headersWhereListed(const ArchiveFile &file, const CentralDirectory &directory)
+{
+    return std::all_of(directory.entries.begin(), directory.entries.end(),
+                       [&](const ZipEntry &entry) {
+                           return signatureAt(file, entry.headerOffset, zip::localSignature);
+                       });
 }
 
 ArchiveFile withTailInMemory(ArchiveFile file)

@@ -114,8 +114,14 @@ struct CentralDirectory
 // a tool that adds data descriptors to an archive may leave the offsets
 // short by the descriptors before each header.
 // A split archive read as a whole file gives only how many segments it has:
-// it is to be read again through them.
-Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file);
+// it is to be read again through them, unless `segments` says the file is
+// to be taken as all of them joined, its disk numbers ignored.
+enum class Segments { ReadThrough, Joined };
+Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file,
+                                              Segments segments = Segments::ReadThrough);
+
+// Whether each entry's local header signature lies where its offset says.
+bool headersWhereListed(const ArchiveFile &file, const CentralDirectory &directory);
 
 // Where a member's data starts, as its local header gives it, and what that
 // header declares of the member.

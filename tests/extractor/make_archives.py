@@ -609,6 +609,13 @@ def split_archives():
                 derive("split.z%02d" % number, "%s.%s%02d" % (stem, letter, number), change)
     os.mkfifo(path("split_fifo.z01"))
 
+    def second_of_two(data):
+        """The end record claims the second segment of two, and the central
+        directory with it; the entry's header stays on the first."""
+        at = data.rindex(b"PK\x05\x06")
+        return data[:at + 4] + struct.pack("<HH", 1, 1) + data[at + 8:]
+    derive("whole.zip", "claims_second_segment.zip", second_of_two)
+
 
 def write_split(stem, members, order, room):
     """Members split by hand into segments of room bytes, STEM.z01 ... and

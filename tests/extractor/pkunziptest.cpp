@@ -321,6 +321,8 @@ void PkunzipTest::extractsWholeArchives_data()
     QTest::newRow("split into segments of 64 KB, members running across them")
         << "split.zip" << splitTree;
     QTest::newRow("split, the extensions in capitals") << "caps.ZIP" << splitTree;
+    QTest::newRow("claiming to be the last of two segments, holding its members itself")
+        << "claims_second_segment.zip" << wholeTree;
 }
 
 void PkunzipTest::extractsWholeArchives()
