@@ -833,6 +833,27 @@ void findShiftedHeaders(const ArchiveFile &file, std::vector<ZipEntry> &entries,
     }
 }
 
+// Bytes before the archive by the central directory's place: a stub, or
+// data descriptors the offsets leave out. Those offsets, as given or shifted
+// by the descriptors before each header, lead to local headers bearing their
+// names before the corrected offsets; when none does, a local header in what
+// would be the stub tells that this central directory is that of a ZIP
+// stored inside the archive.
+void placeShiftedHeaders(const ArchiveFile &file, CentralDirectory &directory, uint64_t correction)
+{
+    std::vector<ZipEntry> shifted = directory.entries;
+    findShiftedHeaders(file, shifted, correction);
+    const bool descriptorsLeftOut =
+        !std::equal(shifted.begin(), shifted.end(), directory.entries.begin(),
+                    [](const ZipEntry &found, const ZipEntry &corrected) {
+                        return found.headerOffset == corrected.headerOffset;
+                    });
+    if (!descriptorsLeftOut)
+        directory.headerInStub = localHeaderInStub(file, correction);
+    if (!directory.headerInStub)
+        directory.entries = std::move(shifted);
+}
+
 constexpr size_t shortestDescriptor = 12;
 constexpr size_t longestDescriptor = 24;
 
@@ -982,9 +1003,7 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file, Segments 
     if (directory.entries.empty())
         return Error{"no readable central directory"};
     if (*correction > 0)
-        directory.headerInStub = localHeaderInStub(file, *correction);
-    if (*correction > 0 && !directory.headerInStub)
-        findShiftedHeaders(file, directory.entries, *correction);
+        placeShiftedHeaders(file, directory, *correction);
     directory.headers = placeHeaders(directory.entries);
     // A count of 16 bits wraps round in an archive of more members that has
     // no ZIP64 record; finding more members than counted is no damage.

@@ -686,6 +686,13 @@ def disagreeing_archives():
             Member("second.txt", second, descriptor=descriptor, offset=30 + 9 + len(first))],
             directory_shift=2 * length)
 
+    third = b"third\n" * 50
+    write_zip("moved_three.zip", [
+        Member("first.txt", first, descriptor="signed"),
+        Member("second.txt", second, descriptor="signed", offset=39 + len(first)),
+        Member("third.txt", third, descriptor="signed",
+               offset=39 + len(first) + 40 + len(second))], directory_shift=3 * 16)
+
     decoy = b"PK\x07\x08" + struct.pack("<III", 0xDEADBEEF, 100, 100)
     body, _ = write_zip("stored_descriptors.zip", [
         Member("signed.bin", b"s" * 100 + decoy + b"after the decoy", descriptor="signed"),

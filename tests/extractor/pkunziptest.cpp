@@ -377,6 +377,9 @@ void PkunzipTest::extractsWhatOneHeaderVerifies_data()
         << "moved_signed.zip" << moved << QStringList{"first.txt", "second.txt"};
     QTest::newRow("offsets short by the descriptors without signature inserted")
         << "moved_bare.zip" << moved << QStringList{"first.txt", "second.txt"};
+    QTest::newRow("offsets short by three descriptors, the first header in what seems a stub")
+        << "moved_three.zip" << (QStringList(moved) << "third.txt=<300 bytes>")
+        << QStringList{"first.txt", "second.txt", "third.txt"};
     // No header disagrees here: what follows the archive is padding.
     QTest::newRow("Ctrl-Z padding after the end record")
         << "trailing_bytes.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"}
