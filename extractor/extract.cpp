@@ -406,10 +406,11 @@ void extractListed(const ArchiveFile &file, const CentralDirectory &directory, S
 }
 
 // Where the member after this one starts: right after its data when its
-// length is known and a header or the central directory follows, else at
-// the next local header signature; after the data of a member written,
-// since headers inside it belong to its data, and writing them as members
-// would write its bytes again.
+// length is known and a header follows, else at the next local header
+// signature; after the data of a member written, since headers inside it
+// belong to its data, and writing them as members would write its bytes
+// again. A central directory and end record may be followed by another
+// archive joined to this one: its local headers are walked too.
 std::optional<uint64_t> nextMemberAfter(const ArchiveFile &file, const LocalEntry &walked,
                                         const Result<Extracted> &extracted)
 {
@@ -418,10 +419,8 @@ std::optional<uint64_t> nextMemberAfter(const ArchiveFile &file, const LocalEntr
         written ? extracted->dataLength : walked.entry.compressedSize;
     if (length && *length <= file.size - std::min(walked.dataOffset, file.size)) {
         const uint64_t next = walked.dataOffset + *length;
-        if (membersEndAt(file, next))
-            return std::nullopt;
         const std::optional<uint64_t> after = findLocalHeader(file, next);
-        if (written || after == next)
+        if (written || after == next || membersEndAt(file, next))
             return after;
     }
     return findLocalHeader(file, walked.dataOffset);
@@ -465,7 +464,8 @@ std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDir
 {
     if (directory && directory->headerInStub)
         return Walk{*directory->headerInStub,
-                    "the central directory found is that of a ZIP stored inside it"};
+                    "the central directory found is that of a ZIP stored inside it or "
+                    "joined after it"};
     if (directory && !directory->entries.empty())
         return std::nullopt;
     const std::optional<uint64_t> firstHeader = findLocalHeader(file, 0);

@@ -510,6 +510,7 @@ def nested_archives():
     derive("nested.zip", "nested_flipped_end.zip", flip_end_signature)
     derive("nested.zip", "nested_comment_length.zip", wrong_comment_length)
     derive("whole.zip", "trailing_bytes.zip", lambda data: data + b"\x1a" * 100)
+    derive("whole.zip", "joined.zip", lambda data: data + open(path("raw_utf8.zip"), "rb").read())
     derive("whole.zip", "trailing_signature.zip", lambda data: data + b"PK\x03\x04" + bytes(100))
     derive("whole.zip", "stray_signature_stub.zip",
            lambda data: b"MZ" + bytes(300) + b"PK\x03\x04" + b"\xff" * 300 + data)

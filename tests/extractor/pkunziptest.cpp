@@ -480,6 +480,10 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
         << "nested_comment_length.zip" << nestedTree() << QStringList{damaged};
     QTest::newRow("holding a ZIP, written by Python to a pipe, cut at its end")
         << "nested_pipe_cut.zip" << nestedTree() << QStringList{damaged};
+    QTest::newRow("two archives joined end to end")
+        << "joined.zip"
+        << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>", "Ελληνικά.txt=raw"}
+        << QStringList{damaged};
     QTest::newRow("bytes after the end record, a local header signature among them")
         << "trailing_signature.zip" << QStringList{"one.txt=<3000 bytes>", "two.txt=<3000 bytes>"}
         << QStringList{"damaged archive: 104 bytes follow its end record, a ZIP record's"};
