@@ -184,6 +184,13 @@ def hostile_archives():
         Member("sneaky", b"sub/../../x", mode=0o120777),
         Member("sub/inside", b"../good.txt", mode=0o120777),
         ok])
+    write_zip("inner_dotdot_link.zip", [
+        Member("d/in", b"../d/./a/b/c/../../../g", mode=0o120777),
+        Member("d/out", b"a/../../../x", mode=0o120777),
+        Member("here", b".", mode=0o120777),
+        Member("through", b"here/../escape", mode=0o120777),
+        Member("d/back", b"../here/..", mode=0o120777),
+        ok])
     write_zip("through_link.zip", [
         Member("real/", mode=0o40755),
         Member("alias", b"real", mode=0o120777),

@@ -426,6 +426,11 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
     QTest::newRow("links leading outside")
         << "escaping_link.zip" << QStringList{"good.txt=good", "sub/", "sub/inside -> ../good.txt"}
         << QStringList{"up:", "abs:", "sneaky:"};
+    QTest::newRow("links with \"..\" inside, made to where they land")
+        << "inner_dotdot_link.zip"
+        << QStringList{"d/",        "d/back -> ..",     "d/in -> g", "good.txt=good",
+                       "here -> .", "through -> escape"}
+        << QStringList{"d/out: symbolic link leading outside the target refused"};
     QTest::newRow("member written through a link of the archive")
         << "through_link.zip" << QStringList{"alias -> real", "real/"}
         << QStringList{"alias/planted.txt:", "alias: already exists"};
