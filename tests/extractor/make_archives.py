@@ -712,10 +712,10 @@ def disagreeing_archives():
 
 
 def overdeclared_archives():
-    """Members whose data decode to 8 MiB where a declaration they must keep
+    """Members whose data decode to 1 MiB where a declaration they must keep
     to says 10 bytes: a walked member's data descriptor, or a central
-    directory entry whose local header claims the 8 MiB."""
-    zeros, ten = bytes(8 << 20), b"0123456789"
+    directory entry whose local header claims the 1 MiB."""
+    zeros, ten = bytes(1 << 20), b"0123456789"
     good = Member("good.txt", b"good")
     for name, method, packed in (("walked_deflate.zip", 8, deflate(zeros)),
                                  ("walked_bzip2.zip", 12, bz2.compress(zeros))):

@@ -467,10 +467,10 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
         << "bad_local_headers.zip" << QStringList{"first.txt=first", "last.txt=last"}
         << QStringList{"past_end.txt: its local header", "neither.txt: damaged data",
                        "quoting.txt: its local header's sizes make it overlap member last.txt"};
-    QTest::newRow("a local header declaring 8 MiB where the central directory lists 10 bytes")
+    QTest::newRow("a local header declaring 1 MiB where the central directory lists 10 bytes")
         << "local_larger.zip" << good
         << QStringList{"bomb.bin: damaged data; its local header disagrees in CRC-32, sizes; its "
-                       "local header declares 8388608 bytes, more than the 10"};
+                       "local header declares 1048576 bytes, more than the 10"};
     QTest::newRow("cut, stored members with descriptors, a decoy, twelve zero bytes")
         << "stored_descriptors_cut.zip"
         << QStringList{"bare.bin=<74 bytes>", "plain.txt=plain", "signed.bin=<131 bytes>"}
@@ -981,7 +981,7 @@ void PkunzipTest::writesWithinAFileSizeLimit_data()
     const QString damaged = QStringLiteral("damaged archive");
     QTest::newRow("a full disk leaves no file")
         << "big.zip" << QStringList{"big.bin: cannot write"};
-    // Each decodes to 8 MiB where the declaration kept to says 10 bytes.
+    // Each decodes to 1 MiB where the declaration kept to says 10 bytes.
     const QString descriptor = QStringLiteral("bomb.bin: its data descriptor");
     QTest::newRow("walked, a Deflate member whose data descriptor declares 10 bytes")
         << "walked_deflate.zip" << QStringList{descriptor, damaged};
