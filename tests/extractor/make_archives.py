@@ -69,13 +69,16 @@ class Member:
                            values["packed_size"], values["size"])
 
 
-def write_zip(name, members, directory_shift=0):
+def write_zip(name, members, directory_shift=0, room=None, order=None):
     """A plain ZIP: local headers, data, central directory, end record; the
-    end record's offset of the directory directory_shift bytes short."""
+    end record's offset of the directory directory_shift bytes short. With
+    room, split into segments of that many bytes, NAME.z01 ... and NAME.zip,
+    the central directory listing the members in the order given."""
     body = b""
-    central = b""
+    entries = []
+    place = (lambda offset: divmod(offset, room)) if room else (lambda offset: (0, offset))
     for m in members:
-        offset = len(body) if m.offset is None else m.offset
+        disk, offset = place(len(body) if m.offset is None else m.offset)
         made_by = UNIX if m.mode is not None else 20
         external = (m.mode << 16) if m.mode is not None else 0
         extra = m.extra
@@ -91,13 +94,18 @@ def write_zip(name, members, directory_shift=0):
         if m.descriptor:
             body += (b"PK\x07\x08" if m.descriptor == "signed" else b"")
             body += struct.pack("<III", m.crc, len(m.packed), len(m.data))
-        central += b"PK\x01\x02" + struct.pack("<H", made_by) + fields
-        central += struct.pack("<HHHHHII", len(m.name), len(extra), 0, 0, 0, external, offset)
-        central += m.name + extra
-    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, len(members), len(members),
-                                      len(central), len(body) - directory_shift, 0)
-    with open(path(name), "wb") as f:
-        f.write(body + central + end)
+        entries.append(b"PK\x01\x02" + struct.pack("<H", made_by) + fields + struct.pack(
+            "<HHHHHII", len(m.name), len(extra), 0, disk, 0, external, offset) + m.name + extra)
+    central = b"".join(entries[i] for i in order or range(len(entries)))
+    directory_disk, directory = place(len(body) - directory_shift)
+    last = (len(body) + len(central) + 21) // room if room else 0
+    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", last, directory_disk, len(members), len(members),
+                                      len(central), directory, 0)
+    data = body + central + end
+    for number in range(last + 1):
+        segment = name[:-4] + ".z%02d" % (number + 1) if number < last else name
+        with open(path(segment), "wb") as f:
+            f.write(data[number * room:(number + 1) * room] if room else data)
     return len(body), len(central)
 
 
@@ -350,16 +358,12 @@ def kernel_name_archives():
     # entries, their offsets one byte off, bear names that match those all
     # but their last byte.
     period = b"PK\x03\x04\xff\xff\xf0abcd\xff\xff\x01\x01"
-    stub = period * ((64 << 20) // len(period))
     near = [(period * 4370)[:65534] + bytes([0x41 + i]) for i in range(5)]
-    body = local_header(b"good.txt", zlib.crc32(b"good"), 4, 4, method=0) + b"good"
-    central = central_header(b"good.txt", zlib.crc32(b"good"), 4, 4, 0, method=0)
-    for name in near:
-        central += central_header(name, 0, 0, 0, len(body) + 1, method=0)
-        body += local_header(name, 0, 0, 0, method=0)
-    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, 6, 6, len(central), len(body), 0)
+    write_zip("near_names.zip", [ok] + [Member(name, offset=43 + i * (30 + len(name)))
+                                        for i, name in enumerate(near)])
+    data = open(path("near_names.zip"), "rb").read()
     with open(path("near_names.zip"), "wb") as f:
-        f.write(stub + body + central + end)
+        f.write(period * ((64 << 20) // len(period)) + data)
 
 
 def rom_bytes(rng, size):
@@ -625,36 +629,6 @@ def split_archives():
     derive("whole.zip", "claims_second_segment.zip", second_of_two)
 
 
-def write_split(stem, members, order, room):
-    """Members split by hand into segments of room bytes, STEM.z01 ... and
-    STEM.zip, listed by the central directory in the order given."""
-    write_zip(stem + ".zip", members)
-    data = open(path(stem + ".zip"), "rb").read()
-    end = data.rindex(b"PK\x05\x06")
-    start = struct.unpack_from("<I", data, end + 16)[0]
-    entries, at = [], start
-    while at < end:
-        lengths = struct.unpack_from("<HHH", data, at + 28)
-        size = 46 + sum(lengths)
-        entry = bytearray(data[at:at + size])
-        offset = struct.unpack_from("<I", entry, 42)[0]
-        struct.pack_into("<H", entry, 34, offset // room)
-        struct.pack_into("<I", entry, 42, offset % room)
-        entries.append(bytes(entry))
-        at += size
-    central = b"".join(entries[i] for i in order)
-    last = (len(data) - 1) // room
-    record = bytearray(data[end:])
-    struct.pack_into("<HH", record, 4, last, start // room)
-    struct.pack_into("<I", record, 16, start % room)
-    data = data[:start] + central + bytes(record)
-    os.remove(path(stem + ".zip"))
-    for number in range(last + 1):
-        name = stem + (".zip" if number == last else ".z%02d" % (number + 1))
-        with open(path(name), "wb") as f:
-            f.write(data[number * room:(number + 1) * room])
-
-
 def disagreeing_archives():
     """Local headers that disagree with the central directory, where the data
     tells which is right, or neither is; local headers not where the offsets
@@ -745,5 +719,6 @@ disagreeing_archives()
 overdeclared_archives()
 # Listed last, b.txt is read from the first segment after ten others were.
 rng = random.Random(27)
-write_split("many_segments", [Member("a.txt", b"a"), Member("b.txt", b"b")] + [
-    Member("%d.bin" % i, rng.randbytes(4000)) for i in range(10)], [0, *range(2, 12), 1], 4096)
+write_zip("many_segments.zip", [Member("a.txt", b"a"), Member("b.txt", b"b")] + [
+    Member("%d.bin" % i, rng.randbytes(4000)) for i in range(10)], room=4096,
+    order=[0, *range(2, 12), 1])
