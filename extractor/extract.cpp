@@ -248,8 +248,8 @@ std::string noteOf(const LocatedData &located, const char *matched)
 // try again, nor is a local header whose bytes would overlap another
 // member's, nor one that declares more data than the central directory
 // lists. Where the central directory's sizes would overlap, only the local
-// header is followed. Decoding stops at the declared size either time, so a member costs
-// two decodings at most.
+// header is followed. Decoding stops at the declared size either time, so a
+// member costs two decodings at most.
 template <typename DecodeAs>
 Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &located,
                                 DecodeAs decodeAs)

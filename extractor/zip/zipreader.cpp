@@ -376,12 +376,10 @@ void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
                                                : Result<std::string>(cutShort());
         if (!record || !startsWith(*record, zip::zip64EndSignature))
             continue;
-        end = {at,
-               le64(*record, 32),
-               le64(*record, 40),
-               le64(*record, 48),
-               end.bytesAfter,
-               end.recordAfter};
+        end.position = at;
+        end.entries = le64(*record, 32);
+        end.directorySize = le64(*record, 40);
+        end.directoryOffset = le64(*record, 48);
         end.lastDisk = le32(*record, 16);
         end.directoryDisk = le32(*record, 20);
         return;
