@@ -66,13 +66,15 @@ private:
 // A symbolic link's target is a path, never longer than this.
 constexpr size_t longestLinkTarget = 4096;
 
-// Where decoded bytes go, a pending file or a link's target, with their
-// CRC-32 and size counted on the way.
+// Where decoded bytes go, a pending file, a link's target or nowhere, with
+// their CRC-32 and size counted on the way.
 class CheckedOutput final : public DecodedOutput
 {
 public:
     CheckedOutput(PendingFile &file, const SpaceWatch &space) : file_(&file), space_(space) {}
     explicit CheckedOutput(std::string &text) : text_(&text) {}
+    // Counts and keeps nothing.
+    CheckedOutput() = default;
 
     Result<void> write(const unsigned char *data, size_t size) override
     {
@@ -83,6 +85,8 @@ public:
                 return going;
             return file_->write(data, size);
         }
+        if (text_ == nullptr)
+            return {};
         if (size > longestLinkTarget - text_->size())
             return Error{"the link's target is too long"};
         text_->append(reinterpret_cast<const char *>(data), size);
@@ -101,34 +105,47 @@ private:
 };
 
 // Decodes the data of a member `located` in the archive as `entry` says,
-// and checks its CRC-32 and size: against those `entry` declares, or, for a
-// member found by walking whose sizes follow its data, against its data
-// descriptor. Gives how many bytes the data (and descriptor) take in the
-// archive.
+// and checks its CRC-32 and size against those `entry` declares. Gives how
+// many bytes the data take in the archive.
 Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry,
                                const LocatedData &located, CheckedOutput &output)
 {
-    const uint64_t dataOffset = located.offset;
     const CompressedMember member{entry.method, entry.flags, entry.compressedSize,
                                   entry.uncompressedSize};
-    MemberInput input(file, dataOffset, entry.compressedSize, located.dataAhead);
+    MemberInput input(file, located.offset, entry.compressedSize, located.dataAhead);
     const Result<uint64_t> consumed = decodeMember(member, input, output);
     if (!consumed)
         return consumed.error();
-    // A stream may end before the data its member declares does.
-    uint64_t length = entry.compressedSize.value_or(*consumed);
-    uint32_t crc = entry.crc;
-    if (!entry.compressedSize) {
-        const Result<DataDescriptor> descriptor =
-            readDataDescriptor(file, dataOffset + length, length, output.size());
-        if (!descriptor)
-            return descriptor.error();
-        crc = descriptor->crc;
-        length = descriptor->end - dataOffset;
-    }
-    if (output.crc() != crc || (entry.uncompressedSize && output.size() != *entry.uncompressedSize))
+    if (output.crc() != entry.crc || output.size() != entry.uncompressedSize)
         return Error{"damaged data: the CRC-32 does not match"};
-    return length;
+    // A stream may end before the data its member declares does.
+    return entry.compressedSize.value_or(*consumed);
+}
+
+// A member found by walking whose sizes follow its data declares them in its
+// data descriptor alone. Its data is decoded once, counted and kept nowhere,
+// to find where the stream ends and the descriptor lies; what the descriptor
+// declares then bounds the decoding that writes, as a header's sizes do.
+Result<ZipEntry> declaredByDescriptor(const ArchiveFile &file, const ZipEntry &entry,
+                                      uint64_t dataOffset)
+{
+    const CompressedMember member{entry.method, entry.flags, std::nullopt, std::nullopt};
+    MemberInput input(file, dataOffset, std::nullopt, {});
+    CheckedOutput counted;
+    const Result<uint64_t> consumed = decodeMember(member, input, counted);
+    if (!consumed)
+        return consumed.error();
+    const Result<DataDescriptor> descriptor =
+        readDataDescriptor(file, dataOffset + *consumed, *consumed, counted.size());
+    if (!descriptor)
+        return descriptor.error();
+    if (descriptor->crc != counted.crc())
+        return Error{"damaged data: the CRC-32 does not match its data descriptor"};
+    ZipEntry declared = entry;
+    declared.compressedSize = *consumed;
+    declared.uncompressedSize = counted.size();
+    declared.crc = descriptor->crc;
+    return declared;
 }
 
 MemberTimes timesOf(const ZipEntry &entry)
@@ -149,6 +166,8 @@ MemberTimes timesOf(const ZipEntry &entry)
 struct Extracted
 {
     std::string line;
+    // What is said of it on standard error, though it was written.
+    std::string warning;
     std::optional<uint64_t> dataLength;
 };
 
@@ -156,12 +175,28 @@ struct Extracted
 // directory has its local header read.
 using DataLocation = std::variant<uint64_t, const CentralDirectory *>;
 
+// A walked member's data as its local header, or its data descriptor,
+// declares it.
 Result<LocatedData> locate(const ArchiveFile &file, const ZipEntry &entry,
                            const DataLocation &location)
 {
-    if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location))
-        return LocatedData{*walkedDataOffset, entry, {}, {}, {}};
+    if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location)) {
+        if (entry.compressedSize)
+            return LocatedData{*walkedDataOffset, entry, {}, {}, {}, {}};
+        Result<ZipEntry> declared = declaredByDescriptor(file, entry, *walkedDataOffset);
+        if (!declared)
+            return declared.error();
+        return LocatedData{*walkedDataOffset, std::move(*declared), {}, {}, {}, {}};
+    }
     return locateData(file, *std::get<const CentralDirectory *>(location), entry);
+}
+
+// What a member is decoded as first: its central directory entry, or, found
+// by walking, what its local header and data descriptor declare.
+const ZipEntry &firstDeclared(const ZipEntry &entry, const DataLocation &location,
+                              const LocatedData &located)
+{
+    return std::holds_alternative<uint64_t>(location) ? located.local : entry;
 }
 
 // Whether the local header's account of the member reads or checks its data
@@ -179,7 +214,25 @@ struct Verified
 {
     uint64_t length = 0;
     std::string note;
+    // Said on standard error as well: the local header alone verifies the
+    // data, while listings and the free-space check believe the central
+    // directory.
+    std::string warning;
 };
+
+// The central directory's uncompressed size is what a listing, the window
+// and the free-space check believe; only the placeholder a ZIP64 field
+// should replace believes nothing.
+std::optional<Error> writesMoreThanListed(const ZipEntry &central, const ZipEntry &local)
+{
+    const uint64_t listed = central.uncompressedSize.value_or(0);
+    const uint64_t declared = local.uncompressedSize.value_or(0);
+    if (listed == zip::saturated32 || declared <= listed)
+        return std::nullopt;
+    return Error{"its local header declares " + std::to_string(declared) +
+                 " bytes, more than the " + std::to_string(listed) +
+                 " the central directory lists"};
+}
 
 std::string noteOf(const LocatedData &located, const char *matched)
 {
@@ -193,17 +246,22 @@ std::string noteOf(const LocatedData &located, const char *matched)
 // fails, as the local header says, each time into an output of its own that
 // decodeAs starts. A failure the system gave (a full disk) is no reason to
 // try again, nor is a local header whose bytes would overlap another
-// member's. Decoding stops at the declared size either time, so a member
-// costs two decodings at most.
+// member's, nor one that declares more data than the central directory
+// lists. Where the central directory's sizes would overlap, only the local
+// header is followed. Decoding stops at the declared size either time, so a
+// member costs two decodings at most.
 template <typename DecodeAs>
 Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &located,
                                 DecodeAs decodeAs)
 {
     const bool otherwise = decodesOtherwise(entry, located.local);
-    const Result<uint64_t> central = decodeAs(entry);
+    const Result<uint64_t> central =
+        located.centralOverlap ? Result<uint64_t>(*located.centralOverlap) : decodeAs(entry);
     if (central)
         return Verified{
-            *central, noteOf(located, otherwise ? "; the data matches the central directory" : "")};
+            *central,
+            noteOf(located, otherwise ? "; the data matches the central directory" : ""),
+            {}};
     if (central.error().systemError != 0 || located.disagreement.empty())
         return central.error();
     const std::string failed = central.error().text + "; its local header " + located.disagreement;
@@ -211,9 +269,12 @@ Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &locate
         return Error{failed};
     if (located.localOverlap)
         return *located.localOverlap;
+    if (const std::optional<Error> more = writesMoreThanListed(entry, located.local))
+        return Error{failed + "; " + more->text};
     const Result<uint64_t> local = decodeAs(located.local);
     if (local)
-        return Verified{*local, noteOf(located, "; the data matches the local header")};
+        return Verified{*local, noteOf(located, "; the data matches the local header"),
+                        "the data matches its local header alone, which " + located.disagreement};
     if (local.error().systemError != 0)
         return local.error();
     return Error{failed + ", and the data does not match it either"};
@@ -237,14 +298,15 @@ Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
         CheckedOutput output(*pending, space);
         return decodeChecked(file, declared, *located, output);
     };
-    const Result<Verified> verified = decodeVerified(entry, *located, decodeAs);
+    const Result<Verified> verified =
+        decodeVerified(firstDeclared(entry, location, *located), *located, decodeAs);
     if (!verified)
         return verified.error();
     if (const Result<void> going = space.check(); !going)
         return going.error();
     if (const Result<void> committed = pending->commit(timesOf(entry)); !committed)
         return committed.error();
-    return Extracted{path.text() + verified->note, verified->length};
+    return Extracted{path.text() + verified->note, verified->warning, verified->length};
 }
 
 Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
@@ -260,7 +322,8 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
         CheckedOutput output(rawTarget);
         return decodeChecked(file, declared, *located, output);
     };
-    const Result<Verified> verified = decodeVerified(entry, *located, decodeAs);
+    const Result<Verified> verified =
+        decodeVerified(firstDeclared(entry, location, *located), *located, decodeAs);
     if (!verified)
         return verified.error();
     const Result<LinkTarget> linkTarget =
@@ -269,7 +332,8 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
         return linkTarget.error();
     if (const Result<void> made = target.makeSymlink(path, *linkTarget, timesOf(entry)); !made)
         return made.error();
-    return Extracted{path.text() + " -> " + linkTarget->text() + verified->note, verified->length};
+    return Extracted{path.text() + " -> " + linkTarget->text() + verified->note, verified->warning,
+                     verified->length};
 }
 
 Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
@@ -283,7 +347,7 @@ Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
     case EntryKind::Directory:
         if (const Result<void> made = target.makeDirectory(*path, timesOf(entry)); !made)
             return made.error();
-        return Extracted{path->isTarget() ? "./" : path->text() + "/", std::nullopt};
+        return Extracted{path->isTarget() ? "./" : path->text() + "/", {}, std::nullopt};
     case EntryKind::SymbolicLink:
     case EntryKind::File:
         break;
@@ -310,9 +374,11 @@ Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
 MemberLines linesFor(const ZipEntry &entry, const Result<Extracted> &extracted)
 {
     MemberLines lines;
-    if (extracted)
+    if (extracted) {
         lines.written(extracted->line);
-    else
+        if (!extracted->warning.empty())
+            lines.warning(entry.name, extracted->warning);
+    } else
         lines.problem(entry.name, extracted.error().text);
     return lines;
 }
@@ -331,16 +397,20 @@ void extractListed(const ArchiveFile &file, const CentralDirectory &directory, S
     if (directory.missingEntries > 0)
         report.damaged("damaged archive: the central directory lacks " +
                        std::to_string(directory.missingEntries) + " of the members it counts");
-    if (directory.bytesAfterEnd > 0)
-        report.damaged("damaged archive: " + std::to_string(directory.bytesAfterEnd) +
-                       " bytes follow its end record");
+    const std::string after =
+        std::to_string(directory.bytesAfterEnd) + " bytes follow its end record";
+    if (directory.recordAfterEnd)
+        report.damaged("damaged archive: " + after + ", a ZIP record's signature among them");
+    else if (directory.bytesAfterEnd > 0)
+        report.remark(after + ", none of them a ZIP record's: ignored");
 }
 
 // Where the member after this one starts: right after its data when its
-// length is known and a header or the central directory follows, else at
-// the next local header signature; after the data of a member written,
-// since headers inside it belong to its data, and writing them as members
-// would write its bytes again.
+// length is known and a header follows, else at the next local header
+// signature; after the data of a member written, since headers inside it
+// belong to its data, and writing them as members would write its bytes
+// again. A central directory and end record may be followed by another
+// archive joined to this one: its local headers are walked too.
 std::optional<uint64_t> nextMemberAfter(const ArchiveFile &file, const LocalEntry &walked,
                                         const Result<Extracted> &extracted)
 {
@@ -349,10 +419,8 @@ std::optional<uint64_t> nextMemberAfter(const ArchiveFile &file, const LocalEntr
         written ? extracted->dataLength : walked.entry.compressedSize;
     if (length && *length <= file.size - std::min(walked.dataOffset, file.size)) {
         const uint64_t next = walked.dataOffset + *length;
-        if (membersEndAt(file, next))
-            return std::nullopt;
         const std::optional<uint64_t> after = findLocalHeader(file, next);
-        if (written || after == next)
+        if (written || after == next || membersEndAt(file, next))
             return after;
     }
     return findLocalHeader(file, walked.dataOffset);
@@ -396,7 +464,8 @@ std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDir
 {
     if (directory && directory->headerInStub)
         return Walk{*directory->headerInStub,
-                    "the central directory found is that of a ZIP stored inside it"};
+                    "the central directory found is that of a ZIP stored inside it or "
+                    "joined after it"};
     if (directory && !directory->entries.empty())
         return std::nullopt;
     const std::optional<uint64_t> firstHeader = findLocalHeader(file, 0);
@@ -405,6 +474,21 @@ std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDir
     if (firstHeader && readLocalEntry(file, *firstHeader, noSearch))
         return Walk{*firstHeader, "no readable central directory"};
     return std::nullopt;
+}
+
+// An archive whose end record counts segments while none before the last
+// is there may hold every member itself, its disk numbers written wrong: it
+// is read whole when each entry's local header lies where the file alone
+// puts it.
+std::optional<CentralDirectory> wholeDespiteSegments(const ArchiveFile &whole,
+                                                     const SplitArchive &split)
+{
+    if (split.foundAny())
+        return std::nullopt;
+    Result<CentralDirectory> directory = readCentralDirectory(whole, Segments::Joined);
+    if (!directory || !headersWhereListed(whole, *directory))
+        return std::nullopt;
+    return std::move(*directory);
 }
 
 int extractArchiveUnguarded(const std::string &archivePath, const std::string &targetPath,
@@ -426,9 +510,13 @@ int extractArchiveUnguarded(const std::string &archivePath, const std::string &t
             report.fatal(found.error().text);
             return report.exitStatus();
         }
-        split = std::move(*found);
-        splitFile = withTailInMemory(split->file());
-        directory = readCentralDirectory(splitFile);
+        if (std::optional<CentralDirectory> joined = wholeDespiteSegments(whole, **found)) {
+            directory = std::move(*joined);
+        } else {
+            split = std::move(*found);
+            splitFile = withTailInMemory(split->file());
+            directory = readCentralDirectory(splitFile);
+        }
     }
     const ArchiveFile file = split ? splitFile : whole;
     const std::optional<Walk> walk = walkInstead(file, directory);

@@ -14,8 +14,13 @@ void MemberLines::written(std::string_view member)
 void MemberLines::problem(std::string_view member, std::string_view problem)
 {
     failed_ = true;
+    warning(member, problem);
+}
+
+void MemberLines::warning(std::string_view member, std::string_view warning)
+{
     lines_.push_back(
-        {true, memberName::printable(member) + ": " + memberName::printable(problem) + '\n'});
+        {true, memberName::printable(member) + ": " + memberName::printable(warning) + '\n'});
 }
 
 void Report::publish(size_t index, MemberLines lines)
@@ -68,6 +73,13 @@ void Report::damaged(std::string_view problem)
     const std::lock_guard<std::mutex> lock(mutex_);
     memberFailed_ = true;
     printProblem(problem);
+}
+
+void Report::remark(std::string_view remark)
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::string line = problemPrefix() + memberName::printable(remark) + '\n';
+    std::fputs(line.c_str(), writtenStream_);
 }
 
 int Report::exitStatus() const

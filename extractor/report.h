@@ -19,6 +19,9 @@ public:
     // The member was skipped or failed; the run goes on.
     void problem(std::string_view member, std::string_view problem);
 
+    // Said on standard error of a member written all the same.
+    void warning(std::string_view member, std::string_view warning);
+
 private:
     friend class Report;
     struct Line
@@ -60,6 +63,10 @@ public:
     // Reports damage to the archive itself that the run got past: not every
     // member it held was written.
     void damaged(std::string_view problem);
+
+    // Tells, on the stream of members written, something of the archive that
+    // changes nothing of what was written.
+    void remark(std::string_view remark);
 
     int exitStatus() const;
 

@@ -65,8 +65,10 @@ uint32_t readListed(const ArchiveFile &file)
             continue;
         checkEntry(file, entry, located->offset);
         checkEntry(file, located->local, located->offset);
-        // The local header's sizes, unless refused, may be read as well.
-        uint64_t size = entry.compressedSize.value_or(0);
+        // Either header's sizes, unless refused, may be read.
+        uint64_t size = 0;
+        if (!located->centralOverlap)
+            size = entry.compressedSize.value_or(0);
         if (!located->localOverlap)
             size = std::max(size, located->local.compressedSize.value_or(0));
         extents.emplace_back(entry.headerOffset,

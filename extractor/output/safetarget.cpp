@@ -59,6 +59,19 @@ bool hasBackslashTraversal(const std::string &component)
     return std::find(pieces.begin(), pieces.end(), "..") != pieces.end();
 }
 
+// The relative path from the folder `from` to `to`, both given by their
+// names beneath the target: up to where they part, then down.
+std::string pathFrom(const std::vector<std::string> &from, const std::vector<std::string> &to)
+{
+    const auto parting = std::mismatch(from.begin(), from.end(), to.begin(), to.end());
+    std::string path;
+    for (auto up = parting.first; up != from.end(); ++up)
+        path += path.empty() ? ".." : "/..";
+    for (auto down = parting.second; down != to.end(); ++down)
+        path += (path.empty() ? "" : "/") + *down;
+    return path.empty() ? "." : path;
+}
+
 int openDirectoryBeneath(int directoryFd, const char *name)
 {
     return ::openat(directoryFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -171,18 +184,30 @@ Result<LinkTarget> checkLinkTarget(const MemberPath &link, const std::string &ta
                      " bytes refused"};
     if (startsAbsolute(target))
         return Error{"symbolic link to an absolute path refused: " + target};
-    const size_t depth = link.isTarget() ? 0 : link.components().size() - 1;
-    size_t climbs = 0;
-    bool descending = false;
+    const std::vector<std::string> &components = link.components();
+    const std::vector<std::string> folder(components.begin(),
+                                          components.end() - (link.isTarget() ? 0 : 1));
+    std::vector<std::string> landing = folder;
+    // How many of the last names landed in the target went down into.
+    size_t wentDown = 0;
+    bool climbsBack = false;
     for (const auto &piece : split(target, '/')) {
         if (piece.empty() || piece == ".")
             continue;
-        const bool climb = piece == "..";
-        if (hasBackslashTraversal(piece) || (climb && (descending || ++climbs > depth)))
+        if (hasBackslashTraversal(piece) || (piece == ".." && landing.empty()))
             return Error{"symbolic link leading outside the target refused: " + target};
-        descending = descending || !climb;
+        if (piece == "..") {
+            climbsBack = climbsBack || wentDown > 0;
+            wentDown -= wentDown > 0 ? 1 : 0;
+            landing.pop_back();
+        } else {
+            landing.push_back(piece);
+            ++wentDown;
+        }
     }
-    return LinkTarget(target);
+    if (!climbsBack)
+        return LinkTarget(target);
+    return LinkTarget(pathFrom(folder, landing) + (target.back() == '/' ? "/" : ""));
 }
 
 } // namespace extractionRules

@@ -59,8 +59,11 @@ Result<MemberPath> checkMemberPath(const std::string &name);
 
 // Says why a symbolic link at `link` pointing to `target` could leave the target
 // directory; succeeds when it stays inside: the target must be relative, and
-// its ".." components must all come first and climb no higher than the link's
-// own directory.
+// where it lands, its "." and ".." read one after the other from the link's
+// own directory, must never climb above the target. A ".." that climbs back
+// out of a name the target went down into is read so here, while the kernel
+// would go up from wherever that name leads, a link among them; such a
+// target is made into the path to where it lands, ".." only at its start.
 Result<LinkTarget> checkLinkTarget(const MemberPath &link, const std::string &target);
 
 } // namespace extractionRules

@@ -18,6 +18,8 @@ constexpr size_t mostOpenSegments = 8;
 // The room of segments when none before the last is found: whatever offset a
 // segment's 32-bit fields give then lies in it.
 constexpr uint64_t roomOfUnknownSegments = uint64_t{1} << 32;
+// O_NONBLOCK, kept, means nothing for a regular file.
+constexpr int readFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
 // The segment number of a name that is `stem` with a segment's extension,
 // ".z01" or ".Z01" to ".z65534": 0 for any other name.
@@ -38,6 +40,16 @@ uint32_t segmentNumber(std::string_view name, std::string_view stem)
     return written && number < UINT16_MAX ? number : 0;
 }
 
+Result<void> checkSameFile(int fd, dev_t device, ino_t inode, const std::string &name)
+{
+    struct stat status;
+    if (::fstat(fd, &status) != 0)
+        return systemError("cannot open " + name);
+    if (status.st_dev != device || status.st_ino != inode)
+        return Error{name + " is no longer the file first found"};
+    return {};
+}
+
 std::string segmentExtension(char letter, uint32_t number)
 {
     return std::string(".") + letter + (number < 10 ? "0" : "") + std::to_string(number);
@@ -47,11 +59,10 @@ std::string segmentExtension(char letter, uint32_t number)
 
 Result<OpenedFile> openRegularFile(const std::string &path, const std::string &name)
 {
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    UniqueFd fd(::open(path.c_str(), readFlags));
     struct stat status;
     if (!fd.valid() || ::fstat(fd.get(), &status) != 0)
         return systemError("cannot open " + name);
-    // O_NONBLOCK, kept, means nothing for a regular file.
     if (!S_ISREG(status.st_mode))
         return Error{name + " is not a regular file"};
     return OpenedFile{std::move(fd), static_cast<uint64_t>(status.st_size)};
@@ -91,7 +102,7 @@ Result<void> SplitArchive::lookThroughFolder(uint32_t count)
         struct stat status;
         if (::fstatat(::dirfd(folder.get()), entry->d_name, &status, 0) == 0)
             segments_.push_back({number - 1, entry->d_name, static_cast<uint64_t>(status.st_size),
-                                 S_ISREG(status.st_mode)});
+                                 S_ISREG(status.st_mode), status.st_dev, status.st_ino});
     }
     if (errno != 0)
         return systemError("cannot look for the archive's segments");
@@ -196,11 +207,35 @@ Result<std::shared_ptr<const UniqueFd>> SplitArchive::descriptor(const Segment &
         std::rotate(found, found + 1, open_.end());
         return open_.back().fd;
     }
-    Result<OpenedFile> opened = openRegularFile(folder_ + segment.name, "segment " + segment.name);
+    Result<UniqueFd> opened = openSegment(segment);
     if (!opened)
         return opened.error();
     if (open_.size() == mostOpenSegments)
         open_.erase(open_.begin());
-    open_.push_back({segment.index, std::make_shared<const UniqueFd>(std::move(opened->fd))});
+    open_.push_back({segment.index, std::make_shared<const UniqueFd>(std::move(*opened))});
     return open_.back().fd;
+}
+
+// A segment is opened, the first time and again after being let go, only
+// while its name still leads to the regular file the look through the folder
+// saw. The name is resolved without opening what it leads to (O_PATH wakes no
+// FIFO's writer and reaches no device's driver), and the file found is opened
+// through that descriptor. Where /proc is not mounted the name is opened
+// again and checked after: a FIFO put in the file's place between those two
+// calls would be opened, once.
+Result<UniqueFd> SplitArchive::openSegment(const Segment &segment) const
+{
+    const std::string name = "segment " + segment.name;
+    const std::string path = folder_ + segment.name;
+    const UniqueFd found(::open(path.c_str(), O_PATH | O_CLOEXEC));
+    if (!found.valid())
+        return systemError("cannot open " + name);
+    RETURN_IF_ERROR(checkSameFile(found.get(), segment.device, segment.inode, name));
+    UniqueFd opened(::open(("/proc/self/fd/" + std::to_string(found.get())).c_str(), readFlags));
+    if (!opened.valid() && errno == ENOENT)
+        opened = UniqueFd(::open(path.c_str(), readFlags));
+    if (!opened.valid())
+        return systemError("cannot open " + name);
+    RETURN_IF_ERROR(checkSameFile(opened.get(), segment.device, segment.inode, name));
+    return opened;
 }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 // A file of the archive, open to be read with pread.
@@ -52,6 +53,9 @@ public:
     // segment or the offset lies beyond the segment's room.
     uint64_t offsetOf(uint32_t segment, uint64_t offset) const;
 
+    // Whether any file was found for a segment before the last.
+    bool foundAny() const { return !segments_.empty(); }
+
     // Where the last segment, which holds the end record, starts.
     uint64_t lastStart() const { return lastStart_; }
 
@@ -68,6 +72,9 @@ private:
         std::string name;
         uint64_t size = 0;
         bool regular = false;
+        // Which file the look through the folder saw.
+        dev_t device = 0;
+        ino_t inode = 0;
     };
 
     SplitArchive(std::string folder, std::string stem, char letter, const ArchiveFile &last)
@@ -81,6 +88,7 @@ private:
     Error unreadable(uint32_t index) const;
     Result<size_t> readWithin(char *buffer, size_t size, uint64_t offset) const;
     Result<std::shared_ptr<const UniqueFd>> descriptor(const Segment &segment) const;
+    Result<UniqueFd> openSegment(const Segment &segment) const;
 
     std::string folder_;
     // The last segment's name without its extension, and the extension's

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -340,6 +341,7 @@ struct EndRecord
     uint64_t directoryOffset = 0;
     // After the end record and its comment.
     uint64_t bytesAfter = 0;
+    bool recordAfter = false;
     // The segment (disk) the end record lies on, the last, and the one where
     // the central directory starts, the first being 0.
     uint32_t lastDisk = 0;
@@ -370,6 +372,17 @@ std::optional<size_t> findEndRecord(std::string_view tail)
     return fitting;
 }
 
+// Whether `bytes` hold the signature of any record of a ZIP archive.
+bool holdsZipRecord(std::string_view bytes)
+{
+    for (const std::string_view signature :
+         {zip::localSignature, zip::centralSignature, zip::endSignature, zip::zip64EndSignature,
+          zip::zip64LocatorSignature, zip::descriptorSignature})
+        if (bytes.find(signature) != std::string_view::npos)
+            return true;
+    return false;
+}
+
 // A ZIP64 record where its locator says, or, with bytes before the archive,
 // just before the locator.
 void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
@@ -384,7 +397,10 @@ void applyZip64End(const ArchiveFile &file, uint64_t locatorAt, EndRecord &end)
                                                : Result<std::string>(cutShort());
         if (!record || !startsWith(*record, zip::zip64EndSignature))
             continue;
-        end = {at, le64(*record, 32), le64(*record, 40), le64(*record, 48), end.bytesAfter};
+        end.position = at;
+        end.entries = le64(*record, 32);
+        end.directorySize = le64(*record, 40);
+        end.directoryOffset = le64(*record, 48);
         end.lastDisk = le32(*record, 16);
         end.directoryDisk = le32(*record, 20);
         return;
@@ -428,6 +444,7 @@ Result<EndRecord> readEndRecord(const ArchiveFile &file)
         return notZip;
     EndRecord end{tailStart + *at, le16(tail, *at + 10), le32(tail, *at + 12), le32(tail, *at + 16),
                   tail.size() - *at - zip::endRecordSize - le16(tail, *at + 20)};
+    end.recordAfter = holdsZipRecord(std::string_view(tail).substr(tail.size() - end.bytesAfter));
     end.lastDisk = le16(tail, *at + 4);
     end.directoryDisk = le16(tail, *at + 6);
     if (end.position >= zip::zip64LocatorSize)
@@ -747,30 +764,85 @@ std::optional<uint64_t> localHeaderInStub(const ArchiveFile &file, uint64_t stub
     return std::nullopt;
 }
 
+// Finds where a pattern ends in bytes given one at a time, in time linear in
+// their number whatever the pattern and the bytes (Knuth, Morris and Pratt):
+// a place that fails to match is never compared again.
+class PatternMatcher
+{
+public:
+    explicit PatternMatcher(std::string_view pattern)
+        : pattern_(pattern), border_(pattern.size() + 1, 0)
+    {
+        // border_[n]: the length of the longest proper prefix of the first n
+        // bytes that also ends them.
+        for (size_t i = 1, matched = 0; i < pattern.size(); ++i) {
+            while (matched > 0 && pattern[i] != pattern[matched])
+                matched = border_[matched];
+            if (pattern[i] == pattern[matched])
+                ++matched;
+            border_[i + 1] = static_cast<uint32_t>(matched);
+        }
+    }
+
+    // Whether the pattern ends with `byte`.
+    bool matchesWith(char byte)
+    {
+        if (pattern_.empty())
+            return true;
+        if (matched_ == pattern_.size())
+            matched_ = border_[matched_];
+        while (matched_ > 0 && byte != pattern_[matched_])
+            matched_ = border_[matched_];
+        if (byte == pattern_[matched_])
+            ++matched_;
+        return matched_ == pattern_.size();
+    }
+
+private:
+    std::string_view pattern_;
+    std::vector<uint32_t> border_;
+    size_t matched_ = 0;
+};
+
 // Where a local header bearing `rawName` starts between `from` and `to`,
-// reading at most `searchLeft` bytes and taking them from it.
+// reading at most `searchLeft` bytes and taking them from it. The name itself
+// is looked for, each byte read once, and a header checked where it would
+// start before each place found: a stretch full of signatures followed by
+// names that nearly match costs no more than any other bytes.
 std::optional<uint64_t> findNamedHeader(const ArchiveFile &file, const std::string &rawName,
                                         uint64_t from, uint64_t to, uint64_t &searchLeft)
 {
     const size_t headerSize = zip::localHeaderSize + rawName.size();
-    std::string block;
-    for (uint64_t at = from; at <= to && at < file.size; at += scanBlockSize + 1) {
-        const auto want =
-            static_cast<size_t>(std::min<uint64_t>(scanBlockSize, to - at) + headerSize);
+    const uint64_t end = std::min(file.size, cappedSum(to, headerSize));
+    PatternMatcher name(rawName);
+    // The bytes read last, from windowStart on: the block just read, after
+    // the header's worth before it.
+    std::string window;
+    uint64_t windowStart = from;
+    for (uint64_t at = from; at < end;) {
+        const auto want = static_cast<size_t>(std::min<uint64_t>(scanBlockSize, end - at));
         if (want > searchLeft)
             return std::nullopt;
-        block.resize(want);
-        const Result<size_t> got = readAt(file, block.data(), want, at);
-        if (!got)
+        if (window.size() > headerSize) {
+            windowStart += window.size() - headerSize;
+            window.erase(0, window.size() - headerSize);
+        }
+        const size_t kept = window.size();
+        window.resize(kept + want);
+        const Result<size_t> got = readAt(file, window.data() + kept, want, at);
+        if (!got || *got == 0)
             return std::nullopt;
         searchLeft -= *got;
-        const std::string_view read(block.data(), *got);
-        for (size_t found = read.find(zip::localSignature);
-             found != std::string_view::npos && read.size() - found >= headerSize;
-             found = read.find(zip::localSignature, found + 1))
-            if (le16(read, found + 26) == rawName.size() &&
-                read.substr(found + zip::localHeaderSize, rawName.size()) == rawName)
-                return at + found;
+        window.resize(kept + *got);
+        for (size_t i = kept; i < window.size(); ++i) {
+            if (!name.matchesWith(window[i]) || i + 1 < headerSize)
+                continue;
+            const size_t header = i + 1 - headerSize;
+            if (startsWith(std::string_view(window).substr(header), zip::localSignature) &&
+                le16(window, header + 26) == rawName.size())
+                return windowStart + header;
+        }
+        at += *got;
     }
     return std::nullopt;
 }
@@ -804,6 +876,27 @@ void findShiftedHeaders(const ArchiveFile &file, std::vector<ZipEntry> &entries,
             entry->headerOffset = *found;
         }
     }
+}
+
+// Bytes before the archive by the central directory's place: a stub, or
+// data descriptors the offsets leave out. Those offsets, as given or shifted
+// by the descriptors before each header, lead to local headers bearing their
+// names before the corrected offsets; when none does, a local header in what
+// would be the stub tells that this central directory is that of a ZIP
+// stored inside the archive.
+void placeShiftedHeaders(const ArchiveFile &file, CentralDirectory &directory, uint64_t correction)
+{
+    std::vector<ZipEntry> shifted = directory.entries;
+    findShiftedHeaders(file, shifted, correction);
+    const bool descriptorsLeftOut =
+        !std::equal(shifted.begin(), shifted.end(), directory.entries.begin(),
+                    [](const ZipEntry &found, const ZipEntry &corrected) {
+                        return found.headerOffset == corrected.headerOffset;
+                    });
+    if (!descriptorsLeftOut)
+        directory.headerInStub = localHeaderInStub(file, correction);
+    if (!directory.headerInStub)
+        directory.entries = std::move(shifted);
 }
 
 constexpr size_t shortestDescriptor = 12;
@@ -926,14 +1019,16 @@ Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64
     return done;
 }
 
-Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
+Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file, Segments segments)
 {
     const Result<EndRecord> end = readEndRecord(file);
     if (!end)
         return end.error();
     CentralDirectory directory;
     directory.bytesAfterEnd = end->bytesAfter;
-    if (file.split == nullptr && end->lastDisk > 0 && end->lastDisk < UINT16_MAX) {
+    directory.recordAfterEnd = end->recordAfter;
+    if (file.split == nullptr && segments == Segments::ReadThrough && end->lastDisk > 0 &&
+        end->lastDisk < UINT16_MAX) {
         directory.segments = end->lastDisk + 1;
         return directory;
     }
@@ -954,15 +1049,21 @@ Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file)
     if (directory.entries.empty())
         return Error{"no readable central directory"};
     if (*correction > 0)
-        directory.headerInStub = localHeaderInStub(file, *correction);
-    if (*correction > 0 && !directory.headerInStub)
-        findShiftedHeaders(file, directory.entries, *correction);
+        placeShiftedHeaders(file, directory, *correction);
     directory.headers = placeHeaders(directory.entries);
     // A count of 16 bits wraps round in an archive of more members that has
     // no ZIP64 record; finding more members than counted is no damage.
     if (end->entries > directory.entries.size())
         directory.missingEntries = end->entries - directory.entries.size();
     return directory;
+}
+
+bool headersWhereListed(const ArchiveFile &file, const CentralDirectory &directory)
+{
+    return std::all_of(directory.entries.begin(), directory.entries.end(),
+                       [&](const ZipEntry &entry) {
+                           return signatureAt(file, entry.headerOffset, zip::localSignature);
+                       });
 }
 
 ArchiveFile withTailInMemory(ArchiveFile file)
@@ -983,16 +1084,21 @@ Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &
                         asLocallyDeclared(entry, *header, directory.codePage),
                         {},
                         {},
+                        {},
                         std::move(header->dataAhead)};
     located.disagreement = disagreementOf(entry, located.local);
-    const uint64_t size = entry.compressedSize.value_or(0);
-    if (const auto overlap = overlapOf(directory, entry, located.offset, size))
+    const auto overlap =
+        overlapOf(directory, entry, located.offset, entry.compressedSize.value_or(0));
+    const auto localOverlap =
+        overlapOf(directory, entry, located.offset, located.local.compressedSize.value_or(0));
+    if (overlap && (localOverlap || located.disagreement.empty()))
         return Error{"overlaps " + *overlap + ": possible zip bomb"};
-    const uint64_t localSize = located.local.compressedSize.value_or(0);
-    if (localSize > size)
-        if (const auto overlap = overlapOf(directory, entry, located.offset, localSize))
-            located.localOverlap = Error{"its local header's sizes make it overlap " + *overlap +
-                                         ": possible zip bomb"};
+    if (overlap)
+        located.centralOverlap = Error{"its central directory entry's sizes make it overlap " +
+                                       *overlap + ": possible zip bomb"};
+    if (localOverlap)
+        located.localOverlap = Error{"its local header's sizes make it overlap " + *localOverlap +
+                                     ": possible zip bomb"};
     return located;
 }
 

@@ -95,9 +95,11 @@ struct CentralDirectory
     codePages::CodePage codePage = codePages::CodePage::Cp437;
     // The entries in the order of their local headers in the file.
     std::vector<HeaderPlace> headers;
-    // Bytes after the end record and its comment: the archive's end is
-    // damaged, or something was appended to it.
+    // Bytes after the end record and its comment: padding, a signature a
+    // tool appended, or, when a ZIP record's signature lies among them
+    // (recordAfterEnd), damage to the archive's end.
     uint64_t bytesAfterEnd = 0;
+    bool recordAfterEnd = false;
     // A local header among the bytes taken for a stub before the archive.
     // A self-extractor's stub holds none: this central directory is then
     // that of a ZIP stored in a member of the archive, whose own end is cut
@@ -117,8 +119,14 @@ struct CentralDirectory
 // a tool that adds data descriptors to an archive may leave the offsets
 // short by the descriptors before each header.
 // A split archive read as a whole file gives only how many segments it has:
-// it is to be read again through them.
-Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file);
+// it is to be read again through them, unless `segments` says the file is
+// to be taken as all of them joined, its disk numbers ignored.
+enum class Segments { ReadThrough, Joined };
+Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file,
+                                              Segments segments = Segments::ReadThrough);
+
+// Whether each entry's local header signature lies where its offset says.
+bool headersWhereListed(const ArchiveFile &file, const CentralDirectory &directory);
 
 // Where a member's data starts, as its local header gives it, and what that
 // header declares of the member.
@@ -133,8 +141,10 @@ struct LocatedData
     // beside the member ("names it b.txt and disagrees in CRC-32"); empty when
     // it does not.
     std::string disagreement;
-    // Why the local header's sizes cannot be used: the bytes they take would
-    // overlap another member or the central directory.
+    // Why the central directory's sizes, or the local header's, cannot be
+    // used: the bytes they take would overlap another member or the central
+    // directory.
+    std::optional<Error> centralOverlap;
     std::optional<Error> localOverlap;
     // The data's first bytes, read with the header: all of a small member's,
     // possibly followed by bytes beyond it.
@@ -151,9 +161,9 @@ struct LocatedData
 // reaches over its local header. Members that share their data would write
 // it once each: twenty members quoting each other's headers over one stream
 // of a few kilobytes write gigabytes. What the archive can write is so
-// bounded by what its headers declare. The same holds for the bytes the
-// local header's compressed size takes, when it differs: they are checked
-// too, and never read when they overlap (localOverlap).
+// bounded by what its headers declare. The bytes each header's compressed
+// size takes are checked, and never read when they overlap (centralOverlap,
+// localOverlap); only a member whose headers both overlap is refused here.
 Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &directory,
                                const ZipEntry &entry);
 

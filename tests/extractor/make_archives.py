@@ -7,6 +7,7 @@ Ordinary archives come from real tools (Info-ZIP zip, Python's zipfile,
 libarchive's bsdtar); hostile and damaged ones are written byte by byte here,
 so each carries exactly the flaw under test.
 """
+import bz2
 import hashlib
 import legacy_streams
 import lzma
@@ -70,13 +71,16 @@ class Member:
                            values["packed_size"], values["size"])
 
 
-def write_zip(name, members, directory_shift=0):
+def write_zip(name, members, directory_shift=0, room=None, order=None):
     """A plain ZIP: local headers, data, central directory, end record; the
-    end record's offset of the directory directory_shift bytes short."""
+    end record's offset of the directory directory_shift bytes short. With
+    room, split into segments of that many bytes, NAME.z01 ... and NAME.zip,
+    the central directory listing the members in the order given."""
     body = b""
-    central = b""
+    entries = []
+    place = (lambda offset: divmod(offset, room)) if room else (lambda offset: (0, offset))
     for m in members:
-        offset = len(body) if m.offset is None else m.offset
+        disk, offset = place(len(body) if m.offset is None else m.offset)
         made_by = UNIX if m.mode is not None else m.host << 8 | 20
         external = (m.mode << 16) if m.mode is not None else 0
         extra = m.extra
@@ -92,13 +96,18 @@ def write_zip(name, members, directory_shift=0):
         if m.descriptor:
             body += (b"PK\x07\x08" if m.descriptor == "signed" else b"")
             body += struct.pack("<III", m.crc, len(m.packed), len(m.data))
-        central += b"PK\x01\x02" + struct.pack("<H", made_by) + fields
-        central += struct.pack("<HHHHHII", len(m.name), len(extra), 0, 0, 0, external, offset)
-        central += m.name + extra
-    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", 0, 0, len(members), len(members),
-                                      len(central), len(body) - directory_shift, 0)
-    with open(path(name), "wb") as f:
-        f.write(body + central + end)
+        entries.append(b"PK\x01\x02" + struct.pack("<H", made_by) + fields + struct.pack(
+            "<HHHHHII", len(m.name), len(extra), 0, disk, 0, external, offset) + m.name + extra)
+    central = b"".join(entries[i] for i in order or range(len(entries)))
+    directory_disk, directory = place(len(body) - directory_shift)
+    last = (len(body) + len(central) + 21) // room if room else 0
+    end = b"PK\x05\x06" + struct.pack("<HHHHIIH", last, directory_disk, len(members), len(members),
+                                      len(central), directory, 0)
+    data = body + central + end
+    for number in range(last + 1):
+        segment = name[:-4] + ".z%02d" % (number + 1) if number < last else name
+        with open(path(segment), "wb") as f:
+            f.write(data[number * room:(number + 1) * room] if room else data)
     return len(body), len(central)
 
 
@@ -211,6 +220,13 @@ def hostile_archives():
         Member("abs", b"/etc", mode=0o120777),
         Member("sneaky", b"sub/../../x", mode=0o120777),
         Member("sub/inside", b"../good.txt", mode=0o120777),
+        ok])
+    write_zip("inner_dotdot_link.zip", [
+        Member("d/in", b"../d/./a/b/c/../../../g", mode=0o120777),
+        Member("d/out", b"a/../../../x", mode=0o120777),
+        Member("here", b".", mode=0o120777),
+        Member("through", b"here/../escape", mode=0o120777),
+        Member("d/back", b"../here/..", mode=0o120777),
         ok])
     write_zip("through_link.zip", [
         Member("real/", mode=0o40755),
@@ -361,11 +377,24 @@ def kernel_name_archives():
               + [Member("b" * 256 + "/long.txt", b"x"), ok])
     write_zip("deep_failing.zip", [Member("a/" * 500 + "x.bin", b"x" * 100, crc=1), ok])
     # A raw name of 62,000 bytes, named short by its Unicode Path field, and a
-    # compressed size of 2 GB that the central directory declares.
+    # compressed size of 2 GB that both headers declare.
     long_raw = b"a" * 62000
+    two_gb = {"packed_size": 0x7FFFFFFF}
     write_zip("long_raw_name.zip", [
-        ok, Member(long_raw, b"x", extra=unicode_path(long_raw, "big.txt"),
-                   central={"packed_size": 0x7FFFFFFF})])
+        ok, Member(long_raw, b"x", extra=unicode_path(long_raw, "big.txt"), central=two_gb,
+                   local=two_gb)])
+
+    # A stub of 64 MiB that is one local header signature every 15 bytes,
+    # each followed by what reads as a name of 65,535 bytes; five central
+    # entries, their offsets one byte off, bear names that match those all
+    # but their last byte.
+    period = b"PK\x03\x04\xff\xff\xf0abcd\xff\xff\x01\x01"
+    near = [(period * 4370)[:65534] + bytes([0x41 + i]) for i in range(5)]
+    write_zip("near_names.zip", [ok] + [Member(name, offset=43 + i * (30 + len(name)))
+                                        for i, name in enumerate(near)])
+    data = open(path("near_names.zip"), "rb").read()
+    with open(path("near_names.zip"), "wb") as f:
+        f.write(period * ((64 << 20) // len(period)) + data)
 
 
 def drive_archives():
@@ -537,6 +566,8 @@ def nested_archives():
     derive("nested.zip", "nested_flipped_end.zip", flip_end_signature)
     derive("nested.zip", "nested_comment_length.zip", wrong_comment_length)
     derive("whole.zip", "trailing_bytes.zip", lambda data: data + b"\x1a" * 100)
+    derive("whole.zip", "joined.zip", lambda data: data + open(path("raw_utf8.zip"), "rb").read())
+    derive("whole.zip", "trailing_signature.zip", lambda data: data + b"PK\x03\x04" + bytes(100))
     derive("whole.zip", "stray_signature_stub.zip",
            lambda data: b"MZ" + bytes(300) + b"PK\x03\x04" + b"\xff" * 300 + data)
 
@@ -635,6 +666,13 @@ def split_archives():
                 derive("split.z%02d" % number, "%s.%s%02d" % (stem, letter, number), change)
     os.mkfifo(path("split_fifo.z01"))
 
+    def second_of_two(data):
+        """The end record claims the second segment of two, and the central
+        directory with it; the entry's header stays on the first."""
+        at = data.rindex(b"PK\x05\x06")
+        return data[:at + 4] + struct.pack("<HH", 1, 1) + data[at + 8:]
+    derive("whole.zip", "claims_second_segment.zip", second_of_two)
+
 
 def disagreeing_archives():
     """Local headers that disagree with the central directory, where the data
@@ -651,6 +689,8 @@ def disagreeing_archives():
         Member("local_sizes.txt", text, method=8, local={"packed_size": 3, "size": 7}),
         Member("local_crc.txt", text, local={"crc": 1}),
         Member("central_name.txt", b"named", local_name=b"local_name.txt")])
+    # The central directory's compressed size would take its first byte.
+    write_zip("central_packed_long.zip", [Member("one.txt", b"1", central={"packed_size": 2})])
     saturated = {"packed_size": 0xFFFFFFFF, "size": 0xFFFFFFFF}
     write_zip("zip64_local_compressed_only.zip",
               [Member("big.txt", text, method=8, zip64_compressed=True, local=saturated)])
@@ -673,6 +713,13 @@ def disagreeing_archives():
             Member("second.txt", second, descriptor=descriptor, offset=30 + 9 + len(first))],
             directory_shift=2 * length)
 
+    third = b"third\n" * 50
+    write_zip("moved_three.zip", [
+        Member("first.txt", first, descriptor="signed"),
+        Member("second.txt", second, descriptor="signed", offset=39 + len(first)),
+        Member("third.txt", third, descriptor="signed",
+               offset=39 + len(first) + 40 + len(second))], directory_shift=3 * 16)
+
     decoy = b"PK\x07\x08" + struct.pack("<III", 0xDEADBEEF, 100, 100)
     body, _ = write_zip("stored_descriptors.zip", [
         Member("signed.bin", b"s" * 100 + decoy + b"after the decoy", descriptor="signed"),
@@ -681,6 +728,21 @@ def disagreeing_archives():
     derive("stored_descriptors.zip", "stored_descriptors_cut.zip", lambda data: data[:body + 10])
     with open(path("signature_then_garbage.zip"), "wb") as f:
         f.write(b"PK\x03\x04" + b"\xff" * 200)
+
+
+def overdeclared_archives():
+    """Members whose data decode to 1 MiB where a declaration they must keep
+    to says 10 bytes: a walked member's data descriptor, or a central
+    directory entry whose local header claims the 1 MiB."""
+    zeros, ten = bytes(1 << 20), b"0123456789"
+    good = Member("good.txt", b"good")
+    for name, method, packed in (("walked_deflate.zip", 8, deflate(zeros)),
+                                 ("walked_bzip2.zip", 12, bz2.compress(zeros))):
+        body, _ = write_zip(name, [good, Member("bomb.bin", ten, method=method, packed=packed,
+                                                descriptor="bare")])
+        os.truncate(path(name), body + 10)
+    write_zip("local_larger.zip", [good, Member("bomb.bin", zeros, method=8,
+                                                central={"crc": 1, "size": 10})])
 
 
 os.makedirs(OUT, exist_ok=True)
@@ -701,3 +763,9 @@ overlapping_archives()
 split_archives()
 stream_archives()
 disagreeing_archives()
+overdeclared_archives()
+# Listed last, b.txt is read from the first segment after ten others were.
+rng = random.Random(27)
+write_zip("many_segments.zip", [Member("a.txt", b"a"), Member("b.txt", b"b")] + [
+    Member("%d.bin" % i, rng.randbytes(4000)) for i in range(10)], room=4096,
+    order=[0, *range(2, 12), 1])
