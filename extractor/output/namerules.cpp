@@ -39,17 +39,6 @@ bool holdsNul(const std::string &text)
     return text.find('\0') != std::string::npos;
 }
 
-// Archives made on Windows may use "\" as separator, and an extractor there
-// would climb on "..\"; such a name is refused although "\" is an ordinary
-// character here.
-bool hasBackslashTraversal(const std::string &component)
-{
-    if (component.find('\\') == std::string::npos)
-        return false;
-    const auto pieces = split(component, '\\');
-    return std::find(pieces.begin(), pieces.end(), "..") != pieces.end();
-}
-
 // The relative path from the folder `from` to `to`, both given by their
 // names beneath the target: up to where they part, then down.
 std::string pathFrom(const std::vector<std::string> &from, const std::vector<std::string> &to)
@@ -96,8 +85,6 @@ Result<MemberPath> checkMemberPath(const std::string &name)
             continue;
         if (component == "..")
             return refused("\"..\" in path refused");
-        if (hasBackslashTraversal(component))
-            return refused("\"..\\\" in path refused");
         if (component.size() > longestComponent)
             return refused("a name in the path longer than " + std::to_string(longestComponent) +
                            " bytes refused");
@@ -130,7 +117,7 @@ Result<LinkTarget> checkLinkTarget(const MemberPath &link, const std::string &ta
     for (const auto &piece : split(target, '/')) {
         if (piece.empty() || piece == ".")
             continue;
-        if (hasBackslashTraversal(piece) || (piece == ".." && landing.empty()))
+        if (piece == ".." && landing.empty())
             return refused("symbolic link leading outside the target refused: " + target);
         if (piece == "..") {
             climbsBack = climbsBack || wentDown > 0;

@@ -13,8 +13,8 @@
 // the names, which touch no file system, so that only a name that passed
 // reaches a system call. A member name is a relative path of plain names,
 // checked as the bytes the kernel will read: absolute paths, drive letters,
-// ".." components, backslash traversals and NUL bytes (which would end the
-// name early) are refused, and so is a name longer than the kernel takes.
+// ".." components and NUL bytes (which would end the name early) are
+// refused, and so is a name longer than the kernel takes.
 
 class MemberPath;
 class LinkTarget;

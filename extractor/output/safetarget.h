@@ -15,9 +15,9 @@
 // user's own files, kept together so they can be read and checked in one place:
 //  - a member name is a relative path of plain names, checked as the bytes
 //    the kernel will read (namerules.h): absolute paths, drive letters, ".."
-//    components, backslash traversals and NUL bytes (which would end the name
-//    early) are refused, and so is a name longer than the kernel takes
-//    (NAME_MAX for a component, PATH_MAX for the whole);
+//    components and NUL bytes (which would end the name early) are refused,
+//    and so is a name longer than the kernel takes (NAME_MAX for a
+//    component, PATH_MAX for the whole);
 //  - only a name that passed those checks reaches a system call: MemberPath and
 //    LinkTarget can be made by the checks alone;
 //  - every path beneath the target is opened one name at a time with
