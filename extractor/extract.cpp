@@ -252,10 +252,12 @@ bool mayDecodeOtherwise(const Error &error)
 // one of its headers declares: as the central directory says, and where that
 // fails, as the local header says, each time into an output of its own that
 // decodeAs starts. Only a failure of the data is a reason to try again
-// (mayDecodeOtherwise), not a full disk or memory running out; nor is a local header whose bytes
-// would overlap another member's, nor one that declares more data than the central directory lists.
-// Where the central directory's sizes would overlap, only the local header is followed. Decoding
-// stops at the declared size either time, so a member costs two decodings at most.
+// (mayDecodeOtherwise), not a full disk or memory running out; nor is a
+// local header whose bytes would overlap another member's, nor one that
+// declares more data than the central directory lists. Where the central
+// directory's sizes would overlap, only the local header is followed.
+// Decoding stops at the declared size either time, so a member costs two
+// decodings at most.
 template <typename DecodeAs>
 Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &located,
                                 DecodeAs decodeAs)
