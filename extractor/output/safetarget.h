@@ -41,8 +41,6 @@
 //  - memory and system calls grow with the length of a name, never with the
 //    square of its depth.
 
-class SafeTarget;
-
 // A regular file being written beneath the target. Until commit() succeeds it
 // has no name in the target directory, or only a hidden one where the file
 // system has no unnamed files; dropping it uncommitted leaves no trace, nor
