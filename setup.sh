@@ -39,8 +39,12 @@ test_packages=(
     # archive makers, the X11 smoke test
     zip unzip 7zip zstd libarchive-tools xvfb xauth x11-utils imagemagick desktop-file-utils
     xclip
+    # the formatting check reads the files git tracks
+    git
     # tests that count the system calls pkunzip makes
     strace
+    # the check that every C and C++ file is formatted as .clang-format says
+    clang-format
     # tests on the drives users extract to: NTFS, exFAT and FAT32 images made
     # and mounted through the FUSE drivers a desktop uses (fuse3 comes along)
     ntfs-3g exfat-fuse exfatprogs fusefat dosfstools
@@ -82,6 +86,9 @@ if [ "$mode" = package ]; then
     package
     exit
 fi
+
+# Every tracked C and C++ file as clang-format writes it.
+git ls-files -z '*.c' '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVRILLO_WERROR=ON -DVRILLO_TESTS=ON
 cmake --build build -j"$jobs"

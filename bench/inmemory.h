@@ -3,8 +3,8 @@
 #pragma once
 
 #include "base/checksum.h"
+#include "base/decoder.h"
 #include "base/zipformat.h"
-#include "methods/decoder.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -81,8 +81,7 @@ public:
         crc_ = crc32Update(crc_, data, size);
         size_ += size;
         if (file_ != nullptr) {
-            if (Result<void> going = space_.check(); !going)
-                return going;
+            RETURN_IF_ERROR(space_.check());
             return file_->write(data, size);
         }
         if (text_ == nullptr)
@@ -241,15 +240,24 @@ std::string noteOf(const LocatedData &located, const char *matched)
     return " (its local header " + located.disagreement + matched + ")";
 }
 
+// Whether a member's data may decode as another header declares it: it did
+// not decode as this one says. A failure of the target, of memory or of the
+// system would only come again.
+bool mayDecodeOtherwise(const Error &error)
+{
+    return error.kind == ErrorKind::damagedData || error.kind == ErrorKind::unsupported;
+}
+
 // A member is written only when its data decodes to the length and CRC-32
 // one of its headers declares: as the central directory says, and where that
 // fails, as the local header says, each time into an output of its own that
-// decodeAs starts. A failure the system gave (a full disk) is no reason to
-// try again, nor is a local header whose bytes would overlap another
-// member's, nor one that declares more data than the central directory
-// lists. Where the central directory's sizes would overlap, only the local
-// header is followed. Decoding stops at the declared size either time, so a
-// member costs two decodings at most.
+// decodeAs starts. Only a failure of the data is a reason to try again
+// (mayDecodeOtherwise), not a full disk or memory running out; nor is a
+// local header whose bytes would overlap another member's, nor one that
+// declares more data than the central directory lists. Where the central
+// directory's sizes would overlap, only the local header is followed.
+// Decoding stops at the declared size either time, so a member costs two
+// decodings at most.
 template <typename DecodeAs>
 Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &located,
                                 DecodeAs decodeAs)
@@ -262,22 +270,22 @@ Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &locate
             *central,
             noteOf(located, otherwise ? "; the data matches the central directory" : ""),
             {}};
-    if (central.error().systemError != 0 || located.disagreement.empty())
+    if (!mayDecodeOtherwise(central.error()) || located.disagreement.empty())
         return central.error();
     const std::string failed = central.error().text + "; its local header " + located.disagreement;
     if (!otherwise)
-        return Error{failed};
+        return Error{failed, central.error().kind};
     if (located.localOverlap)
         return *located.localOverlap;
     if (const std::optional<Error> more = writesMoreThanListed(entry, located.local))
-        return Error{failed + "; " + more->text};
+        return Error{failed + "; " + more->text, ErrorKind::refused};
     const Result<uint64_t> local = decodeAs(located.local);
     if (local)
         return Verified{*local, noteOf(located, "; the data matches the local header"),
                         "the data matches its local header alone, which " + located.disagreement};
-    if (local.error().systemError != 0)
+    if (!mayDecodeOtherwise(local.error()))
         return local.error();
-    return Error{failed + ", and the data does not match it either"};
+    return Error{failed + ", and the data does not match it either", local.error().kind};
 }
 
 Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
@@ -302,10 +310,8 @@ Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
         decodeVerified(firstDeclared(entry, location, *located), *located, decodeAs);
     if (!verified)
         return verified.error();
-    if (const Result<void> going = space.check(); !going)
-        return going.error();
-    if (const Result<void> committed = pending->commit(timesOf(entry)); !committed)
-        return committed.error();
+    RETURN_IF_ERROR(space.check());
+    RETURN_IF_ERROR(pending->commit(timesOf(entry)));
     return Extracted{path.text() + verified->note, verified->warning, verified->length};
 }
 
@@ -330,8 +336,7 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
         extractionRules::checkLinkTarget(path, memberName::decode(rawTarget));
     if (!linkTarget)
         return linkTarget.error();
-    if (const Result<void> made = target.makeSymlink(path, *linkTarget, timesOf(entry)); !made)
-        return made.error();
+    RETURN_IF_ERROR(target.makeSymlink(path, *linkTarget, timesOf(entry)));
     return Extracted{path.text() + " -> " + linkTarget->text() + verified->note, verified->warning,
                      verified->length};
 }
@@ -345,15 +350,14 @@ Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
         return path.error();
     switch (entry.kind) {
     case EntryKind::Directory:
-        if (const Result<void> made = target.makeDirectory(*path, timesOf(entry)); !made)
-            return made.error();
+        RETURN_IF_ERROR(target.makeDirectory(*path, timesOf(entry)));
         return Extracted{path->isTarget() ? "./" : path->text() + "/", {}, std::nullopt};
     case EntryKind::SymbolicLink:
     case EntryKind::File:
         break;
     }
     if (entry.encrypted())
-        return Error{"encrypted; no password is asked for"};
+        return Error{"encrypted; no password is asked for", ErrorKind::unsupported};
     if (entry.kind == EntryKind::SymbolicLink)
         return extractSymlink(file, entry, location, *path, target);
     return extractFile(file, entry, location, *path, target, space);
@@ -367,7 +371,7 @@ Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
     try {
         return placeEntry(file, entry, location, target, space);
     } catch (const std::bad_alloc &) {
-        return Error{"out of memory", ENOMEM};
+        return Error{"out of memory", ErrorKind::outOfMemory};
     }
 }
 

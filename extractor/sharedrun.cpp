@@ -113,13 +113,13 @@ std::vector<pthread_t> startHelpers(SharedRun &run)
 
 bool lackOfSpace(const Error &error)
 {
-    return error.systemError == ENOSPC || error.systemError == EDQUOT || error.systemError == EFBIG;
+    return error.kind == ErrorKind::noSpace;
 }
 
 Result<void> SpaceWatch::check() const
 {
     if (ranOutAt_ != nullptr && *ranOutAt_ < index_)
-        return Error{"left for an earlier member that ran out of space", ENOSPC};
+        return Error{"left for an earlier member that ran out of space", ErrorKind::noSpace};
     return {};
 }
 

@@ -10,23 +10,63 @@
 #include <utility>
 #include <variant>
 
+// What kind of failure an Error is, decided where it arises; what is done
+// next depends on it alone, never on the system's error number.
+enum class ErrorKind {
+    // The archive's bytes do not hold: a header, a stream, a CRC-32. An Error
+    // made from its text alone is of this kind.
+    damagedData,
+    // A method, or a member of unknown size, that this header's account of
+    // the data cannot be decoded by.
+    unsupported,
+    // Memory ran out, or decoding would need more than allowed.
+    outOfMemory,
+    // The target's disk or quota is full, or its file size limit reached.
+    noSpace,
+    // Something is already where the member goes.
+    exists,
+    // A rule of pkunzip's or the target's file system refuses the member.
+    refused,
+    // Any other failure the system gave.
+    system,
+};
+
 // Why something failed, in words for the user ("damaged data", "No space left
-// on device"), with the system's error number when the system refused.
+// on device"), its kind, and the system's error number when the system
+// refused, which only the message uses.
 struct Error
 {
     std::string text;
+    ErrorKind kind = ErrorKind::damagedData;
     int systemError = 0;
 };
 
-// A failed system call: "what: strerror(code)", keeping the code so callers can
-// tell a full disk from other failures.
+// The kind of a system call's failure.
+inline ErrorKind kindOfSystemError(int code)
+{
+    switch (code) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return ErrorKind::noSpace;
+    case ENOMEM:
+        return ErrorKind::outOfMemory;
+    case EEXIST:
+        return ErrorKind::exists;
+    default:
+        return ErrorKind::system;
+    }
+}
+
+// A failed system call: "what: strerror(code)", of the kind the call's error
+// tells.
 inline Error systemError(std::string_view what, int code = errno)
 {
     std::string text(what);
     if (!text.empty())
         text += ": ";
     text += std::strerror(code);
-    return Error{std::move(text), code};
+    return Error{std::move(text), kindOfSystemError(code), code};
 }
 
 // The one shape of a result in the extractor: a value, or the Error that

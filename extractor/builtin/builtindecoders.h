@@ -2,7 +2,7 @@
 // Copyright 2026 The Vrillo developers
 #pragma once
 
-#include "methods/decoder.h"
+#include "base/decoder.h"
 
 // Decoders for the methods no library decodes, each written from the ZIP
 // format's own description.

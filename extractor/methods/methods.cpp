@@ -16,7 +16,7 @@ Result<uint64_t> copyStored(const CompressedMember &member, CompressedInput &inp
                             DecodedOutput &output)
 {
     if (!member.compressedSize)
-        return Error{"stored member of unknown size"};
+        return Error{"stored member of unknown size", ErrorKind::unsupported};
     if (member.uncompressedSize && *member.uncompressedSize != *member.compressedSize)
         return damagedData();
     unsigned char block[blockSize];
@@ -64,5 +64,6 @@ Result<uint64_t> decodeMember(const CompressedMember &member, CompressedInput &i
     for (const auto &[method, decode] : decoders)
         if (method == member.method)
             return decode(member, input, output);
-    return Error{"unsupported compression method " + std::to_string(member.method)};
+    return Error{"unsupported compression method " + std::to_string(member.method),
+                 ErrorKind::unsupported};
 }

@@ -2,7 +2,7 @@
 // Copyright 2026 The Vrillo developers
 #pragma once
 
-#include "methods/decoder.h"
+#include "base/decoder.h"
 
 // Decodes one member's data with its compression method, as any Decoder
 // does; a method pkunzip cannot decode fails with "unsupported compression

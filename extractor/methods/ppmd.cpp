@@ -130,7 +130,7 @@ Result<uint64_t> decodePpmd(const CompressedMember &member, CompressedInput &inp
                             DecodedOutput &output)
 {
     if (!member.compressedSize || !member.uncompressedSize)
-        return Error{"PPMd member of unknown size"};
+        return Error{"PPMd member of unknown size", ErrorKind::unsupported};
     std::unique_ptr<archive, ReaderFree> reader(archive_read_new());
     if (!reader)
         return outOfMemory();

@@ -2,7 +2,7 @@
 // Copyright 2026 The Vrillo developers
 #pragma once
 
-#include "methods/decoder.h"
+#include "base/decoder.h"
 
 #include <cstddef>
 
@@ -64,14 +64,14 @@ Decoder decodePpmd;
 // The failure of a decoder that could not get the memory it needs.
 inline Error outOfMemory()
 {
-    return Error{"out of memory"};
+    return Error{"out of memory", ErrorKind::outOfMemory};
 }
 
 // The failure of a stream that asks for more decoding memory than pkunzip
 // grants one member.
 inline Error tooMuchMemory()
 {
-    return Error{"needs more memory to decode than allowed"};
+    return Error{"needs more memory to decode than allowed", ErrorKind::outOfMemory};
 }
 
 // Reads `size` bytes of the member's data into `buffer`, fewer only when the

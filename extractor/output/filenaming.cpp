@@ -12,12 +12,12 @@ namespace {
 
 Error alreadyExists()
 {
-    return Error{"already exists", EEXIST};
+    return Error{"already exists", ErrorKind::exists};
 }
 
 Error refusedName(int error)
 {
-    return Error{"the target's file system does not accept this name", error};
+    return Error{"the target's file system does not accept this name", ErrorKind::refused, error};
 }
 
 // What a file system answers for a call it does not have (FUSE drivers

@@ -1078,7 +1078,7 @@ Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &
 {
     Result<LocalHeader> header = readLocalHeader(file, entry.headerOffset, readAheadFor(entry));
     if (!header)
-        return Error{"its local header cannot be read: " + header.error().text,
+        return Error{"its local header cannot be read: " + header.error().text, header.error().kind,
                      header.error().systemError};
     LocatedData located{header->dataOffset,
                         asLocallyDeclared(entry, *header, directory.codePage),

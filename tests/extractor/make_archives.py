@@ -674,6 +674,10 @@ def split_archives():
     derive("whole.zip", "claims_second_segment.zip", second_of_two)
 
 
+# Magic, no flags, window log 10 + 18, one raw block of "x".
+HUGE_WINDOW_FRAME = bytes.fromhex("28b52ffd0090090000") + b"x"
+
+
 def disagreeing_archives():
     """Local headers that disagree with the central directory, where the data
     tells which is right, or neither is; local headers not where the offsets
@@ -701,6 +705,12 @@ def disagreeing_archives():
         Member("first.txt", b"first"),
         Member("past_end.txt", b"x", offset=1 << 30),
         Member("neither.txt", text, method=8, crc=1, local={"crc": 2}),
+        # A Zstandard frame asking for a 256 MiB window: decoding it as the
+        # central directory says runs out of the memory allowed, which the
+        # local header's account of the bytes, stored, would not change.
+        Member("huge_window.zst", b"x" * 16, method=93, packed=HUGE_WINDOW_FRAME,
+               local={"method": 0, "crc": zlib.crc32(HUGE_WINDOW_FRAME),
+                      "size": len(HUGE_WINDOW_FRAME)}),
         Member("quoting.txt", b"x", central={"crc": 0},
                local={"packed_size": len(quoted), "size": len(quoted), "crc": zlib.crc32(quoted)}),
         Member("last.txt", b"last")])

@@ -2,7 +2,7 @@
 // Copyright 2026 The Vrillo developers
 #pragma once
 
-#include "methods/decoder.h"
+#include "base/decoder.h"
 
 #include <QByteArray>
 

@@ -585,9 +585,11 @@ void PkunzipTest::refusesAndReportsBadMembers_data()
     QTest::newRow("cut, after a damaged member of unknown size")
         << "found_again_cut.zip" << QStringList{"after.txt=<6300 bytes>"}
         << QStringList{"broken.txt: damaged data", damaged};
-    QTest::newRow("local headers unreadable, verifying neither, quoting the next member")
+    QTest::newRow("local headers unreadable, verifying neither, quoting the next member, a "
+                  "decoder out of memory not tried again")
         << "bad_local_headers.zip" << QStringList{"first.txt=first", "last.txt=last"}
         << QStringList{"past_end.txt: its local header", "neither.txt: damaged data",
+                       "huge_window.zst: needs more memory to decode than allowed",
                        "quoting.txt: its local header's sizes make it overlap member last.txt"};
     QTest::newRow("a local header declaring 1 MiB where the central directory lists 10 bytes")
         << "local_larger.zip" << good

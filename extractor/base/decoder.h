@@ -53,5 +53,5 @@ using Decoder = Result<uint64_t>(const CompressedMember &member, CompressedInput
 // The text of every failure caused by the compressed bytes themselves.
 inline Error damagedData()
 {
-    return Error{"damaged data"};
+    return Error{"damaged data", ErrorKind::damagedData};
 }
