@@ -28,10 +28,11 @@ namespace {
 class MemberInput final : public CompressedInput
 {
 public:
-    MemberInput(const ArchiveFile &file, uint64_t start, std::optional<uint64_t> size,
+    MemberInput(const ByteSource &file, uint64_t start, std::optional<uint64_t> size,
                 std::string_view readAhead)
         : file_(file), readAhead_(readAhead), start_(start), position_(start),
-          end_(size && *size <= file.size - std::min(start, file.size) ? start + *size : file.size)
+          end_(size && *size <= file.size() - std::min(start, file.size()) ? start + *size
+                                                                           : file.size())
     {
     }
 
@@ -41,7 +42,7 @@ public:
             static_cast<size_t>(std::min<uint64_t>(size, position_ < end_ ? end_ - position_ : 0));
         const Result<size_t> got = position_ - start_ < readAhead_.size()
                                        ? readAhead(buffer, want)
-                                       : readAt(file_, buffer, want, position_);
+                                       : file_.read(buffer, want, position_);
         if (got)
             position_ += *got;
         return got;
@@ -56,7 +57,7 @@ private:
         return left.size();
     }
 
-    const ArchiveFile &file_;
+    const ByteSource &file_;
     std::string_view readAhead_;
     uint64_t start_;
     uint64_t position_;
@@ -107,7 +108,7 @@ private:
 // Decodes the data of a member `located` in the archive as `entry` says,
 // and checks its CRC-32 and size against those `entry` declares. Gives how
 // many bytes the data take in the archive.
-Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry,
+Result<uint64_t> decodeChecked(const ByteSource &file, const ZipEntry &entry,
                                const LocatedData &located, CheckedOutput &output)
 {
     const CompressedMember member{entry.method, entry.flags, entry.compressedSize,
@@ -126,7 +127,7 @@ Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry,
 // data descriptor alone. Its data is decoded once, counted and kept nowhere,
 // to find where the stream ends and the descriptor lies; what the descriptor
 // declares then bounds the decoding that writes, as a header's sizes do.
-Result<ZipEntry> declaredByDescriptor(const ArchiveFile &file, const ZipEntry &entry,
+Result<ZipEntry> declaredByDescriptor(const ByteSource &file, const ZipEntry &entry,
                                       uint64_t dataOffset)
 {
     const CompressedMember member{entry.method, entry.flags, std::nullopt, std::nullopt};
@@ -177,7 +178,7 @@ using DataLocation = std::variant<uint64_t, const CentralDirectory *>;
 
 // A walked member's data as its local header, or its data descriptor,
 // declares it.
-Result<LocatedData> locate(const ArchiveFile &file, const ZipEntry &entry,
+Result<LocatedData> locate(const ByteSource &file, const ZipEntry &entry,
                            const DataLocation &location)
 {
     if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location)) {
@@ -280,7 +281,7 @@ Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &locate
     return Error{failed + ", and the data does not match it either"};
 }
 
-Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
+Result<Extracted> extractFile(const ByteSource &file, const ZipEntry &entry,
                               const DataLocation &location, const MemberPath &path,
                               SafeTarget &target, const SpaceWatch &space)
 {
@@ -309,7 +310,7 @@ Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
     return Extracted{path.text() + verified->note, verified->warning, verified->length};
 }
 
-Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
+Result<Extracted> extractSymlink(const ByteSource &file, const ZipEntry &entry,
                                  const DataLocation &location, const MemberPath &path,
                                  SafeTarget &target)
 {
@@ -336,7 +337,7 @@ Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
                      verified->length};
 }
 
-Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
+Result<Extracted> placeEntry(const ByteSource &file, const ZipEntry &entry,
                              const DataLocation &location, SafeTarget &target,
                              const SpaceWatch &space)
 {
@@ -360,7 +361,7 @@ Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
 }
 
 // Memory running out fails the member, never the process.
-Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
+Result<Extracted> extractEntry(const ByteSource &file, const ZipEntry &entry,
                                const DataLocation &location, SafeTarget &target,
                                const SpaceWatch &space = {})
 {
@@ -383,10 +384,10 @@ MemberLines linesFor(const ZipEntry &entry, const Result<Extracted> &extracted)
     return lines;
 }
 
-void extractListed(const ArchiveFile &file, const CentralDirectory &directory, SafeTarget &target,
+void extractListed(const ByteSource &file, const CentralDirectory &directory, SafeTarget &target,
                    Report &report)
 {
-    const ThreadPlan plan = planThreads(file.size, directory.entries, target);
+    const ThreadPlan plan = planThreads(file.size(), directory.entries, target);
     const ExtractMember extract = [&](size_t index, const SpaceWatch &space) {
         const ZipEntry &entry = directory.entries[index];
         const Result<Extracted> extracted = extractEntry(file, entry, &directory, target, space);
@@ -411,13 +412,13 @@ void extractListed(const ArchiveFile &file, const CentralDirectory &directory, S
 // belong to its data, and writing them as members would write its bytes
 // again. A central directory and end record may be followed by another
 // archive joined to this one: its local headers are walked too.
-std::optional<uint64_t> nextMemberAfter(const ArchiveFile &file, const LocalEntry &walked,
+std::optional<uint64_t> nextMemberAfter(const ByteSource &file, const LocalEntry &walked,
                                         const Result<Extracted> &extracted)
 {
     const bool written = extracted && extracted->dataLength;
     const std::optional<uint64_t> length =
         written ? extracted->dataLength : walked.entry.compressedSize;
-    if (length && *length <= file.size - std::min(walked.dataOffset, file.size)) {
+    if (length && *length <= file.size() - std::min(walked.dataOffset, file.size())) {
         const uint64_t next = walked.dataOffset + *length;
         const std::optional<uint64_t> after = findLocalHeader(file, next);
         if (written || after == next || membersEndAt(file, next))
@@ -436,12 +437,12 @@ struct Walk
 
 // An archive cut short has no central directory, but each member it still
 // holds whole is found by its local header, from the start.
-void extractByLocalHeaders(const ArchiveFile &file, const Walk &walk, SafeTarget &target,
+void extractByLocalHeaders(const ByteSource &file, const Walk &walk, SafeTarget &target,
                            Report &report)
 {
     // Enough to look through each stored member once for its data
     // descriptor, and through a few members that have none.
-    uint64_t descriptorSearchLeft = 4 * file.size;
+    uint64_t descriptorSearchLeft = 4 * file.size();
     size_t index = 0;
     for (std::optional<uint64_t> offset = walk.firstHeader; offset;) {
         const Result<LocalEntry> walked = readLocalEntry(file, *offset, descriptorSearchLeft);
@@ -460,7 +461,7 @@ void extractByLocalHeaders(const ArchiveFile &file, const Walk &walk, SafeTarget
 // directory, or an empty one while members lie before it; from the header
 // in its stub when the directory found is that of a ZIP stored inside it.
 // A file whose first local header cannot even be read is no archive.
-std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDirectory> &directory)
+std::optional<Walk> walkInstead(const ByteSource &file, const Result<CentralDirectory> &directory)
 {
     if (directory && directory->headerInStub)
         return Walk{*directory->headerInStub,
@@ -480,7 +481,7 @@ std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDir
 // is there may hold every member itself, its disk numbers written wrong: it
 // is read whole when each entry's local header lies where the file alone
 // puts it.
-std::optional<CentralDirectory> wholeDespiteSegments(const ArchiveFile &whole,
+std::optional<CentralDirectory> wholeDespiteSegments(const ByteSource &whole,
                                                      const SplitArchive &split)
 {
     if (split.foundAny())
@@ -499,10 +500,11 @@ int extractArchiveUnguarded(const std::string &archivePath, const std::string &t
         report.fatal(opened.error().text);
         return report.exitStatus();
     }
-    const ArchiveFile whole = withTailInMemory({opened->fd.get(), opened->size});
+    const PlainFile plain(opened->fd.get(), opened->size);
+    const KeptTail whole(plain);
     Result<CentralDirectory> directory = readCentralDirectory(whole);
     std::unique_ptr<SplitArchive> split;
-    ArchiveFile splitFile;
+    std::unique_ptr<KeptTail> splitFile;
     if (directory && directory->segments > 1) {
         Result<std::unique_ptr<SplitArchive>> found =
             SplitArchive::find(archivePath, whole, directory->segments);
@@ -514,11 +516,11 @@ int extractArchiveUnguarded(const std::string &archivePath, const std::string &t
             directory = std::move(*joined);
         } else {
             split = std::move(*found);
-            splitFile = withTailInMemory(split->file());
-            directory = readCentralDirectory(splitFile);
+            splitFile = std::make_unique<KeptTail>(*split);
+            directory = readCentralDirectory(*splitFile);
         }
     }
-    const ArchiveFile file = split ? splitFile : whole;
+    const ByteSource &file = split ? static_cast<const ByteSource &>(*splitFile) : whole;
     const std::optional<Walk> walk = walkInstead(file, directory);
     if (!directory && !walk) {
         report.fatal(directory.error().text);
