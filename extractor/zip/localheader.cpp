@@ -139,6 +139,7 @@ Result<LocatedData> locateData(const ByteSource &file, const CentralDirectory &d
         return Error{"its local header cannot be read: " + header.error().text,
                      header.error().systemError};
     LocatedData located{header->dataOffset,
+                        entry,
                         asLocallyDeclared(entry, *header, directory.codePage),
                         {},
                         {},

@@ -106,7 +106,11 @@ bool headersWhereListed(const ByteSource &file, const CentralDirectory &director
 struct LocatedData
 {
     uint64_t offset = 0;
-    // The member as its local header declares it: its name, method, and its
+    // What the member is decoded as first: its central directory entry, or,
+    // found by walking, what its local header or data descriptor declares.
+    ZipEntry declared;
+    // Tried second when it disagrees with the first (disagreement below),
+    // the member as its local header declares it: its name, method, and its
     // CRC-32 and sizes unless they follow the data or are saturated without a
     // ZIP64 field; the central directory's entry gives the rest.
     ZipEntry local;
