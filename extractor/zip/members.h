@@ -66,8 +66,9 @@ public:
     // How many members there may be.
     size_t count() const;
 
-    // The member at `index`, nothing past the last. Walking, members come in
-    // order, each found once the one before it has been passed.
+    // The member at `index`, nothing past the last. Listed members may be
+    // asked for by several threads at once; walking, members come in order,
+    // each found once the one before it has been passed.
     std::optional<Member> at(size_t index);
 
     // Tells the walk that `member` was extracted, and, when it was written,
