@@ -8,7 +8,7 @@
 #include "sharedrun.h"
 #include "threadplan.h"
 #include "zip/membername.h"
-#include "zip/splitarchive.h"
+#include "zip/members.h"
 #include "zip/zipreader.h"
 
 #include <algorithm>
@@ -17,7 +17,6 @@
 #include <new>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <variant>
 #include <vector>
 
 namespace {
@@ -28,10 +27,11 @@ namespace {
 class MemberInput final : public CompressedInput
 {
 public:
-    MemberInput(const ArchiveFile &file, uint64_t start, std::optional<uint64_t> size,
+    MemberInput(const ByteSource &file, uint64_t start, std::optional<uint64_t> size,
                 std::string_view readAhead)
         : file_(file), readAhead_(readAhead), start_(start), position_(start),
-          end_(size && *size <= file.size - std::min(start, file.size) ? start + *size : file.size)
+          end_(size && *size <= file.size() - std::min(start, file.size()) ? start + *size
+                                                                           : file.size())
     {
     }
 
@@ -41,7 +41,7 @@ public:
             static_cast<size_t>(std::min<uint64_t>(size, position_ < end_ ? end_ - position_ : 0));
         const Result<size_t> got = position_ - start_ < readAhead_.size()
                                        ? readAhead(buffer, want)
-                                       : readAt(file_, buffer, want, position_);
+                                       : file_.read(buffer, want, position_);
         if (got)
             position_ += *got;
         return got;
@@ -56,7 +56,7 @@ private:
         return left.size();
     }
 
-    const ArchiveFile &file_;
+    const ByteSource &file_;
     std::string_view readAhead_;
     uint64_t start_;
     uint64_t position_;
@@ -106,7 +106,7 @@ private:
 // Decodes the data of a member `located` in the archive as `entry` says,
 // and checks its CRC-32 and size against those `entry` declares. Gives how
 // many bytes the data take in the archive.
-Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry,
+Result<uint64_t> decodeChecked(const ByteSource &file, const ZipEntry &entry,
                                const LocatedData &located, CheckedOutput &output)
 {
     const CompressedMember member{entry.method, entry.flags, entry.compressedSize,
@@ -125,7 +125,7 @@ Result<uint64_t> decodeChecked(const ArchiveFile &file, const ZipEntry &entry,
 // data descriptor alone. Its data is decoded once, counted and kept nowhere,
 // to find where the stream ends and the descriptor lies; what the descriptor
 // declares then bounds the decoding that writes, as a header's sizes do.
-Result<ZipEntry> declaredByDescriptor(const ArchiveFile &file, const ZipEntry &entry,
+Result<ZipEntry> declaredByDescriptor(const ByteSource &file, const ZipEntry &entry,
                                       uint64_t dataOffset)
 {
     const CompressedMember member{entry.method, entry.flags, std::nullopt, std::nullopt};
@@ -170,32 +170,29 @@ struct Extracted
     std::optional<uint64_t> dataLength;
 };
 
-// A member found by walking comes with its data offset; one from the central
-// directory has its local header read.
-using DataLocation = std::variant<uint64_t, const CentralDirectory *>;
-
-// A walked member's data as its local header, or its data descriptor,
-// declares it.
-Result<LocatedData> locate(const ArchiveFile &file, const ZipEntry &entry,
-                           const DataLocation &location)
+// One member's extraction: the archive it is read from, the member, where
+// it goes, and, beside other threads, what tells a file to give up its space
+// to an earlier member.
+struct MemberJob
 {
-    if (const auto *walkedDataOffset = std::get_if<uint64_t>(&location)) {
-        if (entry.compressedSize)
-            return LocatedData{*walkedDataOffset, entry, {}, {}, {}, {}};
-        Result<ZipEntry> declared = declaredByDescriptor(file, entry, *walkedDataOffset);
-        if (!declared)
-            return declared.error();
-        return LocatedData{*walkedDataOffset, std::move(*declared), {}, {}, {}, {}};
-    }
-    return locateData(file, *std::get<const CentralDirectory *>(location), entry);
-}
+    const ArchiveMembers &members;
+    const Member &member;
+    SafeTarget &target;
+    const SpaceWatch &space;
+};
 
-// What a member is decoded as first: its central directory entry, or, found
-// by walking, what its local header and data descriptor declare.
-const ZipEntry &firstDeclared(const ZipEntry &entry, const DataLocation &location,
-                              const LocatedData &located)
+// Where the member's data lies, and what its headers, or its data
+// descriptor, declare.
+Result<LocatedData> locate(const MemberJob &job)
 {
-    return std::holds_alternative<uint64_t>(location) ? located.local : entry;
+    const Member &member = job.member;
+    if (member.found != DataFound::ByDataDescriptor)
+        return job.members.locate(member);
+    Result<ZipEntry> declared =
+        declaredByDescriptor(job.members.bytes(), member.entry, member.dataOffset);
+    if (!declared)
+        return declared.error();
+    return LocatedData{member.dataOffset, *declared, std::move(*declared), {}, {}, {}, {}};
 }
 
 // Whether the local header's account of the member reads or checks its data
@@ -259,9 +256,9 @@ bool mayDecodeOtherwise(const Error &error)
 // Decoding stops at the declared size either time, so a member costs two
 // decodings at most.
 template <typename DecodeAs>
-Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &located,
-                                DecodeAs decodeAs)
+Result<Verified> decodeVerified(const LocatedData &located, DecodeAs decodeAs)
 {
+    const ZipEntry &entry = located.declared;
     const bool otherwise = decodesOtherwise(entry, located.local);
     const Result<uint64_t> central =
         located.centralOverlap ? Result<uint64_t>(*located.centralOverlap) : decodeAs(entry);
@@ -288,69 +285,59 @@ Result<Verified> decodeVerified(const ZipEntry &entry, const LocatedData &locate
     return Error{failed + ", and the data does not match it either", local.error().kind};
 }
 
-Result<Extracted> extractFile(const ArchiveFile &file, const ZipEntry &entry,
-                              const DataLocation &location, const MemberPath &path,
-                              SafeTarget &target, const SpaceWatch &space)
+Result<Extracted> extractFile(const MemberJob &job, const MemberPath &path,
+                              const LocatedData &located)
 {
-    const Result<LocatedData> located = locate(file, entry, location);
-    if (!located)
-        return located.error();
+    const ZipEntry &entry = job.member.entry;
     std::unique_ptr<PendingFile> pending;
     const auto decodeAs = [&](const ZipEntry &declared) -> Result<uint64_t> {
         // A second attempt writes a new file: nothing of the first is kept.
         pending.reset();
-        Result<std::unique_ptr<PendingFile>> started = target.startFile(path, entry.executable);
+        Result<std::unique_ptr<PendingFile>> started = job.target.startFile(path, entry.executable);
         if (!started)
             return started.error();
         pending = std::move(*started);
-        CheckedOutput output(*pending, space);
-        return decodeChecked(file, declared, *located, output);
+        CheckedOutput output(*pending, job.space);
+        return decodeChecked(job.members.bytes(), declared, located, output);
     };
-    const Result<Verified> verified =
-        decodeVerified(firstDeclared(entry, location, *located), *located, decodeAs);
+    const Result<Verified> verified = decodeVerified(located, decodeAs);
     if (!verified)
         return verified.error();
-    RETURN_IF_ERROR(space.check());
+    RETURN_IF_ERROR(job.space.check());
     RETURN_IF_ERROR(pending->commit(timesOf(entry)));
     return Extracted{path.text() + verified->note, verified->warning, verified->length};
 }
 
-Result<Extracted> extractSymlink(const ArchiveFile &file, const ZipEntry &entry,
-                                 const DataLocation &location, const MemberPath &path,
-                                 SafeTarget &target)
+Result<Extracted> extractSymlink(const MemberJob &job, const MemberPath &path,
+                                 const LocatedData &located)
 {
-    const Result<LocatedData> located = locate(file, entry, location);
-    if (!located)
-        return located.error();
     std::string rawTarget;
     const auto decodeAs = [&](const ZipEntry &declared) {
         rawTarget.clear();
         CheckedOutput output(rawTarget);
-        return decodeChecked(file, declared, *located, output);
+        return decodeChecked(job.members.bytes(), declared, located, output);
     };
-    const Result<Verified> verified =
-        decodeVerified(firstDeclared(entry, location, *located), *located, decodeAs);
+    const Result<Verified> verified = decodeVerified(located, decodeAs);
     if (!verified)
         return verified.error();
     const Result<LinkTarget> linkTarget =
         extractionRules::checkLinkTarget(path, memberName::decode(rawTarget));
     if (!linkTarget)
         return linkTarget.error();
-    RETURN_IF_ERROR(target.makeSymlink(path, *linkTarget, timesOf(entry)));
+    RETURN_IF_ERROR(job.target.makeSymlink(path, *linkTarget, timesOf(job.member.entry)));
     return Extracted{path.text() + " -> " + linkTarget->text() + verified->note, verified->warning,
                      verified->length};
 }
 
-Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
-                             const DataLocation &location, SafeTarget &target,
-                             const SpaceWatch &space)
+Result<Extracted> placeEntry(const MemberJob &job)
 {
+    const ZipEntry &entry = job.member.entry;
     const Result<MemberPath> path = extractionRules::checkMemberPath(entry.name);
     if (!path)
         return path.error();
     switch (entry.kind) {
     case EntryKind::Directory:
-        RETURN_IF_ERROR(target.makeDirectory(*path, timesOf(entry)));
+        RETURN_IF_ERROR(job.target.makeDirectory(*path, timesOf(entry)));
         return Extracted{path->isTarget() ? "./" : path->text() + "/", {}, std::nullopt};
     case EntryKind::SymbolicLink:
     case EntryKind::File:
@@ -358,18 +345,19 @@ Result<Extracted> placeEntry(const ArchiveFile &file, const ZipEntry &entry,
     }
     if (entry.encrypted())
         return Error{"encrypted; no password is asked for", ErrorKind::unsupported};
+    const Result<LocatedData> located = locate(job);
+    if (!located)
+        return located.error();
     if (entry.kind == EntryKind::SymbolicLink)
-        return extractSymlink(file, entry, location, *path, target);
-    return extractFile(file, entry, location, *path, target, space);
+        return extractSymlink(job, *path, *located);
+    return extractFile(job, *path, *located);
 }
 
 // Memory running out fails the member, never the process.
-Result<Extracted> extractEntry(const ArchiveFile &file, const ZipEntry &entry,
-                               const DataLocation &location, SafeTarget &target,
-                               const SpaceWatch &space = {})
+Result<Extracted> extractEntry(const MemberJob &job)
 {
     try {
-        return placeEntry(file, entry, location, target, space);
+        return placeEntry(job);
     } catch (const std::bad_alloc &) {
         return Error{"out of memory", ErrorKind::outOfMemory};
     }
@@ -387,17 +375,15 @@ MemberLines linesFor(const ZipEntry &entry, const Result<Extracted> &extracted)
     return lines;
 }
 
-void extractListed(const ArchiveFile &file, const CentralDirectory &directory, SafeTarget &target,
-                   Report &report)
+// What the archive as a whole is found to lack or hold besides its members.
+void reportArchive(const ArchiveMembers &members, Report &report)
 {
-    const ThreadPlan plan = planThreads(file.size, directory.entries, target);
-    const ExtractMember extract = [&](size_t index, const SpaceWatch &space) {
-        const ZipEntry &entry = directory.entries[index];
-        const Result<Extracted> extracted = extractEntry(file, entry, &directory, target, space);
-        return MemberOutcome{linesFor(entry, extracted),
-                             !extracted && lackOfSpace(extracted.error())};
-    };
-    extractAsPlanned(plan, directory.entries.size(), extract, report);
+    if (members.walked()) {
+        report.damaged("damaged archive: " + members.walkReason() +
+                       "; members were found by their local headers");
+        return;
+    }
+    const CentralDirectory &directory = members.directory();
     if (directory.missingEntries > 0)
         report.damaged("damaged archive: the central directory lacks " +
                        std::to_string(directory.missingEntries) + " of the members it counts");
@@ -409,123 +395,33 @@ void extractListed(const ArchiveFile &file, const CentralDirectory &directory, S
         report.remark(after + ", none of them a ZIP record's: ignored");
 }
 
-// Where the member after this one starts: right after its data when its
-// length is known and a header follows, else at the next local header
-// signature; after the data of a member written, since headers inside it
-// belong to its data, and writing them as members would write its bytes
-// again. A central directory and end record may be followed by another
-// archive joined to this one: its local headers are walked too.
-std::optional<uint64_t> nextMemberAfter(const ArchiveFile &file, const LocalEntry &walked,
-                                        const Result<Extracted> &extracted)
+// Every member the archive yields, in its order: the central directory's
+// side by side when the plan allows, a walk's one after another.
+void extractMembers(ArchiveMembers &members, SafeTarget &target, Report &report)
 {
-    const bool written = extracted && extracted->dataLength;
-    const std::optional<uint64_t> length =
-        written ? extracted->dataLength : walked.entry.compressedSize;
-    if (length && *length <= file.size - std::min(walked.dataOffset, file.size)) {
-        const uint64_t next = walked.dataOffset + *length;
-        const std::optional<uint64_t> after = findLocalHeader(file, next);
-        if (written || after == next || membersEndAt(file, next))
-            return after;
-    }
-    return findLocalHeader(file, walked.dataOffset);
-}
-
-// Where walking local headers starts, and why the central directory is not
-// followed.
-struct Walk
-{
-    uint64_t firstHeader = 0;
-    std::string reason;
-};
-
-// An archive cut short has no central directory, but each member it still
-// holds whole is found by its local header, from the start.
-void extractByLocalHeaders(const ArchiveFile &file, const Walk &walk, SafeTarget &target,
-                           Report &report)
-{
-    // Enough to look through each stored member once for its data
-    // descriptor, and through a few members that have none.
-    uint64_t descriptorSearchLeft = 4 * file.size;
-    size_t index = 0;
-    for (std::optional<uint64_t> offset = walk.firstHeader; offset;) {
-        const Result<LocalEntry> walked = readLocalEntry(file, *offset, descriptorSearchLeft);
-        if (!walked)
-            break;
-        const Result<Extracted> extracted =
-            extractEntry(file, walked->entry, walked->dataOffset, target);
-        report.publish(index++, linesFor(walked->entry, extracted));
-        offset = nextMemberAfter(file, *walked, extracted);
-    }
-    report.damaged("damaged archive: " + walk.reason +
-                   "; members were found by their local headers");
-}
-
-// The archive is walked from its first local header when it has no central
-// directory, or an empty one while members lie before it; from the header
-// in its stub when the directory found is that of a ZIP stored inside it.
-// A file whose first local header cannot even be read is no archive.
-std::optional<Walk> walkInstead(const ArchiveFile &file, const Result<CentralDirectory> &directory)
-{
-    if (directory && directory->headerInStub)
-        return Walk{*directory->headerInStub,
-                    "the central directory found is that of a ZIP stored inside it or "
-                    "joined after it"};
-    if (directory && !directory->entries.empty())
-        return std::nullopt;
-    const std::optional<uint64_t> firstHeader = findLocalHeader(file, 0);
-    // The end of its data is not looked for here.
-    uint64_t noSearch = 0;
-    if (firstHeader && readLocalEntry(file, *firstHeader, noSearch))
-        return Walk{*firstHeader, "no readable central directory"};
-    return std::nullopt;
-}
-
-// An archive whose end record counts segments while none before the last
-// is there may hold every member itself, its disk numbers written wrong: it
-// is read whole when each entry's local header lies where the file alone
-// puts it.
-std::optional<CentralDirectory> wholeDespiteSegments(const ArchiveFile &whole,
-                                                     const SplitArchive &split)
-{
-    if (split.foundAny())
-        return std::nullopt;
-    Result<CentralDirectory> directory = readCentralDirectory(whole, Segments::Joined);
-    if (!directory || !headersWhereListed(whole, *directory))
-        return std::nullopt;
-    return std::move(*directory);
+    const ThreadPlan plan = members.walked()
+                                ? ThreadPlan{}
+                                : planThreads(members.bytes().size(), members.listed(), target);
+    const ExtractMember extract = [&](size_t index,
+                                      const SpaceWatch &space) -> std::optional<MemberOutcome> {
+        const std::optional<Member> member = members.at(index);
+        if (!member)
+            return std::nullopt;
+        const Result<Extracted> extracted = extractEntry({members, *member, target, space});
+        members.passed(*member, extracted ? extracted->dataLength : std::nullopt);
+        return MemberOutcome{linesFor(member->entry, extracted),
+                             !extracted && lackOfSpace(extracted.error())};
+    };
+    extractAsPlanned(plan, members.count(), extract, report);
+    reportArchive(members, report);
 }
 
 int extractArchiveUnguarded(const std::string &archivePath, const std::string &targetPath,
                             Report &report)
 {
-    const Result<OpenedFile> opened = openRegularFile(archivePath, "the archive");
-    if (!opened) {
-        report.fatal(opened.error().text);
-        return report.exitStatus();
-    }
-    const ArchiveFile whole = withTailInMemory({opened->fd.get(), opened->size});
-    Result<CentralDirectory> directory = readCentralDirectory(whole);
-    std::unique_ptr<SplitArchive> split;
-    ArchiveFile splitFile;
-    if (directory && directory->segments > 1) {
-        Result<std::unique_ptr<SplitArchive>> found =
-            SplitArchive::find(archivePath, whole, directory->segments);
-        if (!found) {
-            report.fatal(found.error().text);
-            return report.exitStatus();
-        }
-        if (std::optional<CentralDirectory> joined = wholeDespiteSegments(whole, **found)) {
-            directory = std::move(*joined);
-        } else {
-            split = std::move(*found);
-            splitFile = withTailInMemory(split->file());
-            directory = readCentralDirectory(splitFile);
-        }
-    }
-    const ArchiveFile file = split ? splitFile : whole;
-    const std::optional<Walk> walk = walkInstead(file, directory);
-    if (!directory && !walk) {
-        report.fatal(directory.error().text);
+    Result<std::unique_ptr<ArchiveMembers>> members = ArchiveMembers::open(archivePath);
+    if (!members) {
+        report.fatal(members.error().text);
         return report.exitStatus();
     }
     Result<std::unique_ptr<SafeTarget>> target = SafeTarget::open(targetPath);
@@ -533,10 +429,7 @@ int extractArchiveUnguarded(const std::string &archivePath, const std::string &t
         report.fatal(target.error().text);
         return report.exitStatus();
     }
-    if (walk)
-        extractByLocalHeaders(file, *walk, **target, report);
-    else
-        extractListed(file, *directory, **target, report);
+    extractMembers(**members, **target, report);
     (*target)->finish();
     return report.exitStatus();
 }

@@ -34,12 +34,14 @@ public:
                 continue;
             }
             const SpaceWatch space = sideBySide ? SpaceWatch(spaceRanOutAt_, index) : SpaceWatch();
-            MemberOutcome outcome = extract_(index, space);
-            if (sideBySide && outcome.lackedSpace) {
+            std::optional<MemberOutcome> outcome = extract_(index, space);
+            if (!outcome)
+                return;
+            if (sideBySide && outcome->lackedSpace) {
                 leaveForLater(index);
                 continue;
             }
-            report_.publish(index, std::move(outcome.lines));
+            report_.publish(index, std::move(outcome->lines));
         }
     }
 
@@ -50,7 +52,8 @@ public:
     {
         std::sort(left_.begin(), left_.end());
         for (const size_t index : left_)
-            report_.publish(index, extract_(index, SpaceWatch()).lines);
+            if (std::optional<MemberOutcome> outcome = extract_(index, SpaceWatch()))
+                report_.publish(index, std::move(outcome->lines));
     }
 
     const ThreadPlan &plan() const { return plan_; }

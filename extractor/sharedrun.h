@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 // Writes that failed for lack of space: a member that failed so beside
@@ -43,10 +44,12 @@ struct MemberOutcome
     bool lackedSpace = false;
 };
 
-// Extracts the member at `index`, giving up when `space` says so.
-using ExtractMember = std::function<MemberOutcome(size_t index, const SpaceWatch &space)>;
+// Extracts the member at `index`, giving up when `space` says so; nothing
+// when there is no member at `index`, nor after it.
+using ExtractMember =
+    std::function<std::optional<MemberOutcome>(size_t index, const SpaceWatch &space)>;
 
-// Extracts `count` members as `plan` says and publishes each one's lines
+// Extracts up to `count` members as `plan` says and publishes each one's lines
 // under its index, so the report reads as if they went in archive order.
 void extractAsPlanned(const ThreadPlan &plan, size_t count, const ExtractMember &extract,
                       Report &report);

@@ -32,11 +32,11 @@ namespace {
     std::abort();
 }
 
-void checkEntry(const ArchiveFile &file, const ZipEntry &entry, uint64_t dataOffset)
+void checkEntry(const ByteSource &file, const ZipEntry &entry, uint64_t dataOffset)
 {
     if (!memberName::isValidUtf8(entry.name))
         fail("a name that is not UTF-8");
-    if (dataOffset > file.size)
+    if (dataOffset > file.size())
         fail("data offset past the end of the file");
 }
 
@@ -53,7 +53,7 @@ void checkApart(std::vector<std::pair<uint64_t, uint64_t>> extents, uint64_t dir
 }
 
 // The number of segments the input's end record counts.
-uint32_t readListed(const ArchiveFile &file)
+uint32_t readListed(const ByteSource &file)
 {
     const Result<CentralDirectory> directory = readCentralDirectory(file);
     if (!directory)
@@ -78,9 +78,9 @@ uint32_t readListed(const ArchiveFile &file)
     return directory->segments;
 }
 
-void walkLocalHeaders(const ArchiveFile &file)
+void walkLocalHeaders(const ByteSource &file)
 {
-    uint64_t descriptorSearchLeft = 4 * file.size;
+    uint64_t descriptorSearchLeft = 4 * file.size();
     for (auto offset = findLocalHeader(file, 0); offset;
          offset = findLocalHeader(file, *offset + 1))
         if (const Result<LocalEntry> walked = readLocalEntry(file, *offset, descriptorSearchLeft))
@@ -103,7 +103,7 @@ void removeFolder()
     ::rmdir(segmentFolder.c_str());
 }
 
-void readSplit(const ArchiveFile &last, const uint8_t *data, size_t size, uint32_t segments)
+void readSplit(const ByteSource &last, const uint8_t *data, size_t size, uint32_t segments)
 {
     if (segmentFolder.empty()) {
         const char *temporary = std::getenv("TMPDIR");
@@ -119,8 +119,8 @@ void readSplit(const ArchiveFile &last, const uint8_t *data, size_t size, uint32
         SplitArchive::find(segmentFolder + "/in.zip", last, segments);
     if (!split)
         return;
-    readListed((*split)->file());
-    walkLocalHeaders((*split)->file());
+    readListed(**split);
+    walkLocalHeaders(**split);
 }
 
 } // namespace
@@ -130,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int fd = ::memfd_create("archive", MFD_CLOEXEC);
     if (fd < 0 || ::write(fd, data, size) != static_cast<ssize_t>(size))
         fail("cannot hold the input in memory");
-    const ArchiveFile file{fd, size};
+    const PlainFile file(fd, size);
     if (const uint32_t segments = readListed(file); segments > 1)
         readSplit(file, data, size, segments);
     walkLocalHeaders(file);

@@ -18,8 +18,6 @@ constexpr size_t mostOpenSegments = 8;
 // The room of segments when none before the last is found: whatever offset a
 // segment's 32-bit fields give then lies in it.
 constexpr uint64_t roomOfUnknownSegments = uint64_t{1} << 32;
-// O_NONBLOCK, kept, means nothing for a regular file.
-constexpr int readFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 
 // The segment number of a name that is `stem` with a segment's extension,
 // ".z01" or ".Z01" to ".z65534": 0 for any other name.
@@ -57,19 +55,8 @@ std::string segmentExtension(char letter, uint32_t number)
 
 } // namespace
 
-Result<OpenedFile> openRegularFile(const std::string &path, const std::string &name)
-{
-    UniqueFd fd(::open(path.c_str(), readFlags));
-    struct stat status;
-    if (!fd.valid() || ::fstat(fd.get(), &status) != 0)
-        return systemError("cannot open " + name);
-    if (!S_ISREG(status.st_mode))
-        return Error{name + " is not a regular file"};
-    return OpenedFile{std::move(fd), static_cast<uint64_t>(status.st_size)};
-}
-
 Result<std::unique_ptr<SplitArchive>> SplitArchive::find(const std::string &path,
-                                                         const ArchiveFile &last, uint32_t count)
+                                                         const ByteSource &last, uint32_t count)
 {
     const size_t nameStart = path.rfind('/') + 1;
     const size_t dot = path.rfind('.');
@@ -130,7 +117,7 @@ Result<void> SplitArchive::placeSegments(uint32_t count)
     if (room_ == 0)
         room_ = roomOfUnknownSegments;
     if (__builtin_mul_overflow(room_, lastIndex_, &lastStart_) ||
-        __builtin_add_overflow(lastStart_, last_.size, &size_))
+        __builtin_add_overflow(lastStart_, last_.size(), &size_))
         return Error{"the archive's segments are too large"};
     return {};
 }
@@ -151,7 +138,7 @@ const SplitArchive::Segment *SplitArchive::segmentAt(uint32_t index) const
 
 uint64_t SplitArchive::offsetOf(uint32_t segment, uint64_t offset) const
 {
-    const uint64_t room = segment == lastIndex_ ? last_.size : room_;
+    const uint64_t room = segment == lastIndex_ ? last_.size() : room_;
     return segment <= lastIndex_ && offset <= room ? segment * room_ + offset : size_;
 }
 
@@ -184,7 +171,7 @@ Result<size_t> SplitArchive::read(void *buffer, size_t size, uint64_t offset) co
 Result<size_t> SplitArchive::readWithin(char *buffer, size_t size, uint64_t offset) const
 {
     if (offset >= lastStart_)
-        return readAt(last_, buffer, size, offset - lastStart_);
+        return last_.read(buffer, size, offset - lastStart_);
     const auto index = static_cast<uint32_t>(offset / room_);
     const uint64_t within = offset % room_;
     const Segment *segment = segmentAt(index);
@@ -194,7 +181,7 @@ Result<size_t> SplitArchive::readWithin(char *buffer, size_t size, uint64_t offs
     if (!fd)
         return fd.error();
     const auto want = static_cast<size_t>(std::min<uint64_t>(size, segment->size - within));
-    return readAt(ArchiveFile{(*fd)->get(), segment->size}, buffer, want, within);
+    return PlainFile((*fd)->get(), segment->size).read(buffer, want, within);
 }
 
 Result<std::shared_ptr<const UniqueFd>> SplitArchive::descriptor(const Segment &segment) const
@@ -231,9 +218,10 @@ Result<UniqueFd> SplitArchive::openSegment(const Segment &segment) const
     if (!found.valid())
         return systemError("cannot open " + name);
     RETURN_IF_ERROR(checkSameFile(found.get(), segment.device, segment.inode, name));
-    UniqueFd opened(::open(("/proc/self/fd/" + std::to_string(found.get())).c_str(), readFlags));
+    UniqueFd opened(
+        ::open(("/proc/self/fd/" + std::to_string(found.get())).c_str(), archiveReadFlags));
     if (!opened.valid() && errno == ENOENT)
-        opened = UniqueFd(::open(path.c_str(), readFlags));
+        opened = UniqueFd(::open(path.c_str(), archiveReadFlags));
     if (!opened.valid())
         return systemError("cannot open " + name);
     RETURN_IF_ERROR(checkSameFile(opened.get(), segment.device, segment.inode, name));

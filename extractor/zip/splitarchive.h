@@ -4,7 +4,7 @@
 
 #include "base/result.h"
 #include "base/uniquefd.h"
-#include "zip/zipreader.h"
+#include "zip/bytesource.h"
 
 #include <cstdint>
 #include <memory>
@@ -12,18 +12,6 @@
 #include <string>
 #include <sys/types.h>
 #include <vector>
-
-// A file of the archive, open to be read with pread.
-struct OpenedFile
-{
-    UniqueFd fd;
-    uint64_t size = 0;
-};
-
-// Opens a file of the archive with O_NONBLOCK, and only when it is a regular
-// file, so that a FIFO or a device can neither block nor feed the run. `name`
-// ("the archive", "segment a.z01") says in errors which file failed.
-Result<OpenedFile> openRegularFile(const std::string &path, const std::string &name);
 
 // An archive its writer split into segments for small media or mail:
 // NAME.z01, NAME.z02, ... and NAME.zip last, the one the user opens. Read as
@@ -36,33 +24,32 @@ Result<OpenedFile> openRegularFile(const std::string &path, const std::string &n
 // shorter is taken as cut short. The bytes a segment lacks, or all of its
 // bytes when it is missing, cannot be read, and every other byte stays where
 // the writer put it, so only what lies in them or runs through them fails.
-class SplitArchive
+class SplitArchive final : public ByteSource
 {
 public:
     // The segments of the archive at `path`, already open as `last`, whose
     // end record counts `count` of them, 65,535 at most. Looks through the
     // last one's folder once, whatever the count, and opens no segment.
     static Result<std::unique_ptr<SplitArchive>> find(const std::string &path,
-                                                      const ArchiveFile &last, uint32_t count);
+                                                      const ByteSource &last, uint32_t count);
 
-    // The whole archive, read through this object while it lives.
-    ArchiveFile file() const { return {last_.fd, size_, this}; }
+    // The whole archive.
+    uint64_t size() const override { return size_; }
 
-    // Where `offset` of segment `segment` (the first is 0) lies in the whole
-    // archive: its end, where nothing can be read, when there is no such
-    // segment or the offset lies beyond the segment's room.
-    uint64_t offsetOf(uint32_t segment, uint64_t offset) const;
+    // The bytes up to the first one that cannot be read, and an error naming
+    // its segment when that is the first byte asked for.
+    Result<size_t> read(void *buffer, size_t size, uint64_t offset) const override;
+
+    bool segmented() const override { return true; }
+
+    // Its end, where nothing can be read, when there is no such segment or
+    // the offset lies beyond the segment's room.
+    uint64_t offsetOf(uint32_t segment, uint64_t offset) const override;
+
+    uint64_t lastSegmentStart() const override { return lastStart_; }
 
     // Whether any file was found for a segment before the last.
     bool foundAny() const { return !segments_.empty(); }
-
-    // Where the last segment, which holds the end record, starts.
-    uint64_t lastStart() const { return lastStart_; }
-
-    // What readAt gives for the whole archive: the bytes up to the first one
-    // that cannot be read, and an error naming its segment when that is the
-    // first byte asked for.
-    Result<size_t> read(void *buffer, size_t size, uint64_t offset) const;
 
 private:
     // A file found for a segment before the last.
@@ -77,7 +64,7 @@ private:
         ino_t inode = 0;
     };
 
-    SplitArchive(std::string folder, std::string stem, char letter, const ArchiveFile &last)
+    SplitArchive(std::string folder, std::string stem, char letter, const ByteSource &last)
         : folder_(std::move(folder)), stem_(std::move(stem)), letter_(letter), last_(last)
     {
     }
@@ -95,7 +82,7 @@ private:
     // first letter, which gives the case looked for first.
     std::string stem_;
     char letter_;
-    ArchiveFile last_;
+    const ByteSource &last_;
     // Sorted by index.
     std::vector<Segment> segments_;
     // What every segment before the last takes of the whole archive, the

@@ -4,41 +4,14 @@
 
 #include "base/result.h"
 #include "base/zipformat.h"
+#include "zip/bytesource.h"
 #include "zip/codepages/codepage.h"
 
 #include <cstdint>
 #include <ctime>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
-
-class SplitArchive;
-
-// The archive file, read with pread alone so that several threads may read
-// it at once.
-struct ArchiveFile
-{
-    int fd = -1;
-    uint64_t size = 0;
-    // For an archive split into segments, what reads them as one file of
-    // `size` bytes; `fd` is then the last segment's.
-    const SplitArchive *split = nullptr;
-    // The file's last bytes, where the end record lies, usually the central
-    // directory too, and in a small archive every member: once read, they
-    // are read again from memory.
-    std::shared_ptr<const std::string> tail = nullptr;
-};
-
-// The same file with its last 64 KiB read into memory (fewer bytes when a
-// split archive's last segment is smaller). When that read fails, the file
-// as it was: reading it again will say why.
-ArchiveFile withTailInMemory(ArchiveFile file);
-
-// Reads up to `size` bytes at `offset` into `buffer`; fewer only where the
-// file ends, or, in a split archive, before bytes whose segment is missing or
-// cut short, and an error naming that segment when the first byte is one.
-Result<size_t> readAt(const ArchiveFile &file, void *buffer, size_t size, uint64_t offset);
 
 enum class EntryKind { File, Directory, SymbolicLink };
 
@@ -122,18 +95,22 @@ struct CentralDirectory
 // it is to be read again through them, unless `segments` says the file is
 // to be taken as all of them joined, its disk numbers ignored.
 enum class Segments { ReadThrough, Joined };
-Result<CentralDirectory> readCentralDirectory(const ArchiveFile &file,
+Result<CentralDirectory> readCentralDirectory(const ByteSource &file,
                                               Segments segments = Segments::ReadThrough);
 
 // Whether each entry's local header signature lies where its offset says.
-bool headersWhereListed(const ArchiveFile &file, const CentralDirectory &directory);
+bool headersWhereListed(const ByteSource &file, const CentralDirectory &directory);
 
 // Where a member's data starts, as its local header gives it, and what that
 // header declares of the member.
 struct LocatedData
 {
     uint64_t offset = 0;
-    // The member as its local header declares it: its name, method, and its
+    // What the member is decoded as first: its central directory entry, or,
+    // found by walking, what its local header or data descriptor declares.
+    ZipEntry declared;
+    // Tried second when it disagrees with the first (disagreement below),
+    // the member as its local header declares it: its name, method, and its
     // CRC-32 and sizes unless they follow the data or are saturated without a
     // ZIP64 field; the central directory's entry gives the rest.
     ZipEntry local;
@@ -164,16 +141,16 @@ struct LocatedData
 // bounded by what its headers declare. The bytes each header's compressed
 // size takes are checked, and never read when they overlap (centralOverlap,
 // localOverlap); only a member whose headers both overlap is refused here.
-Result<LocatedData> locateData(const ArchiveFile &file, const CentralDirectory &directory,
+Result<LocatedData> locateData(const ByteSource &file, const CentralDirectory &directory,
                                const ZipEntry &entry);
 
 // What reading an archive without a readable central directory needs: where
 // the next local header signature lies at or after `from`, ...
-std::optional<uint64_t> findLocalHeader(const ArchiveFile &file, uint64_t from);
+std::optional<uint64_t> findLocalHeader(const ByteSource &file, uint64_t from);
 
 // ... whether the members end at `offset` (the end of the file, or the start
 // of a central directory), ...
-bool membersEndAt(const ArchiveFile &file, uint64_t offset);
+bool membersEndAt(const ByteSource &file, uint64_t offset);
 
 // ... the member whose local header starts at `offset`, ...
 struct LocalEntry
@@ -187,7 +164,7 @@ struct LocalEntry
 // bytes and takes them from it: a walk that starts it at a few times the
 // archive's size reads the archive that many times at most, however many
 // members lack a descriptor.
-Result<LocalEntry> readLocalEntry(const ArchiveFile &file, uint64_t offset, uint64_t &searchLeft);
+Result<LocalEntry> readLocalEntry(const ByteSource &file, uint64_t offset, uint64_t &searchLeft);
 
 // ... and the data descriptor after a member's data, with or without its
 // signature, found by the sizes it must record.
@@ -197,5 +174,5 @@ struct DataDescriptor
     // The offset just past it.
     uint64_t end = 0;
 };
-Result<DataDescriptor> readDataDescriptor(const ArchiveFile &file, uint64_t offset,
+Result<DataDescriptor> readDataDescriptor(const ByteSource &file, uint64_t offset,
                                           uint64_t compressedSize, uint64_t uncompressedSize);
