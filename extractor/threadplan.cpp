@@ -22,7 +22,10 @@ constexpr unsigned mostThreads = 4;
 // The members' places as a tree of names, to tell whether two of them meet:
 // the same path twice, or a path beneath one that is not a directory ("a"
 // and "a/b"), the names folded as the drives of cards and sticks fold
-// them. A name whose folding is not known meets every other. Each name is
+// them. A name whose folding is not known meets every other. So does a
+// folder spelled two ways ("D/x" and "d/y"): the run would keep two
+// accounts of one folder there, and a member failing in one would remove
+// the folder while the other's file has no name in it yet. Each name is
 // looked at once, whatever the depth.
 class PlacesTaken
 {
@@ -37,7 +40,9 @@ public:
                 return false;
             std::unique_ptr<Node> &child = node->children[*folded];
             if (!child)
-                child = std::make_unique<Node>();
+                child = std::make_unique<Node>(Node{{}, name});
+            else if (child->spelling != name)
+                return false;
             node = child.get();
         }
         if (node->taken || (!directory && !node->children.empty()))
@@ -51,6 +56,7 @@ private:
     struct Node
     {
         std::map<std::string, std::unique_ptr<Node>> children;
+        std::string spelling;
         bool taken = false;
         bool directory = false;
     };

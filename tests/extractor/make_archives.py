@@ -409,6 +409,12 @@ def drive_archives():
                             Member("ROM.BIN", b"first"), Member("rom.bin", b"second"),
                             Member("É.BIN", b"first", flags=0x800),
                             Member("é.bin", b"second", flags=0x800)])
+    # Large enough for threads; each folder's first spelling holds a member
+    # that fails, and a drive that folds case takes the second for the same.
+    pairs = []
+    for i in range(40):
+        pairs += [Member("F%d/a" % i, b"bad", crc=0x12345678), Member("f%d/b" % i, b"good")]
+    write_zip("folder_twins.zip", [Member("pad.bin", rng.randbytes(300 * 1024))] + pairs)
 
 
 def rom_bytes(rng, size):

@@ -1184,6 +1184,11 @@ void PkunzipTest::writesOnEveryDrive_data()
          {{"dup.txt=first", "ROM.BIN=first"},
           exists + QStringList{"É.BIN" + refused, "é.bin" + refused}}},
     };
+    QPair<QStringList, QStringList> folderTwins = {{"pad.bin=<307200 bytes>"}, {}};
+    for (int i = 0; i < 40; ++i) {
+        folderTwins.first << QStringLiteral("f%1/").arg(i) << QStringLiteral("f%1/b=good").arg(i);
+        folderTwins.second << QStringLiteral("F%1/a: damaged data").arg(i);
+    }
     for (const DriveKind &kind : driveKinds()) {
         const auto row = [&](const char *what) -> QTestData & {
             return QTest::newRow(qPrintable(kind.name + QStringLiteral(": ") + what)) << kind.name;
@@ -1203,6 +1208,8 @@ void PkunzipTest::writesOnEveryDrive_data()
                            "q\"x/in.txt" + refused + "e name of folder q\"x"};
         row("names that differ in case, and one name twice")
             << "twins.zip" << QString() << twins[kind.name].first << twins[kind.name].second;
+        row("a folder spelled two ways, its first member failing")
+            << "folder_twins.zip" << QString() << folderTwins.first << folderTwins.second;
     }
 }
 
