@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -434,8 +435,8 @@ struct PaintCounter : QObject
 // Each extractor runs for a second. While the first runs, the window is asked
 // to repaint, "Vai!!!" is clicked, "Salva Impostazioni" is pressed by its key,
 // both are pressed as a screen reader presses them, through their accessible
-// action, which is no input event, and the window is closed; while the second
-// runs, what happened is read.
+// action, which is no input event, a text is dragged and dropped on a field,
+// and the window is closed; while the second runs, what happened is read.
 void MainWindowTest::duringABatchTheWindowPaintsButActsOnNoInput()
 {
     fixture->setRunTime("1");
@@ -466,6 +467,12 @@ void MainWindowTest::duringABatchTheWindowPaintsButActsOnNoInput()
             QAccessible::queryAccessibleInterface(control(name))
                 ->actionInterface()
                 ->doAction(QAccessibleActionInterface::pressAction());
+        QMimeData text;
+        text.setText("/dropped");
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field("destinazione"), &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field("destinazione"), &drop);
         window->close();
     });
     QTimer::singleShot(1500, [&] {
@@ -482,6 +489,7 @@ void MainWindowTest::duringABatchTheWindowPaintsButActsOnNoInput()
     QVERIFY(!QFile::exists(settingsPath()));
     QCOMPARE(runsBySecond, 1);
     QCOMPARE(fixture->runs().size(), 2);
+    QCOMPARE(field("destinazione")->text(), fixture->destination());
     QCOMPARE_GT(paints, 0);
     QVERIFY(colourBySecond != colourAtFirst);
     QVERIFY(busyCursor);
