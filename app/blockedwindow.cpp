@@ -21,10 +21,13 @@ BlockedWindow::~BlockedWindow()
 // Mouse, key, wheel, touch, tablet and context-menu events are all input
 // events. Text from an input method and a key shortcut are not, though they
 // come from typing: a shortcut is tried before its key press is delivered.
+// Nor is a drag from another program, which the mouse makes: refused as it
+// enters and moves, it is never dropped.
 bool BlockedWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->isInputEvent() || event->type() == QEvent::InputMethod ||
-        event->type() == QEvent::Shortcut)
+        event->type() == QEvent::Shortcut || event->type() == QEvent::DragEnter ||
+        event->type() == QEvent::DragMove || event->type() == QEvent::Drop)
         return true;
     if (event->type() == QEvent::Close && watched == window) {
         closeWasRequested = true;

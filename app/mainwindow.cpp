@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QScopedValueRollback>
 #include <QTimer>
 
 static const QColor labelBlue(0, 0, 255);
@@ -127,7 +128,10 @@ void MainWindow::createButtons()
         QPushButton *button = new PictureButton(QString::fromUtf8(row.caption), this);
         place(button, row.name, row.geometry);
         button->setToolTip(QString::fromUtf8(row.toolTip));
-        connect(button, &QPushButton::clicked, this, row.handler);
+        connect(button, &QPushButton::clicked, this, [this, handler = row.handler] {
+            if (!batchRunning)
+                (this->*handler)();
+        });
         this->*row.member = button;
     }
 
@@ -333,6 +337,7 @@ void MainWindow::extractSelected()
     bool closeRequested = false;
     {
         const BlockedWindow blocked(this);
+        const QScopedValueRollback<bool> running(batchRunning, true);
         result = runBatch(batchRequest());
         closeRequested = blocked.closeRequested();
     }

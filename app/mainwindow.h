@@ -82,6 +82,10 @@ private:
 
     QString programDirectory;
     QString settingsPath;
+    // Set while a batch runs: a button can still be clicked then without any
+    // input event, by a screen reader's press action or by the delayed click
+    // of a key shortcut typed just before, and such a click is dropped too.
+    bool batchRunning = false;
     ColourCycle colours;
     std::unique_ptr<DirectoryPicker> picker;
     // The directory field the open picker fills.

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -432,7 +433,9 @@ struct PaintCounter : QObject
 } // namespace
 
 // Each extractor runs for a second. While the first runs, the window is asked
-// to repaint, "Vai!!!" is clicked, "Salva Impostazioni" is pressed by its key
+// to repaint, "Vai!!!" is clicked, "Salva Impostazioni" is pressed by its key,
+// both are pressed as a screen reader presses them, through their accessible
+// action, which is no input event, a text is dragged and dropped on a field,
 // and the window is closed; while the second runs, what happened is read.
 void MainWindowTest::duringABatchTheWindowPaintsButActsOnNoInput()
 {
@@ -460,6 +463,16 @@ void MainWindowTest::duringABatchTheWindowPaintsButActsOnNoInput()
         window->update();
         QTest::mouseClick(control("vai"), Qt::LeftButton);
         QTest::keyClick(window.get(), Qt::Key_S, Qt::AltModifier);
+        for (const char *name : {"vai", "cmdsalva"})
+            QAccessible::queryAccessibleInterface(control(name))
+                ->actionInterface()
+                ->doAction(QAccessibleActionInterface::pressAction());
+        QMimeData text;
+        text.setText("/dropped");
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field("destinazione"), &enter);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &text, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(field("destinazione"), &drop);
         window->close();
     });
     QTimer::singleShot(1500, [&] {
@@ -471,10 +484,12 @@ void MainWindowTest::duringABatchTheWindowPaintsButActsOnNoInput()
     QTimer::singleShot(10000, &timeOut, [] { QCoreApplication::exit(99); });
 
     QCOMPARE(QCoreApplication::exec(), 0);
-    QCOMPARE(vaiClicks.count(), 1);
+    // The click that started the batch and the screen reader's, which started nothing.
+    QCOMPARE(vaiClicks.count(), 2);
     QVERIFY(!QFile::exists(settingsPath()));
     QCOMPARE(runsBySecond, 1);
     QCOMPARE(fixture->runs().size(), 2);
+    QCOMPARE(field("destinazione")->text(), fixture->destination());
     QCOMPARE_GT(paints, 0);
     QVERIFY(colourBySecond != colourAtFirst);
     QVERIFY(busyCursor);
