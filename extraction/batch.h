@@ -13,7 +13,7 @@
 #include <optional>
 
 // Everything a batch works on, taken from the main window once when the user
-// starts it: the window does not respond while the batch runs, so none of it
+// starts it: the window acts on no input while the batch runs, so none of it
 // can change on the way.
 struct BatchRequest
 {
