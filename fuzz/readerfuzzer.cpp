@@ -8,7 +8,7 @@
 // (-rss_limit_mb). An input whose end record counts several segments is read
 // again as the last of them, after two segments made of the input itself:
 // the first the whole input, the second its first half, cut short.
-#include "zip/membername.h"
+#include "base/utf8.h"
 #include "zip/splitarchive.h"
 #include "zip/zipreader.h"
 
@@ -34,7 +34,7 @@ namespace {
 
 void checkEntry(const ByteSource &file, const ZipEntry &entry, uint64_t dataOffset)
 {
-    if (!memberName::isValidUtf8(entry.name))
+    if (!utf8::isValid(entry.name))
         fail("a name that is not UTF-8");
     if (dataOffset > file.size())
         fail("data offset past the end of the file");

@@ -3,6 +3,7 @@
 #include "zip/entryfields.h"
 
 #include "base/checksum.h"
+#include "base/utf8.h"
 #include "base/zipformat.h"
 #include "zip/codepages/codepagedetector.h"
 #include "zip/membername.h"
@@ -29,7 +30,7 @@ std::optional<std::string> unicodePath(std::string_view extra, std::string_view 
         const uint32_t nameCrc =
             crc32Update(0, reinterpret_cast<const unsigned char *>(rawName.data()), rawName.size());
         const std::string_view text = data.substr(5);
-        if (le32(data, 1) == nameCrc && !text.empty() && memberName::isValidUtf8(text))
+        if (le32(data, 1) == nameCrc && !text.empty() && utf8::isValid(text))
             name = std::string(text);
     });
     return name;
@@ -139,7 +140,7 @@ std::string decodeName(std::string_view rawName, uint16_t flags, std::string_vie
 
 bool inLegacyCodePage(std::string_view rawName, uint16_t flags, std::string_view extra)
 {
-    return (flags & zip::utf8NameFlag) == 0 && !memberName::isValidUtf8(rawName) &&
+    return (flags & zip::utf8NameFlag) == 0 && !utf8::isValid(rawName) &&
            !unicodePath(extra, rawName);
 }
 

@@ -11,9 +11,6 @@
 // whatever the user's locale.
 namespace memberName {
 
-// True when the bytes are well-formed UTF-8 (no overlong forms or surrogates).
-bool isValidUtf8(std::string_view bytes);
-
 // A name from the archive: kept when it is valid UTF-8 (flagged UTF-8 names,
 // Info-ZIP Unicode Path fields and what zip writes on Linux), else read in
 // the archive's code page, or as CP437 when it is not text in that one.

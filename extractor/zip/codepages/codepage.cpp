@@ -2,6 +2,7 @@
 // Copyright 2026 The Vrillo developers
 #include "zip/codepages/codepage.h"
 
+#include "base/utf8.h"
 #include "zip/codepages/codepagetables.h"
 
 namespace codePages {
@@ -33,21 +34,6 @@ std::optional<std::u16string> fromShiftJis(std::string_view bytes)
         at += character->length;
     }
     return characters;
-}
-
-void appendUtf8(std::string &out, char16_t code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-        return;
-    }
-    if (code < 0x800) {
-        out += static_cast<char>(0xC0 | code >> 6);
-    } else {
-        out += static_cast<char>(0xE0 | code >> 12);
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-    }
-    out += static_cast<char>(0x80 | (code & 0x3F));
 }
 
 } // namespace
@@ -92,7 +78,7 @@ std::optional<std::string> toUtf8(std::string_view bytes, CodePage page)
     std::string text;
     text.reserve(characters->size() * 3);
     for (const char16_t character : *characters)
-        appendUtf8(text, character);
+        utf8::append(text, character);
     return text;
 }
 
