@@ -10,32 +10,12 @@
 
 namespace {
 
-Error alreadyExists()
-{
-    return Error{"already exists", ErrorKind::exists};
-}
-
-Error refusedName(int error)
-{
-    return Error{"the target's file system does not accept this name", ErrorKind::refused, error};
-}
-
 // What a file system answers for a call it does not have (FUSE drivers
 // without rename flags give EINVAL, FAT and exFAT without hard links EPERM),
 // and often for a name it does not take as well.
 bool mayBeMissing(int error)
 {
     return error == EINVAL || error == EOPNOTSUPP || error == ENOSYS || error == EPERM;
-}
-
-// Answers to creating a name in a directory that was just written into, so
-// they concern the name: what FAT, exFAT and NTFS drivers give for
-// characters they do not take (ntfs-3g EINVAL, exfat-fuse ENOENT, fusefat
-// EPERM), for bytes that are no UTF-8, and for a name too long for them.
-bool refusesName(int error)
-{
-    return error == EINVAL || error == ENOENT || error == EPERM || error == EILSEQ ||
-           error == ENAMETOOLONG;
 }
 
 NamingMethod nextAfter(NamingMethod method)
@@ -63,6 +43,25 @@ Result<void> closeWritten(UniqueFd &fd)
 }
 
 } // namespace
+
+Error alreadyExists()
+{
+    return Error{"already exists", ErrorKind::exists};
+}
+
+Error refusedName(int error)
+{
+    return Error{"the target's file system does not accept this name", ErrorKind::refused, error};
+}
+
+// What FAT, exFAT and NTFS drivers give for characters they do not take
+// (ntfs-3g EINVAL, exfat-fuse ENOENT, fusefat EPERM), for bytes that are no
+// UTF-8, and for a name too long for them.
+bool refusesName(int error)
+{
+    return error == EINVAL || error == ENOENT || error == EPERM || error == EILSEQ ||
+           error == ENAMETOOLONG;
+}
 
 Result<NewFile> FileNaming::create(int directory, dev_t device, mode_t mode)
 {

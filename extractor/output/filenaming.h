@@ -13,6 +13,18 @@
 #include <utility>
 #include <vector>
 
+// A member whose name is taken already.
+Error alreadyExists();
+
+// A member whose name the target's file system does not take, for `error`.
+Error refusedName(int error);
+
+// Whether `error`, the answer to making a name in a directory that takes
+// other names, is how file systems refuse that name. Some of these answers
+// also mean a call the file system lacks, which only trying a name of our
+// own tells apart.
+bool refusesName(int error);
+
 // How a member's file, written in full, gets its name without replacing
 // anything, most preferred first. Each file system takes the first it has.
 enum class NamingMethod {

@@ -55,21 +55,13 @@ Result<uint64_t> roomBeside(int fd)
     return static_cast<uint64_t>(status.f_bavail) * status.f_frsize;
 }
 
-Error alreadyExists()
-{
-    return Error{"already exists", ErrorKind::exists};
-}
-
 Error refusal(FileNaming &naming, int directory, int error, const std::string &failure,
               const std::string &folder)
 {
-    const bool aboutTheName = error == EINVAL || error == ENOENT || error == EPERM ||
-                              error == EILSEQ || error == ENAMETOOLONG;
-    if (!aboutTheName || !naming.takesOwnDirectoryName(directory))
+    if (!refusesName(error) || !naming.takesOwnDirectoryName(directory))
         return systemError(failure, error);
     if (folder.empty())
-        return Error{"the target's file system does not accept this name", ErrorKind::refused,
-                     error};
+        return refusedName(error);
     return Error{"the target's file system does not accept the name of folder " + folder,
                  ErrorKind::refused, error};
 }

@@ -62,8 +62,6 @@ void setTimes(int fd, const MemberTimes &times);
 // The bytes the file system of `fd` still has room for.
 Result<uint64_t> roomBeside(int fd);
 
-Error alreadyExists();
-
 // Why a name (of `folder`, or else the member's) could not be made in
 // `directory`: refused for itself when a name of our own can be made there,
 // else `failure` and the call's error say why.
