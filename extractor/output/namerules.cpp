@@ -77,10 +77,7 @@ Result<MemberPath> checkMemberPath(const std::string &name)
         return refused("absolute path refused");
     MemberPath path;
     size_t length = 0;
-    for (size_t start = 0; start <= name.size();) {
-        const size_t end = std::min(name.find('/', start), name.size());
-        std::string component = name.substr(start, end - start);
-        start = end + 1;
+    for (std::string &component : split(name, '/')) {
         if (component.empty() || component == ".")
             continue;
         if (component == "..")
