@@ -2,6 +2,8 @@
 // Copyright 2026 The Vrillo developers
 #include "childprocess.h"
 
+#include "uniquefd.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -37,27 +39,6 @@ struct SpawnFileActions
     ~SpawnFileActions() { posix_spawn_file_actions_destroy(&actions); }
     SpawnFileActions(const SpawnFileActions &) = delete;
     SpawnFileActions &operator=(const SpawnFileActions &) = delete;
-};
-
-class UniqueFd
-{
-public:
-    explicit UniqueFd(int fd = -1) : fd(fd) {}
-    ~UniqueFd() { reset(); }
-    UniqueFd(const UniqueFd &) = delete;
-    UniqueFd &operator=(const UniqueFd &) = delete;
-
-    int get() const { return fd; }
-    bool isOpen() const { return fd >= 0; }
-    void reset()
-    {
-        if (fd >= 0)
-            close(fd);
-        fd = -1;
-    }
-
-private:
-    int fd;
 };
 
 } // namespace

@@ -2,6 +2,8 @@
 // Copyright 2026 The Vrillo developers
 #include "settingsfile.h"
 
+#include "uniquefd.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -46,29 +48,25 @@ Result<void> checkRegularFile(int fd, const QString &operation)
 Result<QByteArray> readStart(const QString &path)
 {
     const QString operation = QStringLiteral("Impossibile leggere le impostazioni da %1").arg(path);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    const UniqueFd file(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!file.isOpen())
         return Failure::fromErrno(operation, errno);
-    if (Result<void> regular = checkRegularFile(fd, operation); !regular) {
-        ::close(fd);
+    if (Result<void> regular = checkRegularFile(file.get(), operation); !regular)
         return regular.failure();
-    }
     QByteArray bytes(largestSettingsRead, Qt::Uninitialized);
     qsizetype filled = 0;
     while (filled < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + filled, size_t(bytes.size() - filled));
+        const ssize_t got =
+            ::read(file.get(), bytes.data() + filled, size_t(bytes.size() - filled));
         if (got == 0)
             break;
         if (got < 0 && errno == EINTR)
             continue;
-        if (got < 0) {
-            const int error = errno;
-            ::close(fd);
-            return Failure::fromErrno(operation, error);
-        }
+        if (got < 0)
+            return Failure::fromErrno(operation, errno);
         filled += got;
     }
-    ::close(fd);
     bytes.truncate(filled);
     return bytes;
 }
